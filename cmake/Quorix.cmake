@@ -1,0 +1,29 @@
+# Project-wide compile settings and helpers for libraries and tests.
+
+add_compile_options(-Wall -Wextra)
+
+if(QUORIX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+  add_compile_definitions(QUORIX_SANITIZE=1)
+endif()
+
+# quorix_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [LABELS <labels...>])
+# One GoogleTest executable; every test case becomes a CTest test.
+function(quorix_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  set(props TIMEOUT 600)
+  if(T_ENVIRONMENT)
+    list(APPEND props ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
+    PROPERTIES ${props})
+endfunction()
