@@ -71,7 +71,7 @@ cmd_render() {
     exit 1
   fi
   local song=${1:-} out=${2:-quorix.wav}
-  exec build/release/tools/quorix-host build/release/host/Quorix.so "$song" "$out"
+  exec build/release/tools/quorix-host build/release/plugin/Quorix.so "$song" "$out"
 }
 
 case "${1:-}" in
