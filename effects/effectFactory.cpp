@@ -1,0 +1,100 @@
+#include "effects/effectFactory.h"
+
+#include <new>
+#include <utility>
+
+// Each insert-effect family adds its header here, one line per family.
+
+namespace {
+
+// A new effect, or null when memory is exhausted (process-wide allocation failures must not
+// reach the host).
+template <class Effect, class... Args>
+CIFX* create(Args&&... args) {
+  try {
+    return new Effect(std::forward<Args>(args)...);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// The effect of a type number 2..33 that is not a separator row. Types whose class is not
+// built yet get the bypass effect; each family replaces `CIFX` on its own lines by its class.
+CIFX* createInsertEffect(int type) {
+  switch (type) {
+    // Filters and equaliser
+    case 2: return create<CIFX>();   // CIFXSFilter12
+    case 3: return create<CIFX>();   // CIFXSFilter24
+    case 4: return create<CIFX>();   // CIFX3EQ
+
+    // Compressors
+    case 6: return create<CIFX>();   // CIFXPeakCompressor
+    case 7: return create<CIFX>();   // CIFXRMSCompressor
+
+    // Drive effects (they receive their transfer curve)
+    case 9: return create<CIFX>();   // CIFXOverdrive(driveCurveOverdrive)
+    case 10: return create<CIFX>();  // CIFXDistortion(driveCurveDistortion)
+    case 11: return create<CIFX>();  // CIFXAmpDistortion(driveCurveDistortion)
+
+    // Lo-fi effects
+    case 13: return create<CIFX>();  // CIFXCrusher
+    case 14: return create<CIFX>();  // CIFXLPNoise
+
+    // Stereo image
+    case 16: return create<CIFX>();  // CIFXSImage
+
+    // Auto wah
+    case 17: return create<CIFX>();  // CIFXAutoWah
+
+    // Chorus and flanger
+    case 19: return create<CIFX>();  // CIFXChorus
+    case 20: return create<CIFX>();  // CIFXFlanger
+
+    // Phaser
+    case 21: return create<CIFX>();  // CIFXPhaser
+
+    // Tremolo and auto pan
+    case 23: return create<CIFX>();  // CIFXTremolo
+    case 24: return create<CIFX>();  // CIFXAutoPan
+
+    // Delays
+    case 26: return create<CIFX>();  // CIFXDelay
+    case 27: return create<CIFX>();  // CIFXStereoDelay
+    case 28: return create<CIFX>();  // CIFXPPDelay
+
+    // Gate reverb
+    case 30: return create<CIFX>();  // CIFXGateReverb
+
+    // Feedback-delay-network reverbs
+    case 31: return create<CIFX>();  // CIFXRoomReverb
+    case 32: return create<CIFX>();  // CIFXHallReverb
+    case 33: return create<CIFX>();  // CIFXSpringReverb
+
+    default: return create<CIFX>();
+  }
+}
+
+// The type a number builds: separator rows build the row after them, numbers outside 1..33
+// build the bypass effect.
+int builtType(int type) {
+  if (type <= 0 || type >= kInsertEffectTypeCount) return 0;
+  switch (type) {
+    case 1: case 5: case 8: case 12: case 15: case 18: case 22: case 25: case 29:
+      return type + 1;
+    default:
+      return type;
+  }
+}
+
+}  // namespace
+
+bool setInsertEffectType(InsertEffectSlot& slot, int type) {
+  delete slot.effect;
+  slot.effect = nullptr;
+  slot.type = builtType(type);
+  CIFX* effect = slot.type == 0 ? create<CIFX>() : createInsertEffect(slot.type);
+  if (effect == nullptr) return false;
+  slot.effect = effect;
+  if (slot.on) effect->clear();
+  return true;
+}
