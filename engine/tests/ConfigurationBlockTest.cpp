@@ -70,27 +70,27 @@ TEST(ConfigurationFile, EveryAcceptedVersionInBothByteOrders) {
             const std::vector<uint8_t> file = makeFile(version, big);
             ConfigurationBlock b = defaults();
             ASSERT_EQ(parseConfigurationFile(file.data(), file.size(), b), fileOk);
-            EXPECT_EQ(b.velocityCurve, 5);
-            EXPECT_EQ(b.drumsFollowMasterTranspose, 1);
-            EXPECT_EQ(b.drumsFollowMasterTune, 0);
-            EXPECT_EQ(b.keepTempoOnRecall, 1);
-            EXPECT_EQ(b.keepBendRangeOnRecall, 1); // set after every load
-            EXPECT_EQ(b.mixSubIntoMain, 1);
-            EXPECT_EQ(b.ramOption, 1);
-            EXPECT_EQ(b.loadOnSelect, 0);
-            EXPECT_EQ(b.hoverDisplay, 1);
-            EXPECT_EQ(b.assignmentOverlay, 1);
-            EXPECT_EQ(b.programChangeOn, 0);
-            EXPECT_EQ(b.selectedTemperament, 11);
+            EXPECT_EQ(+b.velocityCurve, 5);
+            EXPECT_EQ(+b.drumsFollowMasterTranspose, 1);
+            EXPECT_EQ(+b.drumsFollowMasterTune, 0);
+            EXPECT_EQ(+b.keepTempoOnRecall, 1);
+            EXPECT_EQ(+b.keepBendRangeOnRecall, 1); // set after every load
+            EXPECT_EQ(+b.mixSubIntoMain, 1);
+            EXPECT_EQ(+b.ramOption, 1);
+            EXPECT_EQ(+b.loadOnSelect, 0);
+            EXPECT_EQ(+b.hoverDisplay, 1);
+            EXPECT_EQ(+b.assignmentOverlay, 1);
+            EXPECT_EQ(+b.programChangeOn, 0);
+            EXPECT_EQ(+b.selectedTemperament, 11);
             for (int u = 0; u < 8; ++u)
                 for (int p = 0; p < 12; ++p)
-                    ASSERT_EQ(b.userTemperaments[u][p], (u * 12 + p) % 101 - 50) << u << "," << p;
-            EXPECT_EQ(b.seqFollowPlayback, 1);
-            EXPECT_EQ(b.volumeOn, 1);
-            EXPECT_EQ(b.panOn, 0);
+                    ASSERT_EQ(+b.userTemperaments[u][p], (u * 12 + p) % 101 - 50) << u << "," << p;
+            EXPECT_EQ(+b.seqFollowPlayback, 1);
+            EXPECT_EQ(+b.volumeOn, 1);
+            EXPECT_EQ(+b.panOn, 0);
             EXPECT_STREQ(b.skinName, "Night");
-            EXPECT_EQ(b.editorScale, 150);
-            EXPECT_EQ(b.maxOversampling, 4);
+            EXPECT_EQ(+b.editorScale, 150);
+            EXPECT_EQ(+b.maxOversampling, 4);
         }
     }
 }
@@ -236,7 +236,7 @@ TEST(ConfigurationFile, SizeFieldIsBounded) {
         f.resize(48 + std::min(c.fileBlockBytes, f.size() - 48));
         ConfigurationBlock b = defaults();
         ASSERT_EQ(parseConfigurationFile(f.data(), f.size(), b), fileOk);
-        EXPECT_EQ(b.velocityCurve, c.velocityCurve);
+        EXPECT_EQ(+b.velocityCurve, c.velocityCurve);
         EXPECT_STREQ(b.skinName, c.skin);
     }
 }
@@ -246,7 +246,7 @@ TEST(ConfigurationFile, PartialFileOfTheOtherOrderLeavesUnreadFieldsAlone) {
     f.resize(48 + 20); // velocity curve and the options up to 19 only
     ConfigurationBlock b = defaults();
     ASSERT_EQ(parseConfigurationFile(f.data(), f.size(), b), fileOk);
-    EXPECT_EQ(b.velocityCurve, 5);
-    EXPECT_EQ(b.selectedTemperament, 0); // still the default, not a reversed one
-    EXPECT_EQ(b.editorScale, 1);
+    EXPECT_EQ(+b.velocityCurve, 5);
+    EXPECT_EQ(+b.selectedTemperament, 0); // still the default, not a reversed one
+    EXPECT_EQ(+b.editorScale, 1);
 }

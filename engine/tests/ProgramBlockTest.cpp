@@ -65,28 +65,28 @@ TEST(ProgramBlock, ForeignBlockReadsRightAfterConversion) {
     auto block = fromBytes(foreignBlock());
     swapProgramByteOrder(block.get(), 1);
 
-    EXPECT_EQ(block->byteOrder, kByteOrderMark);
-    EXPECT_EQ(block->formatWord, 2);
+    EXPECT_EQ(+block->byteOrder, kByteOrderMark);
+    EXPECT_EQ(+block->formatWord, 2);
     EXPECT_STREQ(block->name, "Foreign");
     for (int i = 0; i < kParameterCount; i += 97)
-        ASSERT_EQ(block->values[i], static_cast<float>(i) / kParameterCount) << i;
-    EXPECT_EQ(block->values[kParameterCount - 1], static_cast<float>(kParameterCount - 1) / kParameterCount);
+        ASSERT_EQ(+block->values[i], static_cast<float>(i) / kParameterCount) << i;
+    EXPECT_EQ(+block->values[kParameterCount - 1], static_cast<float>(kParameterCount - 1) / kParameterCount);
     for (int c = 0; c < kChannelCount; ++c) {
         EXPECT_STREQ(block->channels[c].name, "Chan");
-        EXPECT_EQ(block->channels[c].sourceCategory, c + 100);
-        EXPECT_EQ(block->channels[c].sourcePatch, -c);
-        EXPECT_EQ(block->channels[c].reserved[0], 0xAB);
-        EXPECT_EQ(block->channels[c].reserved[3], 0xCD);
-        EXPECT_EQ(block->selectedDrumSlot[c], c * 4);
+        EXPECT_EQ(+block->channels[c].sourceCategory, c + 100);
+        EXPECT_EQ(+block->channels[c].sourcePatch, -c);
+        EXPECT_EQ(+block->channels[c].reserved[0], 0xAB);
+        EXPECT_EQ(+block->channels[c].reserved[3], 0xCD);
+        EXPECT_EQ(+block->selectedDrumSlot[c], c * 4);
     }
-    EXPECT_EQ(block->tempo, 90.0f);
-    EXPECT_EQ(block->useHostTempo, 1);
-    EXPECT_EQ(block->returnPage, 3);
-    EXPECT_EQ(block->currentChannel, 9);
-    EXPECT_EQ(block->reserved, 1);
-    EXPECT_EQ(block->tuning.temperament, 9);
+    EXPECT_EQ(+block->tempo, 90.0f);
+    EXPECT_EQ(+block->useHostTempo, 1);
+    EXPECT_EQ(+block->returnPage, 3);
+    EXPECT_EQ(+block->currentChannel, 9);
+    EXPECT_EQ(+block->reserved, 1);
+    EXPECT_EQ(+block->tuning.temperament, 9);
     for (int p = 0; p < 12; ++p)
-        EXPECT_EQ(block->tuning.offsets[p], p - 6);
+        EXPECT_EQ(+block->tuning.offsets[p], p - 6);
 }
 
 TEST(ProgramBlock, OwnOrderIsLeftAloneAndTwoConversionsRestore) {
@@ -105,7 +105,7 @@ TEST(ProgramBlock, OwnOrderIsLeftAloneAndTwoConversionsRestore) {
     auto blocks = std::make_unique<ProgramBlock[]>(2);
     std::memcpy(blocks.get(), pair.data(), pair.size());
     swapProgramByteOrder(blocks.get(), 2);
-    EXPECT_EQ(blocks[1].tempo, 90.0f);
+    EXPECT_EQ(+blocks[1].tempo, 90.0f);
     blocks[0].byteOrder = 0x42;
     blocks[1].byteOrder = 0x42;
     swapProgramByteOrder(blocks.get(), 2);
@@ -142,16 +142,16 @@ TEST(ProgramBlock, SanitizeMakesAnOutsideBlockSafe) {
 
     EXPECT_GT(sanitizeProgramBlock(*block), 0);
     for (const auto& v : values)
-        EXPECT_EQ(block->values[v.index], v.out) << v.index;
+        EXPECT_EQ(+block->values[v.index], v.out) << v.index;
     EXPECT_EQ(std::strlen(block->name), 23u);
     for (const ChannelSlot& slot : block->channels)
         EXPECT_EQ(std::strlen(slot.name), 23u);
-    EXPECT_EQ(block->currentChannel, 0);
-    EXPECT_EQ(block->selectedDrumSlot[3], 0);
-    EXPECT_EQ(block->selectedDrumSlot[4], 0);
-    EXPECT_EQ(block->tuning.temperament, 0);
-    EXPECT_EQ(block->tuning.offsets[0], 99);
-    EXPECT_EQ(block->tuning.offsets[11], -99);
+    EXPECT_EQ(+block->currentChannel, 0);
+    EXPECT_EQ(+block->selectedDrumSlot[3], 0);
+    EXPECT_EQ(+block->selectedDrumSlot[4], 0);
+    EXPECT_EQ(+block->tuning.temperament, 0);
+    EXPECT_EQ(+block->tuning.offsets[0], 99);
+    EXPECT_EQ(+block->tuning.offsets[11], -99);
     EXPECT_EQ(sanitizeProgramBlock(*block), 0); // a safe block stays as it is
 }
 
