@@ -6,6 +6,7 @@
 #   ./quorix.sh deps                           install the missing Debian packages
 set -euo pipefail
 
+here=$PWD
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -63,15 +64,21 @@ cmd_test() {
   return $rc
 }
 
+# Paths given on the command line are taken from where the command was started.
+from_here() { case "$1" in /*) printf '%s' "$1" ;; *) printf '%s/%s' "$here" "$1" ;; esac; }
+
 cmd_render() {
   deps
   build release
-  if [ ! -x build/release/tools/quorix-host ]; then
-    echo "render: the command-line host is not built yet (coming)" >&2
+  local plugin=build/release/plugin/Quorix.so host=build/release/tools/quorix-host
+  local song=build/release/tools/quorix-demo.mid out
+  [ -n "${1:-}" ] && song=$(from_here "$1")
+  out=$(from_here "${2:-quorix.wav}")
+  if [ ! -f "$plugin" ]; then
+    echo "render: the plug-in is not built yet" >&2
     exit 1
   fi
-  local song=${1:-} out=${2:-quorix.wav}
-  exec build/release/tools/quorix-host build/release/plugin/Quorix.so "$song" "$out"
+  exec "$host" "$plugin" "$song" "$out"
 }
 
 case "${1:-}" in
