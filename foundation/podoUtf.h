@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+
+// UTF-8 <-> UTF-16 conversion for the two forms of a podoStr. Any input
+// converts: every ill-formed piece becomes U+FFFD (one per maximal ill-formed
+// subsequence, as Unicode recommends), never a refusal.
+namespace podo {
+
+// Converts `length` bytes. Returns the number of UTF-16 units the whole input
+// gives; writes them to `out` while they fit in `capacity` (out may be null to
+// measure). A character that does not fit whole is not written in part.
+size_t utf8ToUtf16(const char *in, size_t length, char16_t *out, size_t capacity);
+
+// Converts `length` units; an unpaired surrogate becomes U+FFFD. Returns the
+// number of bytes the whole input gives, writing as utf8ToUtf16 does.
+size_t utf16ToUtf8(const char16_t *in, size_t length, char *out, size_t capacity);
+
+// Length of a terminated UTF-16 text; 0 for null.
+size_t wideTextLength(const char16_t *text);
+
+} // namespace podo
