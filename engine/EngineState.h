@@ -1,0 +1,334 @@
+#pragma once
+// The running state of one engine instance: the program's settings decoded into typed fields,
+// and what exists only while playing (voices, held keys, LFO, sequencer and arpeggiator
+// positions, meters). Plain records without constructors of their own; the instance clears
+// them with clearEngineState. No heap memory except the effect objects the slots own.
+//
+// The settings are held twice, in two EngineImages of the same layout: parameter apply writes
+// the target image; the renders move the continuous fields of the smoothed image toward their
+// twins with slewParameter and read everything else from the target. What exists only while
+// playing lives once per channel in ChannelPlayState, outside the images.
+//
+// Every field is read and written under the instance's lock; the render, the MIDI handler,
+// note-on and voice removal also hold the engine's shared lock.
+
+#include "effects/effectFactory.h"
+#include "engine/EngineLimits.h"
+
+#include <cstdint>
+#include <type_traits>
+
+struct SampleRecord; // a sample of the shared sample banks
+
+// Where a wave lives: category number and 1-based position; index 0 means no wave.
+struct WaveLocation {
+    int16_t category;
+    int16_t index;
+};
+
+struct EngineRuntime {
+    double ownSongPosition;     // beats, carried from block to block while the stored tempo is followed
+    uint8_t patternsRunning;    // a sequencer or arpeggiator produces steps
+    float outputMeters[4];      // peaks of main L/R, sub L/R since the last decay
+    uint8_t outputClipped[2];   // main pair, sub pair
+    float channelMeters[engine::kChannelCount];
+    uint8_t foldSubOutputs;     // host command: mix the sub pair into the main pair
+    uint8_t flushEffectTails;   // host command: run the system effects on silence
+};
+
+struct MasterState {
+    float volume;               // normalised; master gain = volume^2 x 2
+    float tune;                 // normalised, 0.5 = no detune
+    int32_t transpose;          // semitones -48..48
+    int32_t voiceLimit;         // 1..1024 voices for the whole instance
+    uint8_t insertEffectsOn;
+    uint8_t priorityMode;       // every MIDI channel message goes to the channel being edited
+    int32_t page;               // 0..4, kept for the editor
+    SystemEffectSlot chorus;
+    SystemEffectSlot reverb;
+};
+
+struct EnvelopeTimes {
+    float attack, decay, sustain, release; // normalised
+};
+
+struct OscillatorState {
+    WaveLocation wave;
+    int32_t semitone;
+    float finetone;             // 0.5 = none
+};
+
+// A melody channel's instrument settings (locals 698..743).
+struct MelodyState {
+    int32_t keyRangeLow, keyRangeHigh;
+    int32_t velocityRangeLow, velocityRangeHigh;
+    int32_t pitchBendRange;     // semitones
+    float glideTime;
+    uint8_t glideAuto;
+    int32_t lfoWave;            // 0..9
+    float lfoRate;
+    uint8_t lfoBpmSync;
+    uint8_t lfoKeySync;
+    float lfoLevel;
+    float lfoDelayTime;
+    float lfoAttackTime;
+    OscillatorState oscillators[2];
+    uint8_t oscKeyFollow[2];    // copied at note-on from the wavetable: 1 = pitch follows the key
+    float oscMix;
+    float oscLfoAmount;
+    int32_t filterSlope;        // 1 = 2-pole, 2 = 4-pole
+    float filterCutoff, filterResonance, filterMix;
+    EnvelopeTimes filterEnvelope;
+    float filterEnvVelocityAmount;
+    float filterEnvAmount;      // 0.5 = none
+    float filterLfoAmount;
+    float filterKeyTracking;
+    EnvelopeTimes ampEnvelope;
+    float ampEnvVelocityAmount;
+    uint8_t arpOn;
+    uint8_t arpKeySync;
+    float arpGateTime;
+    uint8_t arpLatch;
+    int32_t arpPattern;         // 0..7
+    int32_t arpRate;            // 0..17
+    int32_t arpOctave;          // 1..6
+};
+
+// One key of a drum kit; key k answers MIDI key 24 + k.
+struct DrumKeyState {
+    WaveLocation wave;
+    int32_t semitone;
+    float finetone;             // 0.5 = none
+    uint8_t reverse;
+    float filterCutoff;
+    float filterResonance;
+    float filterVelocityAmount;
+    float volume;
+    float pan;
+    uint8_t hold;
+    float attack;
+    float release;
+    float ampEnvVelocityAmount;
+    int32_t muteGroup;          // 0 none
+    int32_t insertBus;          // 0 dry, 1 and 2 the channel's insert slots
+    float chorusSend;
+    float reverbSend;
+};
+
+// A drum channel's instrument settings (locals 698..1,805). Kept apart from the melody
+// settings, so a channel switched between the two never reads one as the other.
+struct DrumKitState {
+    int32_t keyRangeLow, keyRangeHigh;
+    uint8_t midiSelect;
+    DrumKeyState drumKeys[engine::kDrumKeys];
+};
+
+struct SequencerStep {
+    int32_t note;               // code -48..52: offsets, 49/50 continue, 51/52 silence
+    float velocity;
+};
+
+struct SequencerLane {
+    uint8_t on;
+    int32_t base;               // 0..127 a key, 128..132 held key 1..5
+    SequencerStep steps[engine::kSequencerSteps];
+    // Runtime of the lane's sounding note.
+    uint8_t tied;
+    int32_t lastKey;            // -1 none
+    float lastLevel;
+    int32_t noteId;             // -1 none
+};
+
+// One channel's settings, decoded from its 1,789 parameters.
+struct ChannelState {
+    int32_t mode;               // 0 melody, 1 drum kit
+    uint8_t on;
+    uint8_t link;               // joins the channel to the one below it
+    float volume;
+    float pan;                  // 0.5 centre
+    int32_t voiceLimit;         // 0 mono legato, 1 mono retrigger, n >= 2 up to n voices
+    int32_t transpose;          // semitones
+    int32_t outputBus;          // 0 main pair, otherwise the sub pair
+    float chorusSend;
+    float reverbSend;
+    InsertEffectSlot insertEffects[engine::kInsertSlotsPerChannel];
+    MelodyState melody;         // read while mode is 0
+    DrumKitState drum;          // read while mode is 1
+    uint8_t seqOn;
+    int32_t seqNoteOrder;       // 0 as played, 1 ascending, 2 descending
+    int32_t seqRate;
+    uint8_t seqTriplet;
+    float seqSwing;
+    int32_t seqLength;          // steps 1..64
+    int32_t seqPart;            // 16-step page being edited, 0..3
+    int32_t seqSync;            // 0..2
+    uint8_t seqLatch;
+    int32_t seqRootPitch;       // a key; above 127 = off
+    float seqVelocityAmount;
+    SequencerLane lanes[engine::kSequencerLanes];
+};
+
+struct EngineImage {
+    MasterState master;
+    ChannelState channels[engine::kChannelCount];
+};
+
+struct SampleLayerPosition {
+    int32_t index;              // sample positions count from 1
+    float fraction;
+};
+
+// One sounding voice.
+struct VoiceRecord {
+    uint8_t startPending;       // the render sets the filter start at the first sub-block
+    uint8_t flags;              // bit 0 key held, 1 gliding, 2 fade requested, 3 fading
+    int16_t noteId;
+    int16_t glideKey;           // melody: key the pitch starts from; drum: the drum key 0..64
+    int16_t key;                // transposed MIDI key 0..127
+    float pitch;                // 8,192 units per semitone
+    float targetPitch;
+    float pitchSpan;
+    float level;
+    float targetLevel;
+    float levelSpan;
+    float filterStart;
+    int32_t oversampling;
+    const SampleRecord* layerSamples[2];
+    SampleLayerPosition layerPositions[2];
+    float layerGains[2];
+    float layerSteps[2];
+    int32_t ampEnvState;        // 1 attack, 2 decay, 3 sustain, 4 hold, 5 release
+    double ampEnvLevel;
+    float ampEnvOutput;
+    float ampEnvStep;
+    float ampEnvReleaseFrom;
+    int32_t filterEnvState;
+    double filterEnvLevel;
+    float filterEnvOutput;
+    float filterEnvStep;
+    float filterEnvReleaseFrom;
+    uint8_t sostenutoHeld;
+    float filterCoefficients[6]; // a1, a2, gain of section 1, then of section 2
+    float filterMemory[8];       // w1, w2 per section
+};
+
+struct HeldKey {
+    int32_t key;
+    int32_t velocity;
+};
+
+struct SequencerHeldKey {
+    int16_t key;
+    int16_t velocity;
+};
+
+// What exists of a channel only while it plays; one per channel, not part of the images.
+struct ChannelPlayState {
+    // LFO (melody)
+    int32_t lfoPhase;           // table index 0..255
+    float lfoPhaseFraction;
+    double lfoDelayProgress;
+    double lfoRateRamp;
+    double lfoAttackProgress;
+    float lfoDisplay;
+    float lfoDisplayScaled;
+    float lfoHeldRandom;
+    int32_t lfoLastIndex;
+    // Arpeggiator (melody)
+    int32_t arpCurrentStep;
+    int32_t arpLastStep;
+    int32_t arpSyncOffset;
+    double arpPhase;
+    HeldKey arpHeldKeys[engine::kArpHeldKeys];
+    HeldKey arpNotes[engine::kArpNotes];
+    int32_t arpHeldCount;
+    int32_t arpOrder[engine::kArpNotes];
+    uint8_t arpOrderValid;
+    int32_t arpLength;
+    // Step sequencer
+    int32_t seqHeldCount;       // 0..5
+    SequencerHeldKey seqHeldKeys[engine::kSequencerHeldKeys];
+    int32_t seqOrder[engine::kSequencerHeldKeys]; // indexes into seqHeldKeys in note order
+    int32_t seqOrderValid;
+    int32_t seqLastKey;
+    int32_t seqLastVelocity;
+    int32_t seqCurrentStep;
+    int32_t seqLastStep;        // -1 none
+    int32_t seqSyncOffset;
+    double seqPhase;
+    // Voices: the first voiceCount entries, in start order.
+    VoiceRecord voices[engine::kVoicesPerChannel];
+    int32_t voiceRingIndex;
+    int32_t voiceCount;
+    int32_t extraLayerCount;    // sum of (oversampling - 1) over the voices
+    int32_t heldKeys[engine::kHeldKeysPerChannel]; // keys held by the player, oldest first
+    int32_t heldKeyCount;
+};
+
+struct StepCell {
+    int32_t note;
+    float velocity;
+};
+
+// At most 5 lanes by 16 steps.
+struct StepClipboard {
+    int32_t rows;
+    int32_t columns;
+    StepCell cells[engine::kSequencerLanes][16];
+};
+
+// A channel's MIDI controller state.
+struct ControllerState {
+    uint8_t rhythmPart;
+    int32_t bankMsb;
+    int32_t bankLsb;
+    int32_t pitchBend;          // 14 bits, 8,192 centre
+    int32_t modulation;
+    float volumeCurrent, volumeTarget;
+    float panCurrent, panTarget;
+    float expressionCurrent, expressionTarget;
+    int32_t sostenuto;
+    int32_t damper;
+    int32_t nrpn;               // 0x7F7F none
+    int32_t rpn;                // 0x7F7F none
+    int32_t dataEntryMsb;
+    uint8_t channelOnly;
+};
+
+struct HeldNote {
+    int32_t channel;
+    int32_t noteId;
+};
+
+// One pair per started voice, in start order; the master voice limit counts them.
+struct HeldNoteList {
+    int32_t count;
+    HeldNote notes[engine::kHeldNoteCapacity];
+};
+
+struct EngineState {
+    EngineRuntime runtime;
+    EngineImage smoothed;
+    EngineImage target;
+    ChannelPlayState play[engine::kChannelCount];
+    uint8_t bulkLoading;        // while set, single-change side effects are skipped
+    StepClipboard stepClipboard;
+    ControllerState controllers[engine::kChannelCount];
+    int16_t noteCounter;
+    HeldNoteList heldNotes;
+};
+
+// The instance clears its state with memset, so every record must stay plain data.
+static_assert(std::is_trivially_copyable_v<EngineState>);
+
+namespace engine {
+
+// Everything zero (effect pointers null); then, in the target image, a pitch-bend range of 2
+// and both oscillators following the key. Effects the slots pointed to are not deleted.
+void clearEngineState(EngineState& state);
+
+// The run of channels joined by "Chan.Link" around channel: a channel's link ties it to the
+// one below it.
+void linkedChannelSpan(const EngineImage& image, int32_t channel, int32_t* first, int32_t* last);
+
+} // namespace engine
