@@ -213,6 +213,32 @@ public:
     virtual int format(const char16_t *format, ...);
     virtual int format(const podoStr *format, ...);
 
+    // Paths. Both '/' and '\\' separate folders ('/' is the one added); a
+    // second character ':' ends a drive. The parts: drive ("C:"), folder (up to
+    // and including the last separator), name, extension (from the name's last
+    // '.'). Outputs and inputs may be null (not wanted, not given) and may be
+    // this string itself.
+    virtual void splitPath(podoStr *drive, podoStr *folder, podoStr *name, podoStr *extension) const;
+    virtual podoStr &makePath(const podoStr *drive, const podoStr *folder, const podoStr *name,
+                              const podoStr *extension);
+    // Replaces each given part (an empty one removes it) and joins again.
+    virtual podoStr &setPathParts(const podoStr *drive, const podoStr *folder, const podoStr *name,
+                                  const podoStr *extension);
+    virtual podoStr &setExtension(const podoStr &extension);
+    virtual podoStr &removeExtension();
+    // Only when the path has no extension.
+    virtual podoStr &setDefaultExtension(const podoStr &extension);
+    // The text after the last separator (the whole text when there is none).
+    virtual const char *getNarrowFileName() const;
+    virtual const char16_t *getWideFileName() const;
+    // Appends the separator (0: the preferred one) to a non-empty text that
+    // does not end with one.
+    virtual podoStr &addTrailingSeparator(char16_t separator = 0);
+    // Drops one trailing separator.
+    virtual podoStr &removeTrailingSeparator();
+    virtual podoStr &replaceSeparators(char16_t separator);
+    bool endsWithSeparator() const;
+
     // Conversion helpers: counts without the terminator, 0 when the code page
     // is unknown. toWide/toNarrow convert the terminated text into a buffer made
     // for n units (room for n + 1) and return the units written with the
