@@ -15,10 +15,11 @@ void formatDecibels(float value, char* text) {
 namespace {
 
 // The warped cutoff term C = 2 fs / (2 fs tan(pi f / fs) + 1) (not the textbook cotangent),
-// with f held to 0..0.46 fs. Returns 0 when the rate is not usable.
+// with f held to at most 0.46 fs. Returns 0 when the rate is not usable or the cutoff is not
+// positive (a cutoff of 0 would put a pole on the unit circle).
 float warpedCutoffTerm(float sampleRate, float cutoff) {
-  if (usableSampleRate(sampleRate) < 0.0f) return 0.0f;
-  const float f = cutoff > 0.0f ? std::min(cutoff, 0.46f * sampleRate) : 0.0f;
+  if (usableSampleRate(sampleRate) < 0.0f || !(cutoff > 0.0f)) return 0.0f;
+  const float f = std::min(cutoff, 0.46f * sampleRate);
   const float t = std::tan(3.1415927f * f / sampleRate);
   return 2.0f * sampleRate / (2.0f * sampleRate * t + 1.0f);
 }
@@ -30,7 +31,7 @@ void lowPassSection(float d, float q, float out[3]) {
   out[2] = 1.0f / m;
 }
 
-// Without a usable rate the section is the plain smoother {0, 0, 0.25} (unity at DC).
+// Without a usable rate or cutoff the section is the plain smoother {0, 0, 0.25} (unity at DC).
 void neutralSection(float out[3]) {
   out[0] = 0.0f;
   out[1] = 0.0f;

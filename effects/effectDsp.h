@@ -27,7 +27,8 @@ inline float usableSampleRate(float rate) {
 void formatDecibels(float value, char* text);
 
 // Coefficients {a1, a2, gain} of a two-pole low-pass section, run in direct form II with the
-// gain on the output (see runLowPassSection).
+// gain on the output (see runLowPassSection). Without a usable rate, or for a cutoff that is not
+// positive, the section is the smoother {0, 0, 0.25}.
 void butterworthLowPass2(float sampleRate, float cutoff, float resonance, float out[3]);
 
 // A four-pole low-pass as two sections in series, each {a1, a2, gain}.

@@ -9,12 +9,14 @@
 #define QUORIX_HAS_MXCSR 1
 #endif
 
-// Sets flush-to-zero and denormals-are-zero for one processing call and gives the host its own
-// floating-point mode back on return. Cheap enough to use per sub-block.
+// Sets flush-to-zero, denormals-are-zero and rounding to nearest for one processing call and
+// gives the host its own floating-point mode back on return. Cheap enough to use per sub-block.
 class ScopedFlushDenormals {
  public:
 #ifdef QUORIX_HAS_MXCSR
-  ScopedFlushDenormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushBits); }
+  ScopedFlushDenormals() : saved_(_mm_getcsr()) {
+    _mm_setcsr((saved_ & ~kRoundingBits) | kFlushBits);
+  }
   ~ScopedFlushDenormals() { _mm_setcsr(saved_); }
 #else
   ScopedFlushDenormals() = default;
@@ -24,22 +26,31 @@ class ScopedFlushDenormals {
 
  private:
 #ifdef QUORIX_HAS_MXCSR
-  static constexpr unsigned kFlushBits = 0x8040;  // FTZ (bit 15) | DAZ (bit 6)
+  static constexpr unsigned kFlushBits = 0x8040;     // FTZ (bit 15) | DAZ (bit 6)
+  static constexpr unsigned kRoundingBits = 0x6000;  // rounding control; 0 = to nearest
   unsigned saved_;
 #endif
 };
 
-// Largest sample magnitude an effect takes into its state (+100 dB over full scale); anything
-// louder is held there so that feedback paths cannot overflow into infinities.
+// x rounded to the nearest integer, halves to even. Inside a ScopedFlushDenormals scope (which
+// sets rounding to nearest) this is one instruction.
+inline int roundHalfEven(float x) {
+#ifdef QUORIX_HAS_MXCSR
+  return _mm_cvtss_si32(_mm_set_ss(x));
+#else
+  return static_cast<int>(std::nearbyint(x));
+#endif
+}
+
+// Largest sample magnitude an effect takes into its state (+100 dB over full scale). Louder
+// values cannot be audio; letting them in would let feedback paths overflow into infinities.
 inline constexpr float kSampleLimit = 100000.0f;
 
-// An input sample made safe to store: NaN, infinities and denormals become 0, finite values
-// beyond kSampleLimit are held at it.
+// An input sample made safe to store: NaN, infinities, denormals and magnitudes beyond
+// kSampleLimit become silence.
 inline float sanitizeSample(float x) {
   const float magnitude = std::fabs(x);
-  if (magnitude >= FLT_MIN && magnitude <= kSampleLimit) return x;
-  if (magnitude > kSampleLimit && magnitude <= FLT_MAX) return std::copysign(kSampleLimit, x);
-  return 0.0f;
+  return (magnitude >= FLT_MIN && magnitude <= kSampleLimit) ? x : 0.0f;
 }
 
 // A normalised parameter held to 0..1; NaN becomes 0.

@@ -39,7 +39,7 @@ TEST(SanitizeSample, KeepsNormalSamplesAndRemovesWhatWouldPoisonState) {
       {0.25f, 0.25f},   {-1.0f, -1.0f},   {0.0f, 0.0f},
       {NAN, 0.0f},      {inf, 0.0f},      {-inf, 0.0f},
       {1e-40f, 0.0f},   {-1e-40f, 0.0f},  {FLT_MIN, FLT_MIN},
-      {1e30f, kSampleLimit}, {-1e30f, -kSampleLimit},
+      {1e30f, 0.0f},   {-1e30f, 0.0f},   {kSampleLimit, kSampleLimit},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);
@@ -62,17 +62,24 @@ float multiply(float a, float b) {
   return x * y;
 }
 
-TEST(ScopedFlushDenormals, FlushesInsideAndRestoresTheCallersMode) {
-  const unsigned hostMode = _mm_getcsr() & ~0x8040u;  // a host that keeps denormals
+TEST(ScopedFlushDenormals, FlushesAndRoundsToNearestInsideAndRestoresTheCallersMode) {
+  const unsigned original = _mm_getcsr();
+  // A host that keeps denormals and rounds toward zero.
+  const unsigned hostMode = (original & ~0x8040u) | 0x6000u;
   _mm_setcsr(hostMode);
   EXPECT_NE(multiply(1e-30f, 1e-10f), 0.0f);  // a denormal result
   {
     ScopedFlushDenormals guard;
     EXPECT_EQ(multiply(1e-30f, 1e-10f), 0.0f);
+    EXPECT_EQ(roundHalfEven(2.5f), 2);
+    EXPECT_EQ(roundHalfEven(3.5f), 4);
+    EXPECT_EQ(roundHalfEven(-0.7f), -1);
+    EXPECT_EQ(roundHalfEven(0.7f), 1);
   }
   // Control bits only: the status flags are sticky and record what the products did.
   EXPECT_EQ(_mm_getcsr() & 0xFFC0u, hostMode & 0xFFC0u);
   EXPECT_NE(multiply(1e-30f, 1e-10f), 0.0f);
+  _mm_setcsr(original);
 }
 #endif
 
