@@ -1,6 +1,9 @@
 #include "foundation/podoTime.h"
 
 #include "foundation/platform/podoPlatformTime.h"
+#include "foundation/podoStr.h"
+
+#include <cstring>
 
 namespace {
 
@@ -185,6 +188,28 @@ uint64_t podoTime::toMilliseconds() const
     return static_cast<uint64_t>(signedCount(*this) / 1000);
 }
 
+bool podoTime::getMonthName(podoStr &out, int32_t maxLength, bool upperCase) const
+{
+    return podo::monthName(out, month, maxLength, upperCase);
+}
+
+void podoTime::appendText(podoStr &out, char dateSeparator, char timeSeparator) const
+{
+    podoStr part;
+    if (dateSeparator) {
+        part.format("%04d%c%02d%c%02d", year, dateSeparator, month, dateSeparator, day);
+        if (!out.isEmpty())
+            out.append(" ");
+        out.append(part);
+    }
+    if (timeSeparator) {
+        part.format("%02d%c%02d%c%02d", hour, timeSeparator, minute, timeSeparator, second);
+        if (!out.isEmpty())
+            out.append(" ");
+        out.append(part);
+    }
+}
+
 int64_t podoTime::startTimer(int64_t durationMs)
 {
     timerDuration = durationMs;
@@ -244,6 +269,20 @@ bool setLocalClock(uint64_t microseconds)
     if (fileTime < 0 || !fieldsOf(fileTime, check))
         return false;
     return platform::setMachineClock(fileTime);
+}
+
+bool monthName(podoStr &out, int32_t month, int32_t maxLength, bool upperCase)
+{
+    static const char *const names[] = {"January", "February", "March",     "April",   "May",      "June",
+                                        "July",    "August",   "September", "October", "November", "December"};
+    if (month < 1)
+        return false;
+    const char *name = names[(month - 1) % 12];
+    const int32_t length = static_cast<int32_t>(std::strlen(name));
+    out.setNarrow(name, maxLength != 0 && maxLength < length ? maxLength : length);
+    if (upperCase)
+        out.makeUpper();
+    return true;
 }
 
 bool timeFromMicroseconds(uint64_t count, podoTime &out)

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+class podoStr;
+
 // A local calendar date and time of day, with a simple millisecond timer.
 // Counts: the microsecond count of a moment is (F - 11,644,473,600,000,000) / 10,
 // where F is the moment in 100-nanosecond units since 1601-01-01 on the local wall
@@ -42,6 +44,14 @@ public:
     virtual uint64_t toMicroseconds() const;
     virtual uint64_t toMilliseconds() const;
 
+    // The English name of the month ((month - 1) mod 12 + 1), cut to maxLength
+    // characters when that is not 0 and shorter; false, output unchanged, for a
+    // month below 1.
+    virtual bool getMonthName(podoStr &out, int32_t maxLength, bool upperCase) const;
+    // Appends "yyyy<d>mm<d>dd" when dateSeparator is not 0 and "hh<t>mm<t>ss" when
+    // timeSeparator is not 0, each after a blank when the output is not empty.
+    virtual void appendText(podoStr &out, char dateSeparator, char timeSeparator) const;
+
     // Starts a timer of durationMs on the monotonic clock; returns its start (ms).
     virtual int64_t startTimer(int64_t durationMs);
     virtual bool isTimerRunning() const;
@@ -75,6 +85,7 @@ podoTime getLocalDate();
 // Sets the machine's local clock; false for the count 0 or a failure.
 bool setLocalClock(uint64_t microseconds);
 bool timeFromMicroseconds(uint64_t count, podoTime &out);
+bool monthName(podoStr &out, int32_t month, int32_t maxLength, bool upperCase);
 
 // The count of a local file time (100-ns units since 1601 on the local clock).
 int64_t microsecondsFromFileTime(int64_t fileTime);

@@ -1,6 +1,7 @@
 #include "foundation/podoTime.h"
 
 #include "foundation/platform/podoPlatformTime.h"
+#include "foundation/podoStr.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +182,60 @@ TEST(podoTime, NowIsTheLocalClock)
     const podoTime today = podo::getLocalDate();
     EXPECT_EQ(today.hour + today.minute + today.second + today.millisecond, 0);
     EXPECT_NE(today.toMicroseconds(), 0u);
+}
+
+TEST(podoTime, TextForLogLinesAndFileNames)
+{
+    const podoTime t = at(2024, 3, 7, 14, 5, 9, 250);
+    struct Case {
+        const char *before;
+        char date;
+        char time;
+        const char *after;
+    };
+    const Case cases[] = {
+        {"", '/', ':', "2024/03/07 14:05:09"},
+        {"", '-', '-', "2024-03-07 14-05-09"},
+        {"Quorix", '-', 0, "Quorix 2024-03-07"},
+        {"", 0, ':', "14:05:09"},
+        {"x", 0, ':', "x 14:05:09"},
+        {"x", 0, 0, "x"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.after);
+        podoStr out(c.before);
+        t.appendText(out, c.date, c.time);
+        EXPECT_STREQ(out.getNarrow(), c.after);
+    }
+}
+
+TEST(podoTime, MonthNames)
+{
+    struct Case {
+        int month;
+        int maxLength;
+        bool upper;
+        const char *name;
+    };
+    const Case cases[] = {
+        {1, 0, false, "January"}, {3, 0, true, "MARCH"},     {9, 3, false, "Sep"},
+        {12, 20, false, "December"}, {13, 0, false, "January"}, {24, 3, true, "DEC"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.month);
+        podoStr out;
+        ASSERT_TRUE(podo::monthName(out, c.month, c.maxLength, c.upper));
+        EXPECT_STREQ(out.getNarrow(), c.name);
+        podoTime t;
+        t.month = c.month;
+        podoStr viaTime;
+        ASSERT_TRUE(t.getMonthName(viaTime, c.maxLength, c.upper));
+        EXPECT_STREQ(viaTime.getNarrow(), c.name);
+    }
+    podoStr out("kept");
+    EXPECT_FALSE(podo::monthName(out, 0, 0, false));
+    EXPECT_FALSE(podoTime().getMonthName(out, 0, false));
+    EXPECT_STREQ(out.getNarrow(), "kept");
 }
 
 // Restores the time zone of the process when the test ends.
