@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstring>
-#include <memory>
 #include <string>
 
 namespace {
@@ -21,18 +20,28 @@ constexpr char tooLong[] = "LOG: too long data";
 
 const char *const prefixes[] = {"? ", "- ", "", "(warning) ", "[ERROR] ", "[!!!FATAL!!!] "};
 
-// The logger's own state; every field is guarded by podo::logLock.
+// The logger's own state; every field is guarded by podo::logLock. Constant-
+// initialised and never destroyed, so that logging works from any constructor or
+// destructor of a process-wide object; closeLog frees the line.
 struct LogState {
-    std::unique_ptr<char[]> line; // the last line, terminated; allocated on the first message
-    size_t size = firstLineSize;  // grows by doubling and stays grown
-    size_t length = 0;            // bytes of the last line
-    int owners = 0;               // setLogFile calls not yet matched by closeLog
+    char *line = nullptr;        // the last line, terminated; allocated on the first message
+    size_t size = firstLineSize; // grows by doubling and stays grown
+    size_t length = 0;           // bytes of the last line
+    int owners = 0;              // setLogFile calls not yet matched by closeLog
 };
+
+constinit LogState logState;
 
 LogState &state()
 {
-    static LogState s;
-    return s;
+    return logState;
+}
+
+void freeLine(LogState &s)
+{
+    delete[] s.line;
+    s.line = nullptr;
+    s.length = 0;
 }
 
 void toStandardError(const char16_t *piece)
@@ -77,9 +86,9 @@ void sendLine(bool toFile)
     if (!s.line)
         return;
     if (toFile && hasLogFile())
-        appendToFile(s.line.get(), s.length);
+        appendToFile(s.line, s.length);
     podoStr text;
-    text.setNarrow(s.line.get(), static_cast<int>(s.length));
+    text.setNarrow(s.line, static_cast<int>(s.length));
     podo::debugOutput(text.getWide());
 }
 
@@ -92,7 +101,7 @@ void logMessage(int level, bool toFile, const char *format, ...)
     podoSyncCriticalBlock guard(&logLock);
     LogState &s = state();
     if (!s.line) {
-        s.line.reset(new char[s.size]);
+        s.line = new char[s.size];
         s.line[0] = 0;
         s.length = 0;
     }
@@ -122,10 +131,11 @@ void logMessage(int level, bool toFile, const char *format, ...)
         textLength = sizeof tooLong - 1;
     }
     if (size != s.size) {
-        s.line.reset(new char[size]);
+        freeLine(s);
+        s.line = new char[size];
         s.size = size;
     }
-    char *line = s.line.get();
+    char *line = s.line;
     std::memcpy(line, head.data(), head.size());
     std::memcpy(line + head.size(), text, textLength);
     s.length = head.size() + textLength;
@@ -158,8 +168,7 @@ void closeLog()
     if (s.owners > 0)
         return;
     logFilePath.clear();
-    s.line.reset();
-    s.length = 0;
+    freeLine(s);
 }
 
 void flushLogLine(bool toFile)
