@@ -548,7 +548,9 @@ void podoVST::updateTimeInfo()
         return;
     }
     int32_t flags = info->flags;
-    hostTempo = (flags & kVstTempoValid) ? info->tempo : 120.0;
+    // A tempo the renders cannot use is taken as absent.
+    bool tempoUsable = (flags & kVstTempoValid) && std::isfinite(info->tempo) && info->tempo > 0.0;
+    hostTempo = tempoUsable ? info->tempo : 120.0;
     if ((flags & kVstPpqPosValid) && (flags & kVstTransportPlaying))
         hostPosition = info->ppqPos >= 0.0 ? info->ppqPos : 0.0;
     hostPlaying = (flags & kVstTransportPlaying) != 0;
