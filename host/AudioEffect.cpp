@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -212,12 +214,13 @@ void AudioEffect::float2string(float value, char *text, int32_t maxLen)
     for (int i = 0; i < fraction; ++i)
         scale *= 10;
     long long scaled = std::llround(magnitude * double(scale));
-    char out[64];
-    if (fraction == 0)
-        std::snprintf(out, sizeof out, "%s%lld.", negative ? "-" : "", scaled);
+    std::string fractionDigits = std::to_string(scaled % scale);
+    if (fraction > 0)
+        fractionDigits.insert(0, size_t(fraction) - std::min(fractionDigits.size(), size_t(fraction)), '0');
     else
-        std::snprintf(out, sizeof out, "%s%lld.%0*lld", negative ? "-" : "", scaled / scale, fraction, scaled % scale);
-    copyBounded(text, out, maxLen);
+        fractionDigits.clear();
+    std::string out = (negative ? "-" : "") + std::to_string(scaled / scale) + "." + fractionDigits;
+    copyBounded(text, out.c_str(), maxLen);
 }
 
 void AudioEffect::dB2string(float value, char *text, int32_t maxLen)
