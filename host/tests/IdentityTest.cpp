@@ -148,3 +148,15 @@ TEST_F(Identity, TheLogFileStaysOnWhileAnyInstanceLives)
     podo::logMessage(3, true, "after the last one");
     EXPECT_EQ(qtest::readFile(logFile).find("after the last one"), std::string::npos);
 }
+
+TEST_F(Identity, RelativeFolderSettingsAreNeverTakenFromTheWorkingFolder)
+{
+    // Relative settings are not folders (they would depend on the host's working folder): the
+    // configuration folder falls back to the home folder's own.
+    setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    Instance plug;
+    std::string user = text(plug.getUserPath());
+    EXPECT_EQ(user, qtest::testHome() + "/.config/Kestrane/Quorix/");
+    EXPECT_EQ(text(plug.getPaths().logFile).front(), '/');
+    EXPECT_FALSE(fs::exists("relative"));
+}
