@@ -410,7 +410,10 @@ intptr_t podoVST::vendorSpecific(int32_t index, intptr_t value, void *ptr, float
             if (value == code("cS2V")) {
                 if (slotValid && ptr) {
                     float result = 0.0f;
-                    if (parseHostParameterText(slot, podoStr(static_cast<const char *>(ptr)), result)) {
+                    // The host's text is read no further than its conventional buffer.
+                    podoStr hostText;
+                    hostText.setNarrow(static_cast<const char *>(ptr), int(strnlen(static_cast<const char *>(ptr), 255)));
+                    if (parseHostParameterText(slot, hostText, result)) {
                         std::memcpy(ptr, &result, sizeof result);
                         answer = 1;
                     }

@@ -381,6 +381,9 @@ TEST_F(Frame, HostChannelConvertsBetweenTextAndValueWithinBounds)
         EXPECT_EQ(buffer[4], '#');
     }
     EXPECT_EQ(plug.dispatcher(effVendorSpecific, hostIndex, cS2V, nullptr, 3.0f), 0);
+    // An unterminated text is read only within its bounds.
+    std::vector<char> unterminated(255, '1');
+    EXPECT_EQ(plug.dispatcher(effVendorSpecific, hostIndex, cS2V, unterminated.data(), 3.0f), 1);
 }
 
 namespace {
