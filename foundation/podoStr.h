@@ -180,6 +180,13 @@ public:
 
     virtual podoStr &makeUpper();
 
+    // Pieces between separators, as a new array the caller deletes. No piece
+    // follows a separator at the very end; an empty text gives no pieces; an
+    // empty separator gives the whole text as one piece. The array is declared
+    // in foundation/davalArrayString.h.
+    virtual davalArrayString *split(const char16_t *separator, bool skipEmpty) const;
+    virtual davalArrayString *split(const char *separator, bool skipEmpty) const;
+
     // Trimming; the left trims keep a text made only of trimmed characters.
     virtual podoStr &trimLeftChar(char16_t c);
     virtual podoStr &trimLeftChar(char c);

@@ -13,7 +13,7 @@ struct PathParts
 };
 
 // Paths have no length limit here: every part is as long as the text gives.
-PathParts split(const char16_t *text)
+PathParts splitParts(const char16_t *text)
 {
     PathParts parts;
     const std::u16string path(text ? text : u"");
@@ -66,7 +66,7 @@ const char16_t *wideOrNull(const podoStr *s)
 void podoStr::splitPath(podoStr *drive, podoStr *folder, podoStr *name, podoStr *extension) const
 {
     // Split first: an output may be this string.
-    const PathParts parts = split(getWide(podo::codePageUtf8));
+    const PathParts parts = splitParts(getWide(podo::codePageUtf8));
     if (drive)
         drive->setWide(parts.drive.c_str(), int(parts.drive.size()));
     if (folder)
@@ -87,7 +87,7 @@ podoStr &podoStr::makePath(const podoStr *drive, const podoStr *folder, const po
 podoStr &podoStr::setPathParts(const podoStr *drive, const podoStr *folder, const podoStr *name,
                                const podoStr *extension)
 {
-    const PathParts own = split(getWide(podo::codePageUtf8));
+    const PathParts own = splitParts(getWide(podo::codePageUtf8));
     const std::u16string path = join(drive ? wideOrNull(drive) : own.drive.c_str(),
                                      folder ? wideOrNull(folder) : own.folder.c_str(),
                                      name ? wideOrNull(name) : own.name.c_str(),
@@ -108,7 +108,7 @@ podoStr &podoStr::removeExtension()
 
 podoStr &podoStr::setDefaultExtension(const podoStr &extension)
 {
-    const PathParts own = split(getWide(podo::codePageUtf8));
+    const PathParts own = splitParts(getWide(podo::codePageUtf8));
     const std::u16string path =
         join(own.drive.c_str(), own.folder.c_str(), own.name.c_str(),
              own.extension.empty() ? extension.getWide(podo::codePageUtf8) : own.extension.c_str());

@@ -1,5 +1,7 @@
 #include "foundation/podoStr.h"
 
+#include "foundation/davalArrayString.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -326,6 +328,45 @@ TEST(podoStrEditing, Swap)
     a.swap(wide);
     EXPECT_EQ(narrowOf(a), "w");
     EXPECT_EQ(std::u16string(wide), u"buffer");
+}
+
+} // namespace
+
+namespace {
+
+std::vector<std::string> piecesOf(davalArrayString *pieces)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < pieces->getCount(); ++i)
+        out.push_back(pieces->at(i)->getNarrow());
+    delete pieces;
+    return out;
+}
+
+TEST(podoStrSplit, PiecesBetweenSeparators)
+{
+    using Pieces = std::vector<std::string>;
+    struct Case
+    {
+        const char *text, *separator;
+        bool skipEmpty;
+        Pieces pieces;
+    };
+    const Case cases[] = {
+        {"a,,b,", ",", false, {"a", "", "b"}}, // nothing after a final separator
+        {"a,,b,", ",", true, {"a", "b"}},
+        {",a", ",", false, {"", "a"}},
+        {"", ",", false, {}},
+        {"whole", ",", false, {"whole"}},
+        {"a::b::", "::", false, {"a", "b"}},
+        {"a,b", "", false, {"a,b"}}, // an empty separator never loops
+        {"\xC3\xA9;x", ";", false, {"\xC3\xA9", "x"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " by " + c.separator);
+        EXPECT_EQ(piecesOf(podoStr(c.text).split(c.separator, c.skipEmpty)), c.pieces);
+        EXPECT_EQ(piecesOf(wideCopy(c.text).split(widen(c.separator).c_str(), c.skipEmpty)), c.pieces);
+    }
 }
 
 } // namespace
