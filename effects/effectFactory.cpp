@@ -4,6 +4,12 @@
 #include <utility>
 
 // Each insert-effect family adds its header here, one line per family.
+#include "effects/CIFXChorus.h"
+#include "effects/CIFXCompressor.h"
+#include "effects/CIFXDelay.h"
+#include "effects/CIFXDrive.h"
+#include "effects/CIFXFilter.h"
+#include "effects/CIFXSImage.h"
 
 namespace {
 
@@ -23,32 +29,32 @@ CIFX* create(Args&&... args) {
 CIFX* createInsertEffect(int type) {
   switch (type) {
     // Filters and equaliser
-    case 2: return create<CIFX>();   // CIFXSFilter12
-    case 3: return create<CIFX>();   // CIFXSFilter24
-    case 4: return create<CIFX>();   // CIFX3EQ
+    case 2: return create<CIFXSFilter12>();
+    case 3: return create<CIFXSFilter24>();
+    case 4: return create<CIFX3EQ>();
 
     // Compressors
-    case 6: return create<CIFX>();   // CIFXPeakCompressor
-    case 7: return create<CIFX>();   // CIFXRMSCompressor
+    case 6: return create<CIFXPeakCompressor>();
+    case 7: return create<CIFXRMSCompressor>();
 
     // Drive effects (they receive their transfer curve)
-    case 9: return create<CIFX>();   // CIFXOverdrive(driveCurveOverdrive)
-    case 10: return create<CIFX>();  // CIFXDistortion(driveCurveDistortion)
-    case 11: return create<CIFX>();  // CIFXAmpDistortion(driveCurveDistortion)
+    case 9: return create<CIFXOverdrive>(driveCurveOverdrive);
+    case 10: return create<CIFXDistortion>(driveCurveDistortion);
+    case 11: return create<CIFXAmpDistortion>(driveCurveDistortion);
 
     // Lo-fi effects
     case 13: return create<CIFX>();  // CIFXCrusher
     case 14: return create<CIFX>();  // CIFXLPNoise
 
     // Stereo image
-    case 16: return create<CIFX>();  // CIFXSImage
+    case 16: return create<CIFXSImage>();
 
     // Auto wah
     case 17: return create<CIFX>();  // CIFXAutoWah
 
     // Chorus and flanger
-    case 19: return create<CIFX>();  // CIFXChorus
-    case 20: return create<CIFX>();  // CIFXFlanger
+    case 19: return create<CIFXChorus>();
+    case 20: return create<CIFXFlanger>();
 
     // Phaser
     case 21: return create<CIFX>();  // CIFXPhaser
@@ -58,9 +64,9 @@ CIFX* createInsertEffect(int type) {
     case 24: return create<CIFX>();  // CIFXAutoPan
 
     // Delays
-    case 26: return create<CIFX>();  // CIFXDelay
-    case 27: return create<CIFX>();  // CIFXStereoDelay
-    case 28: return create<CIFX>();  // CIFXPPDelay
+    case 26: return create<CIFXDelay>();
+    case 27: return create<CIFXStereoDelay>();
+    case 28: return create<CIFXPPDelay>();
 
     // Gate reverb
     case 30: return create<CIFX>();  // CIFXGateReverb
