@@ -35,11 +35,13 @@ struct Stereo {
 };
 
 // Drives an effect the way the engine does: per sub-block of at most 16 frames setSampleRate,
-// setTempo, setSongPosition, setParameters, process; the song position advances with the tempo.
+// setTempo, setSongPosition, setParameters, process; the song position advances with the tempo
+// while the transport plays.
 struct Driver {
   float rate = 44100.0f;
   double tempo = 120.0;
   double position = 0.0;
+  bool playing = true;
   float params[3] = {0.5f, 0.5f, 0.5f};
 
   void block(CIFX& fx, float* left, float* right, int frames) {
@@ -48,7 +50,7 @@ struct Driver {
     fx.setSongPosition(position);
     fx.setParameters(params);
     fx.process(left, right, frames);
-    position += frames * tempo / (60.0 * rate);
+    if (playing) position += frames * tempo / (60.0 * rate);
   }
 
   void run(CIFX& fx, float* left, float* right, size_t frames) {
