@@ -24,7 +24,7 @@ double floorOf(double threshold, double ratio) {
 // A loud constant (0.9 of full scale, above every threshold) for `loud` frames, then a quiet
 // one (0.001, below every threshold) for `quiet` frames.
 Stereo loudThenQuiet(size_t loud, size_t quiet) {
-  Stereo audio(loud + quiet, 0.001f);
+  Stereo audio = constant(loud + quiet, 0.001f);
   for (size_t i = 0; i < loud; ++i) audio.left[i] = audio.right[i] = 0.9f;
   return audio;
 }
@@ -124,7 +124,7 @@ TEST(Compressor, TheRmsDetectorFollowsTheLevelSlowly) {
     driver.params[0] = 0.1f;
     driver.params[1] = 1.0f;
     driver.settle(*fx);
-    Stereo in(64, 0.001f);
+    Stereo in = constant(64, 0.001f);
     in.left[10] = in.right[10] = 1.0f;
     Stereo out = in;
     driver.run(*fx, out);

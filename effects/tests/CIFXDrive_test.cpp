@@ -120,7 +120,7 @@ TEST(Drive, LoudInputSaturatesAtTheCurveEnds) {
         driver.params[1] = 1.0f;
         driver.params[2] = 1.0f;
         driver.settle(*fx);
-        Stereo audio(4000, c.input);
+        Stereo audio = constant(4000, c.input);
         driver.run(*fx, audio);
         const float expected = m.curve[c.entry] * 3.0517578125e-05f;
         EXPECT_NEAR(audio.left.back(), expected, 1e-5f);

@@ -81,7 +81,7 @@ TEST(StereoImage, ARestartedDelayCarriesSilenceUntilItHasBeenFilled) {
       fx.clear();
     else
       driver.params[0] = 0.1f;
-    Stereo audio(1000, 0.25f);
+    Stereo audio = constant(1000, 0.25f);
     driver.run(fx, audio);
     EXPECT_EQ(onset(audio.right), frames);
     EXPECT_EQ(audio.right[frames], 0.25f);

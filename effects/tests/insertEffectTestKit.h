@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the insert-effect tests: a driver that makes the engine's per-sub-block calls, a
-// seeded noise source, sine measurement, and the response of the effects' two-pole sections.
+// Helpers of the insert-effect tests, beside the shared ones: a driver that makes the engine's
+// per-sub-block calls, sine measurement, and the response of the effects' two-pole sections.
 
 #include <algorithm>
 #include <cmath>
@@ -8,31 +8,21 @@
 #include <cstdint>
 #include <vector>
 
+#include "effectTestSupport.h"
 #include "effects/CIFX.h"
 
 namespace insert_test {
 
-// xorshift32, uniform in -1..1: reproducible, nothing shared between tests.
-class Noise {
- public:
-  explicit Noise(uint32_t seed) : state_(seed ? seed : 1) {}
-  float next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return static_cast<float>(state_) * (2.0f / 4294967296.0f) - 1.0f;
-  }
+using effect_test::isDenormal;
+using effect_test::Noise;
+using effect_test::Stereo;
 
- private:
-  uint32_t state_;
-};
-
-struct Stereo {
-  std::vector<float> left, right;
-  explicit Stereo(size_t frames = 0, float value = 0.0f)
-      : left(frames, value), right(frames, value) {}
-  size_t size() const { return left.size(); }
-};
+inline Stereo constant(size_t frames, float value) {
+  Stereo audio(frames);
+  std::fill(audio.left.begin(), audio.left.end(), value);
+  std::fill(audio.right.begin(), audio.right.end(), value);
+  return audio;
+}
 
 // Drives an effect the way the engine does: per sub-block of at most 16 frames setSampleRate,
 // setTempo, setSongPosition, setParameters, process; the song position advances with the tempo
@@ -124,7 +114,5 @@ inline std::complex<double> response(const Section& s, double frequency, double 
   const std::complex<double> z1 = std::polar(1.0, -2.0 * M_PI * frequency / rate);
   return s.gain * (1.0 + 2.0 * z1 + z1 * z1) / (1.0 + s.a1 * z1 + s.a2 * z1 * z1);
 }
-
-inline bool isDenormal(float v) { return v != 0.0f && std::fpclassify(v) == FP_SUBNORMAL; }
 
 }  // namespace insert_test
