@@ -88,6 +88,39 @@ TEST(EffectAllocation, InsertEffectsNeverAllocateInTheirPerBlockCalls) {
   }
 }
 
+TEST(EffectAllocation, InsertEffectsAllocateOnlyWhenTheRateChanges) {
+  // A new rate may allocate the effect's lines, a few blocks at most; the same rate again, tempo
+  // jumps, song-position jumps, parameter jumps, clear and calls of 0 frames never do.
+  for (int type = 0; type < kInsertEffectTypeCount; ++type) {
+    SCOPED_TRACE(testing::Message() << "type " << type << " " << insertEffectTypeNames[type]);
+    InsertEffectSlot slot;
+    ASSERT_TRUE(setInsertEffectType(slot, type));
+    std::unique_ptr<CIFX> fx(slot.effect);
+    Stereo audio = noise(16);
+    for (float rate : {44100.0f, 96000.0f, 8000.0f}) {
+      SCOPED_TRACE(rate);
+      EXPECT_LE(allocationsOf([&] { fx->setSampleRate(rate); }), 3);
+      const int count = allocationsOf([&] {
+        fx->setSampleRate(rate);
+        for (double tempo : {120.0, 30.0, 300.0, 39.0}) {
+          fx->setTempo(tempo);
+          for (double position : {0.0, 3.7, 1000.25}) {
+            fx->setSongPosition(position);
+            for (float x : {0.0f, 1.0f, 0.37f}) {
+              const float params[3] = {x, 1.0f - x, x};
+              fx->setParameters(params);
+              fx->clear();
+              fx->process(audio.left.data(), audio.right.data(), 0);
+              fx->process(audio.left.data(), audio.right.data(), 16);
+            }
+          }
+        }
+      });
+      EXPECT_EQ(count, 0);
+    }
+  }
+}
+
 TEST(EffectAllocation, SystemEffectsNeverAllocateInTheirPerBlockCalls) {
   std::unique_ptr<CSFX> effects[] = {std::make_unique<CSFXChorus>(),
                                      std::make_unique<CSFXReverb>()};
