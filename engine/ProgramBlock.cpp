@@ -60,9 +60,14 @@ void copyName(char* field, int size, const char* text) {
     if (size <= 0)
         return;
     int n = 0;
-    if (text != nullptr)
+    if (text != nullptr) {
         while (n < size - 1 && text[n] != '\0')
             ++n;
+        // A cut never ends inside a UTF-8 character.
+        if (text[n] != '\0')
+            while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+                --n;
+    }
     if (n > 0)
         std::memmove(field, text, static_cast<size_t>(n));
     field[n] = '\0';

@@ -74,7 +74,8 @@ float sanitizeParameterValue(float x);
 // the tuning within the cent table. Returns the number of fields it had to change.
 int sanitizeProgramBlock(ProgramBlock& block);
 
-// Copies text into a fixed name field: at most size - 1 characters, then the terminator.
+// Copies text into a fixed name field: at most size - 1 bytes, never ending inside a UTF-8
+// character, then the terminator.
 void copyName(char* field, int size, const char* text);
 
 } // namespace engine

@@ -1,0 +1,62 @@
+#include "engine/FileBackup.h"
+
+#include "foundation/podoFile.h"
+#include "foundation/podoShell.h"
+
+namespace engine {
+
+namespace {
+
+// Beyond this many backups in one second the last name is reused rather than looping on.
+constexpr int32_t kMaxBackupsPerSecond = 1000;
+
+} // namespace
+
+podoStr backupFileName(const podoStr &path, const podoTime &when, int32_t serial)
+{
+    podoStr name;
+    if (serial > 1)
+        name.format("%s.%04d-%02d-%02d %02d-%02d-%02d %d.bak", path.getNarrow(), when.year, when.month, when.day,
+                    when.hour, when.minute, when.second, serial);
+    else
+        name.format("%s.%04d-%02d-%02d %02d-%02d-%02d.bak", path.getNarrow(), when.year, when.month, when.day,
+                    when.hour, when.minute, when.second);
+    return name;
+}
+
+bool moveToBackup(const podoStr &path)
+{
+    if (!podo::pathExists(path))
+        return false;
+    const podoTime now = podo::getLocalTime();
+    podoStr target;
+    for (int32_t serial = 1; serial <= kMaxBackupsPerSecond; ++serial) {
+        target = backupFileName(path, now, serial);
+        if (!podo::pathExists(target))
+            break;
+    }
+    return podo::moveFile(path, target);
+}
+
+uint32_t writeFileReplacing(const podoStr &path, const void *data, size_t size, bool backupOld)
+{
+    const podoStr temporary = path + ".tmp";
+    podoFile file;
+    uint32_t error = file.open(temporary, podoFileFlags::write | podoFileFlags::create);
+    if (error != 0)
+        return error;
+    if (size > 0 && file.write(data, 1, size) != size)
+        error = file.getError() != 0 ? file.getError() : 1;
+    const uint32_t closed = file.close(true);
+    if (error == 0)
+        error = closed;
+    if (error == 0 && backupOld && podo::pathExists(path) && !moveToBackup(path))
+        error = 1;
+    if (error == 0 && !podo::moveFile(temporary, path))
+        error = 1;
+    if (error != 0)
+        podo::deleteFile(temporary);
+    return error;
+}
+
+} // namespace engine

@@ -1,0 +1,145 @@
+#pragma once
+// The instrument: one object per plug-in instance, made by the module entry. It holds the
+// instance's one program (the host's state chunk), the running state decoded from it and the
+// pointer to its editor; every change of a parameter, from the editor, the host, MIDI or the
+// engine itself, goes through setParameterValue: stored, applied, posted to the editor.
+//
+// Locks (all re-entrant): instanceLock (the frame's, one per instance) serialises every host
+// entry and every engine operation; engineSharedLock (process-wide) guards what instances share
+// (configuration, tunings' user rows, sound library) and is always taken inside instanceLock;
+// processLock (the frame's) guards the instance count and editor creation. The editor's queue
+// lock is innermost.
+
+#include "engine/ConfigurationBlock.h"
+#include "engine/EngineState.h"
+#include "engine/ParameterApply.h"
+#include "engine/ParameterIndex.h"
+#include "engine/ProgramBlock.h"
+#include "foundation/podoStr.h"
+#include "foundation/podoSyncCritical.h"
+#include "host/KestraneVST.h"
+
+#include <cstdint>
+
+class Quorix_Editor;
+class podoFile;
+
+// Process-wide lock of the data all instances share.
+podoSyncCritical &engineSharedLock();
+
+// The global configuration, shared by every instance; read and written under engineSharedLock.
+ConfigurationBlock &sharedConfiguration();
+
+class Quorix : public KestraneVSTInstrument
+{
+public:
+    static constexpr int32_t kProgramCount = 1;
+    static constexpr int32_t kHostParameterCount = 128;
+
+    explicit Quorix(audioMasterCallback audioMaster);
+    ~Quorix() override;
+
+    // Host hooks.
+    void onOpen() override;
+    int32_t onGetChunk(void **data, bool isPreset) override;
+    int32_t onSetChunk(void *data, int32_t byteSize, bool isPreset) override;
+    void onSetProgram(int32_t program) override;
+    void onSetProgramName(const char *name) override;
+    // Writes at most 23 characters and the terminator.
+    void onGetProgramName(char *name) override;
+    bool onGetProgramNameIndexed(int32_t category, int32_t index, char *name) override;
+    bool onCopyProgram(int32_t destination) override;
+    void onSetParameter(int32_t slot, float value) override;
+    float onGetParameter(int32_t slot) override;
+    void onSuspend() override;
+    void onSetSampleRate(float rate) override;
+    bool getOutputProperties(int32_t index, VstPinProperties *pin) override;
+    // No voices render yet: the outputs carry silence.
+    void onProcessReplacing(float **inputs, float **outputs, int32_t frames) override;
+
+    // Program and parameter index.
+    virtual ParameterKind classifyParameter(int32_t index, int32_t *first, int32_t *second);
+    virtual ParameterKind decodeSequencerParameter(int32_t localId, int32_t *lane, int32_t *step, int32_t *base);
+    virtual ParameterKind decodeDrumParameter(int32_t localId, int32_t *key, int32_t *base);
+    // A copy taken under the lock: a chunk load can never change it under the caller.
+    virtual podoStr getChannelName(int32_t channel);
+    virtual void setChannelName(int32_t channel, const podoStr &text);
+    // With an output, gives this machine's mark; without, stamps it into the program.
+    virtual void markByteOrder(uint8_t *mark);
+    // Converts count blocks (the current program when blocks is null) to this machine's order.
+    virtual void swapProgramByteOrder(ProgramBlock *blocks, int32_t count);
+    // ranges: key low, key high, velocity low, velocity high as the running state holds them.
+    virtual void orderMelodyRanges(int32_t channel, const int32_t *ranges);
+    virtual void orderDrumKeyRange(int32_t channel, const int32_t *range);
+    virtual ProgramBlock *getProgramBlock();
+    virtual void assignProgramName(const podoStr &name, int32_t categoryIndex, int32_t patchIndex);
+    virtual int32_t getCurrentChannel();
+    virtual void setCurrentChannel(int32_t channel);
+    virtual float getTempo();
+    virtual bool getUseHostTempo();
+
+    // Parameter values.
+    virtual void setParameterValue(int32_t index, float value);
+    virtual void setParameterValueAutomated(int32_t index, float value);
+    virtual float getParameterValue(int32_t index);
+    virtual void decodeParameter(int32_t index, float value, float *asFloat, int32_t *asInteger, bool *asBoolean);
+    virtual bool setBulkLoading(bool flag);
+    virtual void storeEngineState(int32_t program, bool withSystemEffects);
+    virtual void applyProgram(bool force);
+    virtual void applyMasterParameters(bool force);
+    virtual void applySystemEffectParameters(bool force);
+    virtual void applyChannelParameters(int32_t channel, bool force, bool allDrumKeys);
+    virtual void applyChannelSettings(int32_t channel, bool force);
+    virtual void applySequencerParameters(int32_t channel, bool force);
+    virtual void applyInstrumentParameters(int32_t channel, bool force, bool allDrumKeys);
+    virtual void applyDrumSlots(int32_t key, bool force);
+
+    // Voices and channels (what the parameter model needs of them).
+    virtual void allSoundOff(int32_t channel, float meterLevel);
+    virtual void resetChannel(int32_t channel, uint8_t keepInsertEffects);
+    virtual void updateVoiceCount(uint8_t resync);
+    virtual void updatePatternsRunning();
+    virtual bool removeHeldNote(int32_t channel, int32_t noteId);
+    virtual void getLinkedChannelSpan(int32_t channel, int32_t *first, int32_t *last);
+    virtual bool assignWave(int32_t channel, int32_t slot, int32_t waveNumber);
+    virtual void waveLocation(int32_t waveNumber, WaveLocation *location);
+
+    // Global configuration.
+    virtual void resetConfiguration();
+    virtual int32_t loadConfiguration();
+    virtual int32_t saveConfiguration();
+    virtual void getConfiguration(ConfigurationBlock *out);
+    virtual void setConfiguration(const ConfigurationBlock *in);
+    virtual void changeSkin(const podoStr &skinName, int32_t zoom);
+    // Closes the file and moves it to its backup name; false when it could not be moved.
+    virtual bool backupFile(podoFile &file);
+
+    // Tunings.
+    virtual void selectTemperament(int32_t temperament);
+    // Refused (false) for a pitch class outside 0..11; cents are held to -99..+99.
+    virtual bool setTuningOffset(int32_t pitchClass, int32_t cents);
+    // 0 for a pitch class outside 0..11.
+    virtual int32_t getTuningOffset(int32_t pitchClass);
+    virtual TuningBlock *getTuningBlock(TuningBlock *out);
+    virtual void setProgramTemperament(ProgramBlock *block, int32_t size);
+
+protected:
+    // Makes the editor object; null when it cannot be made.
+    virtual Quorix_Editor *createEditor();
+    // Runs the one operation a parameter value asked for.
+    void performSideEffect(const engine::ApplyOutcome &outcome, int32_t index);
+    // Sets parameters first..last to their stored values (force) or posts them (no force),
+    // under bulk loading, then restores the flag.
+    void pushStoredValues(int32_t first, int32_t last, bool force);
+    void pushStoredValue(int32_t index, bool force);
+    void initialize(int32_t liveInstances);
+    void orderChannelRanges(int32_t channel);
+    // Drops the channel's voices at once with their held-note pairs; nothing else is reset.
+    void dropVoices(int32_t channel);
+    void clearInsertEffect(InsertEffectSlot &slot);
+    void deleteEffects();
+
+    ProgramBlock programBlock;
+    EngineState state;
+    Quorix_Editor *instrumentEditor = nullptr; // null while no editor exists
+};

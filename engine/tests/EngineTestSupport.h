@@ -1,0 +1,61 @@
+// An engine instance for tests: a recording host callback, an editor that records what reaches
+// it, and a temporary home so nothing touches the real user folder or registry.
+#pragma once
+
+#include "editor/Quorix_Editor.h"
+#include "engine/Quorix.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+// The temporary home of this test process (set up before the first test).
+const std::string &testHome();
+// The user folder an instance resolves there, with its trailing separator.
+std::string userFolder();
+
+struct HostCall {
+    int32_t opcode;
+    int32_t index;
+    intptr_t value;
+    float opt;
+};
+
+// Every call an instance made to the host since the last clear.
+std::vector<HostCall> &hostCalls();
+intptr_t recordingHost(AEffect *effect, int32_t opcode, int32_t index, intptr_t value, void *ptr, float opt);
+
+struct Message {
+    int32_t tag;
+    uint64_t payload;
+    float value() const;
+    uint8_t byte(int i) const { return static_cast<uint8_t>(payload >> (8 * i)); }
+};
+
+class RecordingEditor : public Quorix_Editor
+{
+public:
+    using Quorix_Editor::Quorix_Editor;
+    void paramChanged(int32_t tag, uint64_t payload) override { seen.push_back({tag, payload}); }
+    // Drains the queue and hands over what arrived, oldest first.
+    std::vector<Message> take();
+
+    std::vector<Message> seen;
+};
+
+class TestQuorix : public Quorix
+{
+public:
+    TestQuorix() : Quorix(recordingHost) {}
+    using Quorix::programBlock;
+    using Quorix::state;
+
+    Quorix_Editor *createEditor() override { return new RecordingEditor(this); }
+    RecordingEditor *editor() { return static_cast<RecordingEditor *>(instrumentEditor); }
+    // Opens the instance and its editor on a stand-in for the host's window.
+    RecordingEditor *openEditor();
+};
+
+} // namespace enginetest
