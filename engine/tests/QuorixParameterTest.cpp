@@ -242,8 +242,15 @@ TEST_F(Instance, InsertEffectIsClearedWhenItsSwitchTurnsOn)
     CIFX *effect = target(2).insertEffects[0].effect;
     ASSERT_NE(effect, nullptr);
     EXPECT_TRUE(effect->cleared);
+    // One sub-block as the render drives it: a tail is playing.
     float left[4] = {}, right[4] = {};
-    effect->process(left, right, 4); // a tail is playing
+    const float params[3] = {0.5f, 0.5f, 0.5f};
+    effect->setSampleRate(44100.0f);
+    effect->setTempo(120.0);
+    effect->setSongPosition(0.0);
+    effect->setParameters(params);
+    effect->process(left, right, 4);
+    ASSERT_FALSE(effect->cleared);
     q->setParameterValue(ch(2, local::InsertOn), 1.0f);
     EXPECT_FALSE(effect->cleared);
     q->setParameterValue(ch(2, local::InsertOn), 0.0f);
