@@ -12,6 +12,7 @@
 // Every field is read and written under the instance's lock; the render, the MIDI handler,
 // note-on and voice removal also hold the engine's shared lock.
 
+#include "banks/KeyZone.h"
 #include "effects/effectFactory.h"
 #include "engine/EngineLimits.h"
 
@@ -19,12 +20,6 @@
 #include <type_traits>
 
 struct SampleRecord; // a sample of the shared sample banks
-
-// Where a wave lives: category number and 1-based position; index 0 means no wave.
-struct WaveLocation {
-    int16_t category;
-    int16_t index;
-};
 
 struct EngineRuntime {
     double ownSongPosition;     // beats, carried from block to block while the stored tempo is followed
