@@ -3,6 +3,8 @@
 #include "foundation/davalArrayString.h"
 #include "foundation/podoFile.h"
 #include "foundation/podoFileFind.h"
+#include "foundation/podoLog.h"
+#include "foundation/podoWnd.h"
 
 #include <algorithm>
 #include <bit>
@@ -39,6 +41,29 @@ const char *bankMagic(BankKind kind) { return magicTexts[static_cast<int>(kind)]
 uint8_t machineByteOrderMark()
 {
     return std::endian::native == std::endian::little ? kLittleEndianMark : kBigEndianMark;
+}
+
+namespace {
+
+class ProcessBankReport : public BankReport
+{
+public:
+    void logLine(int level, bool toFile, const podoStr &line) override
+    {
+        podo::logMessage(level, toFile, "%s", line.getNarrow());
+    }
+    void showError(const podoStr &message, const podoStr &detail) override
+    {
+        podo::showError(message, detail, kCaption, nullptr);
+    }
+};
+
+} // namespace
+
+BankReport &processBankReport()
+{
+    static ProcessBankReport report;
+    return report;
 }
 
 void BankLoadSetup::log(int level, bool toFile, const podoStr &line) const

@@ -47,6 +47,9 @@ public:
     virtual void showError(const podoStr &message, const podoStr &detail) = 0;
 };
 
+// The process's logger and message boxes (caption kCaption, no owner).
+BankReport &processBankReport();
+
 // Everything a loader needs from the instance: its folder (ending with a separator), the
 // byte-order mark it compares files against, and where its messages go (null: nowhere).
 struct BankLoadSetup {

@@ -1,6 +1,9 @@
 #include "banks/BankFile.h"
 #include "banks/tests/BankTestLibrary.h"
 
+#include "foundation/podoLog.h"
+#include "foundation/podoWnd.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -166,6 +169,28 @@ TEST(BankFileFields, ReadBackInBothOrdersAndNeverPastTheEnd)
         EXPECT_EQ(a, 0x1234);
         EXPECT_EQ(reader.remaining(), 0u);
     }
+}
+
+std::u16string debugText;
+std::string boxCaption, boxText;
+
+TEST(BankFileReport, ProcessReportReachesLoggerAndBoxesVerbatim)
+{
+    podo::DebugSink previousSink = podo::setDebugSink([](const char16_t *piece) { debugText += piece; });
+    podo::MessageBoxHook previousHook =
+        podo::setMessageBoxHook([](podoWnd *, const podoStr &caption, const podoStr &text, int32_t) -> int32_t {
+            boxCaption = caption.getNarrow();
+            boxText = text.getNarrow();
+            return podo::idOk;
+        });
+    // Paths may hold '%': they are text, never a format.
+    banks::processBankReport().logLine(1, false, "100%s done");
+    banks::processBankReport().showError("Samples file open error.", "/lib/50%d.smp");
+    podo::setDebugSink(previousSink);
+    podo::setMessageBoxHook(previousHook);
+    EXPECT_NE(podoStr(debugText.c_str()).find("- 100%s done\n"), -1);
+    EXPECT_EQ(boxCaption, "Kestrane Quorix");
+    EXPECT_EQ(boxText, "Samples file open error.\n\n/lib/50%d.smp");
 }
 
 } // namespace
