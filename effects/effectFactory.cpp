@@ -4,12 +4,16 @@
 #include <utility>
 
 // Each insert-effect family adds its header here, one line per family.
+#include "effects/CIFXAutoWah.h"
 #include "effects/CIFXChorus.h"
 #include "effects/CIFXCompressor.h"
 #include "effects/CIFXDelay.h"
 #include "effects/CIFXDrive.h"
 #include "effects/CIFXFilter.h"
+#include "effects/CIFXLofi.h"
+#include "effects/CIFXPhaser.h"
 #include "effects/CIFXSImage.h"
+#include "effects/CIFXTremolo.h"
 
 namespace {
 
@@ -43,25 +47,25 @@ CIFX* createInsertEffect(int type) {
     case 11: return create<CIFXAmpDistortion>(driveCurveDistortion);
 
     // Lo-fi effects
-    case 13: return create<CIFX>();  // CIFXCrusher
-    case 14: return create<CIFX>();  // CIFXLPNoise
+    case 13: return create<CIFXCrusher>();
+    case 14: return create<CIFXLPNoise>();
 
     // Stereo image
     case 16: return create<CIFXSImage>();
 
     // Auto wah
-    case 17: return create<CIFX>();  // CIFXAutoWah
+    case 17: return create<CIFXAutoWah>();
 
     // Chorus and flanger
     case 19: return create<CIFXChorus>();
     case 20: return create<CIFXFlanger>();
 
     // Phaser
-    case 21: return create<CIFX>();  // CIFXPhaser
+    case 21: return create<CIFXPhaser>();
 
     // Tremolo and auto pan
-    case 23: return create<CIFX>();  // CIFXTremolo
-    case 24: return create<CIFX>();  // CIFXAutoPan
+    case 23: return create<CIFXTremolo>();
+    case 24: return create<CIFXAutoPan>();
 
     // Delays
     case 26: return create<CIFXDelay>();
