@@ -9,7 +9,9 @@
 #include "effects/CIFXCompressor.h"
 #include "effects/CIFXDelay.h"
 #include "effects/CIFXDrive.h"
+#include "effects/CIFXFdnReverb.h"
 #include "effects/CIFXFilter.h"
+#include "effects/CIFXGateReverb.h"
 #include "effects/CIFXLofi.h"
 #include "effects/CIFXPhaser.h"
 #include "effects/CIFXSImage.h"
@@ -73,12 +75,12 @@ CIFX* createInsertEffect(int type) {
     case 28: return create<CIFXPPDelay>();
 
     // Gate reverb
-    case 30: return create<CIFX>();  // CIFXGateReverb
+    case 30: return create<CIFXGateReverb>();
 
     // Feedback-delay-network reverbs
-    case 31: return create<CIFX>();  // CIFXRoomReverb
-    case 32: return create<CIFX>();  // CIFXHallReverb
-    case 33: return create<CIFX>();  // CIFXSpringReverb
+    case 31: return create<CIFXRoomReverb>();
+    case 32: return create<CIFXHallReverb>();
+    case 33: return create<CIFXSpringReverb>();
 
     default: return create<CIFX>();
   }

@@ -91,9 +91,35 @@ TEST_P(RingOut, StaysFiniteBoundedAndFallsQuiet) {
   }
 }
 
+TEST(InsertEffects, WithoutASampleRateTheBlockPassesUnchanged) {
+  // Before the first setSampleRate (and for a rate that is not usable) the effects that need
+  // the rate for their lines, capture clock or filter corners leave the audio as it is.
+  for (int type : {13, 14, 17, 21, 30, 31, 32, 33}) {
+    for (float rate : {-1.0f, 0.0f, NAN}) {
+      SCOPED_TRACE(testing::Message() << "type " << type << " rate " << rate);
+      auto fx = fx_test::buildEffect(type);
+      fx->setSampleRate(rate);
+      fx->setTempo(120.0);
+      fx->setSongPosition(0.0);
+      const float params[3] = {0.7f, 0.7f, 0.7f};
+      fx->setParameters(params);
+      float left[16], right[16], expectedLeft[16], expectedRight[16];
+      for (int i = 0; i < 16; ++i) {
+        expectedLeft[i] = left[i] = std::sin(0.3f * i);
+        expectedRight[i] = right[i] = 0.5f - 0.01f * i;
+      }
+      fx->process(left, right, 16);
+      for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(left[i], expectedLeft[i]) << i;
+        EXPECT_EQ(right[i], expectedRight[i]) << i;
+      }
+    }
+  }
+}
+
 std::vector<Case> cases() {
   std::vector<Case> all;
-  for (int type : {13, 14, 17, 21, 23, 24})
+  for (int type : {13, 14, 17, 21, 23, 24, 30, 31, 32, 33})
     for (float rate : {44100.0f, 48000.0f}) all.push_back({type, rate});
   return all;
 }

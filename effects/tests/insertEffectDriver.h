@@ -1,7 +1,7 @@
 #pragma once
 // Drives an insert effect the way the engine does: per sub-block of at most 16 frames,
 // setSampleRate, setTempo, setSongPosition (advancing with the audio), setParameters, process.
-// Plus the signal helpers the insert-effect tests share.
+// Plus the signal measures the insert-effect tests share.
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "effectTestSupport.h"
 #include "effects/effectFactory.h"
 
 namespace fx_test {
@@ -48,20 +49,7 @@ struct Host {
   }
 };
 
-// xorshift32 noise, uniform in -1..1; reproducible.
-class Noise {
- public:
-  explicit Noise(uint32_t seed) : state_(seed ? seed : 1) {}
-  float next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return static_cast<float>(state_) * (2.0f / 4294967296.0f) - 1.0f;
-  }
-
- private:
-  uint32_t state_;
-};
+using effect_test::Noise;
 
 inline std::vector<float> sine(float frequency, float sampleRate, size_t frames,
                                float amplitude = 1.0f) {
