@@ -1,8 +1,7 @@
-// The insert effects at extreme settings and both common sample rates: 10 s of loud noise with
-// bad samples mixed in, then 10 s of silence. Output stays finite and bounded, rings out to
-// silence. Two effects need not fall silent: LP NOISE makes noise
-// of its own, and a slow CRUSHER holds what it caught last (between captures its filters are
-// fed their own output).
+// The insert effects at extreme settings: 10 s of loud noise with bad samples mixed in, then
+// 10 s of silence. The output stays finite and bounded and rings out to silence. Two effects
+// need not fall silent: LP NOISE makes noise of its own, and a slow CRUSHER holds what it
+// caught last (between captures its filters are fed their own output).
 
 #include <gtest/gtest.h>
 
@@ -119,8 +118,8 @@ TEST(InsertEffects, WithoutASampleRateTheBlockPassesUnchanged) {
 
 std::vector<Case> cases() {
   std::vector<Case> all;
-  for (int type : {13, 14, 17, 21, 23, 24, 30, 31, 32, 33})
-    for (float rate : {44100.0f, 48000.0f}) all.push_back({type, rate});
+  // 48 kHz: the stress test over every type already runs the extremes at 44.1 kHz.
+  for (int type : {13, 14, 17, 21, 23, 24, 30, 31, 32, 33}) all.push_back({type, 48000.0f});
   return all;
 }
 
