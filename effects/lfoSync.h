@@ -9,13 +9,17 @@
 
 // Slowest tempo the synchronised LFOs follow; slower tempos (and NaN) run at this one.
 inline constexpr double kMinLfoTempo = 40.0;
+// Fastest tempo they follow: no song runs faster, and an LFO driven by an absurd tempo would
+// jump across its cycle every frame, which a resonant phaser does not survive.
+inline constexpr double kMaxLfoTempo = 1000.0;
 
 // Largest LFO advance per frame, in steps of the 256-step cycle: half a cycle. Faster LFOs are
 // meaningless and would overflow the step count.
 inline constexpr float kMaxLfoIncrement = 128.0f;
 
 inline double clampLfoTempo(double beatsPerMinute) {
-  return beatsPerMinute > kMinLfoTempo ? beatsPerMinute : kMinLfoTempo;
+  if (!(beatsPerMinute > kMinLfoTempo)) return kMinLfoTempo;
+  return beatsPerMinute < kMaxLfoTempo ? beatsPerMinute : kMaxLfoTempo;
 }
 
 // One LFO cycle in beats for a normalised RATE target; 1 beat while the target is negative

@@ -43,7 +43,7 @@ double gainAt(float frequency) {
   host.params[2] = 0.5f;
   fx.smoothed[1] = 0.0f;
   fx.clear();
-  const auto input = fx_test::sine(frequency, host.sampleRate, 22050);
+  const auto input = fx_test::sine(frequency, host.rate, 22050);
   auto left = input, right = input;
   host.run(fx, left, right);
   return rms(left, 11025, 22050) / rms(input, 11025, 22050);
@@ -59,7 +59,7 @@ TEST(AutoWah, ClearZeroesTheFiltersButKeepsTheLfo) {
   CIFXAutoWah fx;
   Host host;
   fx.clear();
-  auto left = fx_test::sine(400.0f, host.sampleRate, 4410), right = left;
+  auto left = fx_test::sine(400.0f, host.rate, 4410), right = left;
   host.run(fx, left, right);
   const LfoPhase before = fx.getLfoPhase(0);
   fx.clear();

@@ -8,7 +8,6 @@
 
 namespace {
 
-using fx_test::amplitudeAt;
 using fx_test::Host;
 using fx_test::peak;
 
@@ -18,7 +17,7 @@ void settle(CIFX& fx, Host& host, float p0, float p1, float p2) {
   host.params[0] = p0;
   host.params[1] = p1;
   host.params[2] = p2;
-  fx.setSampleRate(host.sampleRate);
+  fx.setSampleRate(host.rate);
   fx.setParameters(host.params);
   for (int i = 0; i < 3; ++i) fx.smoothed[i] = host.params[i];
   fx.clear();
@@ -101,7 +100,7 @@ TEST(Crusher, LowRateWithLowToneLowersTheLevelStrongly) {
     CIFXCrusher fx;
     Host host;
     settle(fx, host, c.rate, 1.0f, c.tone);
-    auto left = fx_test::sine(220.0f, host.sampleRate, 44100);
+    auto left = fx_test::sine(220.0f, host.rate, 44100);
     auto right = left;
     host.run(fx, left, right);
     const double level = peak(left, 22050, 44100);
@@ -115,7 +114,7 @@ double bandPower(const std::vector<float>& v, float frequency, float sampleRate)
   double sum = 0.0;
   int bins = 0;
   for (float f = frequency - 100.0f; f <= frequency + 100.0f; f += 10.0f, ++bins) {
-    const double a = amplitudeAt(v, 0, v.size(), f, sampleRate);
+    const double a = insert_test::amplitudeAt(v, 0, v.size(), f, sampleRate);
     sum += a * a;
   }
   return sum / bins;
@@ -135,9 +134,9 @@ TEST(LPNoise, YearSetsTheBandOfTheNoise) {
     std::vector<float> left(44100, 0.0f), right(44100, 0.0f);
     host.run(fx, left, right);
     EXPECT_EQ(left, right);  // mono noise
-    const double mid = bandPower(left, 2000.0f, host.sampleRate);
-    const double low = bandPower(left, 300.0f, host.sampleRate);
-    const double high = bandPower(left, 12000.0f, host.sampleRate);
+    const double mid = bandPower(left, 2000.0f, host.rate);
+    const double low = bandPower(left, 300.0f, host.rate);
+    const double high = bandPower(left, 12000.0f, host.rate);
     EXPECT_GT(mid, 0.0);
     EXPECT_EQ(low > 0.2 * mid, c.lowPasses) << low / mid;
     EXPECT_EQ(high > 0.2 * mid, c.highPasses) << high / mid;

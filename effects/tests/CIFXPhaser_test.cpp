@@ -18,7 +18,7 @@ void settle(CIFXPhaser& fx, Host& host, float width, float feedback) {
   host.params[0] = 0.0f;
   host.params[1] = width;
   host.params[2] = feedback;
-  fx.setSampleRate(host.sampleRate);
+  fx.setSampleRate(host.rate);
   fx.setParameters(host.params);
   fx.smoothed[1] = width;
   fx.smoothed[2] = feedback;
@@ -35,7 +35,7 @@ TEST(Phaser, StageChainIsAnAllPass) {
                                         << frequency << " Hz");
         CIFXPhaser fx;
         Host host;
-        host.sampleRate = sampleRate;
+        host.rate = sampleRate;
         settle(fx, host, width, 0.0f);
         const size_t n = static_cast<size_t>(sampleRate);
         const auto input = fx_test::sine(frequency, sampleRate, n, 0.5f);
@@ -56,7 +56,7 @@ TEST(Phaser, SweepCutsNotchesThatMoveWithWidth) {
     CIFXPhaser fx;
     Host host;
     settle(fx, host, width, 0.0f);
-    const auto input = fx_test::sine(frequency, host.sampleRate, 22050);
+    const auto input = fx_test::sine(frequency, host.rate, 22050);
     auto left = input, right = input;
     host.run(fx, left, right);
     return rms(left, 11025, 22050) / rms(input, 11025, 22050);
@@ -97,7 +97,7 @@ TEST(Phaser, ClearSilencesTheFeedbackPath) {
   CIFXPhaser fx;
   Host host;
   settle(fx, host, 1.0f, 1.0f);
-  auto left = fx_test::sine(300.0f, host.sampleRate, 4410), right = left;
+  auto left = fx_test::sine(300.0f, host.rate, 4410), right = left;
   host.run(fx, left, right);
   fx.clear();
   std::vector<float> silentLeft(64, 0.0f), silentRight(64, 0.0f);

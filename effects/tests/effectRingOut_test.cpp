@@ -52,7 +52,7 @@ TEST_P(RingOut, StaysFiniteBoundedAndFallsQuiet) {
     auto fx = fx_test::buildEffect(c.type);
     ASSERT_NE(fx, nullptr);
     Host host;
-    host.sampleRate = c.sampleRate;
+    host.rate = c.sampleRate;
     host.tempo = setting.params[0] > 0.5f ? 300.0 : 40.0;
     for (int i = 0; i < 3; ++i) host.params[i] = setting.params[i];
 

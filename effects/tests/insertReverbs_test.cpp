@@ -85,7 +85,7 @@ Response impulseResponse(int type, float time, float tone, size_t frames) {
   host.params[0] = time;
   host.params[1] = tone;
   host.params[2] = 1.0f;
-  fx->setSampleRate(host.sampleRate);
+  fx->setSampleRate(host.rate);
   fx->smoothed[2] = 1.0f;  // LEVEL already there: no glide from mid-range
   fx->setParameters(host.params);
   fx->smoothed[1] = tone;
@@ -167,7 +167,7 @@ TEST(InsertReverbs, ClearRestartsFromSilenceAndARateChangeRebuilds) {
     auto fx = fx_test::buildEffect(type);
     Host host;
     host.params[0] = 1.0f;
-    auto left = fx_test::sine(500.0f, host.sampleRate, 20000), right = left;
+    auto left = fx_test::sine(500.0f, host.rate, 20000), right = left;
     host.run(*fx, left, right);
     fx->clear();
     std::vector<float> l(2000, 0.0f), r(2000, 0.0f);
@@ -175,10 +175,10 @@ TEST(InsertReverbs, ClearRestartsFromSilenceAndARateChangeRebuilds) {
     EXPECT_EQ(fx_test::peak(l, 0, l.size()), 0.0f);
     EXPECT_EQ(fx_test::peak(r, 0, r.size()), 0.0f);
 
-    left = fx_test::sine(500.0f, host.sampleRate, 20000);
+    left = fx_test::sine(500.0f, host.rate, 20000);
     right = left;
     host.run(*fx, left, right);
-    host.sampleRate = 48000.0f;  // a new rate rebuilds the lines empty
+    host.rate = 48000.0f;  // a new rate rebuilds the lines empty
     std::fill(l.begin(), l.end(), 0.0f);
     std::fill(r.begin(), r.end(), 0.0f);
     host.run(*fx, l, r);
