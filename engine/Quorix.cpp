@@ -35,6 +35,7 @@ Quorix::Quorix(audioMasterCallback audioMaster) : KestraneVSTInstrument(audioMas
     std::memset(static_cast<void *>(&programBlock), 0, sizeof programBlock);
     clearEngineState(state);
     podoSyncCriticalBlock process(&processLock());
+    loadSharedBanks();
     initialize(getInstanceCount());
 }
 
@@ -49,6 +50,11 @@ Quorix::~Quorix()
                      live);
     if (live <= 1 && !hasConstructionFailed())
         saveConfiguration();
+    if (live <= 1) {
+        freePatches();
+        freeWavetables();
+        freeSamples(true);
+    }
     deleteEffects();
 }
 

@@ -10,6 +10,8 @@
 // processLock (the frame's) guards the instance count and editor creation. The editor's queue
 // lock is innermost.
 
+#include "banks/BankFile.h"
+#include "banks/KeyZone.h"
 #include "engine/ConfigurationBlock.h"
 #include "engine/EngineState.h"
 #include "engine/ParameterApply.h"
@@ -78,6 +80,62 @@ public:
     virtual float getTempo();
     virtual bool getUseHostTempo();
 
+    // Locked accessors of single fields of the program and the running state, for the editor
+    // and the other engine parts. Indexes outside their range read as 0 and write nothing.
+    virtual void setTempo(float tempo);
+    virtual void setUseHostTempo(bool on);
+    virtual int32_t getReturnPage();
+    virtual void setReturnPage(int32_t page);
+    virtual int32_t getSelectedDrumSlot(int32_t channel);
+    virtual void setSelectedDrumSlot(int32_t channel, int32_t key);
+    virtual uint8_t getPriorityMode();
+    virtual uint8_t getInsertEffectsEnabled();
+    virtual uint8_t getChannelOn(int32_t channel);
+    virtual int32_t getChannelMode(int32_t channel);
+    virtual int32_t getChannelOutputBus(int32_t channel);
+    virtual int32_t getChannelTranspose(int32_t channel);
+    virtual int32_t getChannelVoiceCount(int32_t channel);
+    virtual int32_t getInsertEffectType(int32_t channel, int32_t slot);
+    virtual int32_t getDrumKeyMuteGroup(int32_t channel, int32_t key);
+    virtual uint8_t getDrumMidiSelect(int32_t channel);
+    virtual void getOscillatorWave(int32_t channel, int32_t oscillator, WaveLocation *location);
+    virtual void getDrumKeyWave(int32_t channel, int32_t key, WaveLocation *location);
+    virtual void resetOutputClips();
+    virtual uint8_t getSeqOn(int32_t channel);
+    virtual int32_t getSeqPart(int32_t channel);
+    virtual uint8_t getSeqTriplet(int32_t channel);
+    virtual int32_t getSeqLength(int32_t channel);
+    virtual uint8_t getLaneOn(int32_t channel, int32_t lane);
+    virtual int32_t getLaneBase(int32_t channel, int32_t lane);
+    virtual int32_t getStepNote(int32_t channel, int32_t lane, int32_t step);
+    virtual float getStepVelocity(int32_t channel, int32_t lane, int32_t step);
+    virtual uint8_t getVoicesActive();
+    virtual uint8_t getFoldSubOutputs();
+    // The patch category index and patch index a channel's sound came from; false (both -1) when
+    // it names no loaded patch.
+    virtual bool getChannelPatchSource(int32_t channel, int32_t *categoryIndex, int32_t *patchIndex);
+    // decodeParameter for the engine parameter a host slot drives.
+    virtual void decodeHostParameter(int32_t slot, float value, float *asFloat, int32_t *asInteger, bool *asBoolean);
+
+    // The process-wide sound library (banks/): loaded by the first live instance, freed by the last.
+    // Reloads it when this is the only live instance: samples, wavetables, factory patches.
+    virtual void loadSharedBanks();
+    virtual bool loadSampleBanks();
+    virtual bool loadWavetables();
+    virtual bool loadPatches();
+    virtual void freePatches();
+    virtual void freeWavetables();
+    virtual void freeSamples(bool freeTables);
+    virtual bool reloadSample(const KeyZone &zone);
+    virtual bool reloadWavetableSamples(const WaveLocation &location);
+    virtual const KeyZone *findZone(const WaveLocation &location, int32_t key);
+    // Stores the channel being edited (or, as a combination, the run of channels in use) as a
+    // patch; the first channel stored, or -1 when nothing could be stored.
+    virtual int32_t storePatch(int32_t categoryIndex, int32_t patchIndex, bool combination);
+    // Copies a patch onto consecutive channels from firstChannel and brings engine and editor up
+    // to date. Always 0; a category or patch that does not exist changes nothing.
+    virtual int32_t recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t patchIndex);
+
     // Parameter values.
     virtual void setParameterValue(int32_t index, float value);
     virtual void setParameterValueAutomated(int32_t index, float value);
@@ -138,6 +196,8 @@ protected:
     void dropVoices(int32_t channel);
     void clearInsertEffect(InsertEffectSlot &slot);
     void deleteEffects();
+    // Where this instance's loaders look and report.
+    banks::BankLoadSetup bankLoadSetup();
 
     ProgramBlock programBlock;
     EngineState state;

@@ -2,6 +2,7 @@
 // model needs of the voice side.
 #include "engine/Quorix.h"
 
+#include "banks/Wavetables.h"
 #include "editor/Quorix_Editor.h"
 
 #include <algorithm>
@@ -192,9 +193,4 @@ bool Quorix::assignWave(int32_t channel, int32_t slot, int32_t waveNumber)
     return location.index != 0 || waveNumber == 0;
 }
 
-void Quorix::waveLocation(int32_t, WaveLocation *location)
-{
-    // No wavetable library is loaded yet: every wave number names nothing.
-    if (location)
-        *location = WaveLocation{};
-}
+void Quorix::waveLocation(int32_t waveNumber, WaveLocation *location) { banks::waveLocation(waveNumber, location); }

@@ -1,0 +1,68 @@
+// The instance's side of the shared sound library: the loads at construction, the free by the
+// last instance, the sample reload and the zone lookup of note starts.
+#include "engine/Quorix.h"
+
+#include "banks/PatchBanks.h"
+#include "banks/SampleBanks.h"
+#include "banks/Wavetables.h"
+
+banks::BankLoadSetup Quorix::bankLoadSetup()
+{
+    banks::BankLoadSetup setup;
+    setup.folder = getPaths().appFolder;
+    setup.byteOrderMark = getByteOrderMark();
+    setup.report = &banks::processBankReport();
+    return setup;
+}
+
+void Quorix::loadSharedBanks()
+{
+    podoSyncCriticalBlock process(&processLock());
+    if (getInstanceCount() > 1)
+        return;
+    // Each loader empties its tables first; a failed load leaves what it read usable.
+    loadSampleBanks();
+    loadWavetables();
+    loadPatches();
+}
+
+bool Quorix::loadSampleBanks()
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    return banks::loadSampleBanks(bankLoadSetup());
+}
+
+bool Quorix::loadWavetables() { return banks::loadWavetables(bankLoadSetup()); }
+
+bool Quorix::loadPatches() { return banks::loadPatches(bankLoadSetup()); }
+
+void Quorix::freePatches() { banks::freePatches(bankLoadSetup()); }
+
+void Quorix::freeWavetables() { banks::freeWavetables(bankLoadSetup()); }
+
+void Quorix::freeSamples(bool freeTables)
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    banks::freeSamples(freeTables, bankLoadSetup());
+    if (freeTables)
+        banks::closeSampleReloader();
+}
+
+// The render reads sample data under the shared lock, so a reload writes it under the same lock.
+bool Quorix::reloadSample(const KeyZone &zone)
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    return banks::reloadSample(zone, bankLoadSetup());
+}
+
+bool Quorix::reloadWavetableSamples(const WaveLocation &location)
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    return banks::reloadWavetableSamples(location, bankLoadSetup());
+}
+
+const KeyZone *Quorix::findZone(const WaveLocation &location, int32_t key) { return banks::findZone(location, key); }

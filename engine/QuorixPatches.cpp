@@ -1,0 +1,226 @@
+// Patch store and recall: channels of the current program into a patch of a category, and a
+// patch back onto consecutive channels with the engine and the editor brought up to date.
+#include "engine/Quorix.h"
+
+#include "banks/PatchBanks.h"
+#include "editor/Quorix_Editor.h"
+#include "foundation/podoLog.h"
+#include "foundation/podoWnd.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+using namespace engine;
+
+namespace {
+
+constexpr const char *kErrorCaption = "Kestrane Quorix";
+
+// Values a channel stores by its mode: melody locals 17..743, drum kit 17..1,805, else 17..697.
+constexpr int32_t kMelodyValues = 727;
+constexpr int32_t kDrumValues = 1789;
+constexpr int32_t kOtherValues = 681;
+
+static_assert(banks::kChannelProgramValues == kChannelParameterCount);
+
+// A stored 24-byte name as text.
+podoStr storedName(const char *field)
+{
+    char name[25] = {};
+    std::memcpy(name, field, 24);
+    return podoStr(name);
+}
+
+} // namespace
+
+int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combination)
+{
+    // The recall of another thread reads the category table under both locks; a store may grow it.
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    if (!patchCategories || categoryIndex < 0 || categoryIndex >= numPatchCategories)
+        return -1;
+    PatchCategory &category = patchCategories[categoryIndex];
+    bool appended = false;
+    PatchRecord *patch = banks::patchForStore(category, patchIndex, &appended);
+    if (!patch) {
+        podo::logMessage(3, true, "[%03d %s] no room for another patch", category.number, category.name);
+        return -1;
+    }
+    const int32_t index = appended ? category.numPatches : patchIndex;
+
+    int32_t first = 0, last = 0;
+    if (combination) {
+        int32_t lowest = -1, highest = -1;
+        for (int32_t c = 0; c < kChannelCount; ++c) {
+            if (state.target.channels[c].on || programBlock.channels[c].name[0] != '\0') {
+                if (lowest < 0)
+                    lowest = c;
+                highest = c;
+            }
+        }
+        if (lowest >= 0) {
+            first = lowest;
+            last = highest;
+        }
+        banks::copyNameField(patch->name, programBlock.name, sizeof programBlock.name);
+        patch->colour = 2;
+    } else {
+        first = last = getCurrentChannel();
+        banks::copyNameField(patch->name, programBlock.channels[first].name, sizeof(ChannelSlot::name));
+    }
+    const int32_t numChannels = last - first + 1;
+    if (numChannels == 1) {
+        patch->colour = 1;
+        if (combination)
+            setChannelName(first, storedName(patch->name));
+    }
+
+    patch->channels = new (std::nothrow) ChannelProgram[numChannels]();
+    if (!patch->channels) {
+        podo::logMessage(4, true, "[%03d %s] %03d %s - %02d", category.number, category.name, index,
+                         storedName(patch->name).getNarrow(), numChannels);
+        podo::showError("Memory allocation is failed for channel programs", "on save a patch", kErrorCaption, nullptr);
+        return -1;
+    }
+    patch->numChannels = static_cast<int16_t>(numChannels);
+    for (int32_t c = first; c <= last; ++c) {
+        ChannelProgram &stored = patch->channels[c - first];
+        ChannelSlot &slot = programBlock.channels[c];
+        banks::copyNameField(stored.name, slot.name, sizeof slot.name);
+        const int32_t mode = state.target.channels[c].mode;
+        stored.numValues = mode == 0 ? kMelodyValues : mode == 1 ? kDrumValues : kOtherValues;
+        // The block's floats are unaligned: copy value by value through the block.
+        for (int32_t v = 0; v < stored.numValues; ++v)
+            stored.values[v] = programBlock.values[parameterIndex(c, kFirstLocalId + v)];
+        slot.sourceCategory = static_cast<int16_t>(category.number);
+        slot.sourcePatch = static_cast<int16_t>(index);
+    }
+
+    patch->globals = new (std::nothrow) float[banks::kPatchGlobalValues]();
+    if (!patch->globals) {
+        podo::logMessage(4, true, "[%03d %s] %03d %s - %d", category.number, category.name, index,
+                         storedName(patch->name).getNarrow(), 0);
+        podo::showError("Memory allocation is failed for global values", "on save a patch", kErrorCaption, nullptr);
+        return -1;
+    }
+    patch->numGlobalValues = banks::kPatchGlobalValues;
+    for (int32_t g = 0; g < 8; ++g)
+        patch->globals[g] = programBlock.values[master::ChorusFirst + g];
+    patch->globals[8] = programBlock.useHostTempo ? 0.0f : programBlock.tempo;
+    if (appended)
+        ++category.numPatches;
+    return first;
+}
+
+int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t patchIndex)
+{
+    if (firstChannel < 0 || firstChannel >= kChannelCount)
+        return 0;
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    int32_t index = 0;
+    const PatchRecord *patch = banks::patchForRecall(categoryIndex, patchIndex, &index);
+    if (!patch)
+        return 0;
+    const PatchCategory &category = patchCategories[categoryIndex];
+    const ConfigurationBlock &configuration = sharedConfiguration();
+    const bool previous = setBulkLoading(true);
+
+    int32_t recalled = 0;
+    const int32_t storedChannels = patch->channels ? patch->numChannels : 0;
+    for (int32_t i = 0; i < storedChannels && firstChannel + i < kChannelCount; ++i) {
+        const int32_t c = firstChannel + i;
+        const ChannelProgram &stored = patch->channels[i];
+        const ChannelState &running = state.target.channels[c];
+        const ChannelPlayState &play = state.play[c];
+        if (play.voiceCount != 0 || play.heldKeyCount != 0)
+            resetChannel(c, 1);
+        setChannelName(c, storedName(stored.name));
+        ChannelSlot &slot = programBlock.channels[c];
+        slot.sourceCategory = static_cast<int16_t>(category.number);
+        slot.sourcePatch = static_cast<int16_t>(index);
+        // The block's floats are unaligned: reach them through the block, never a float pointer.
+        const int32_t count = std::clamp(stored.numValues, 0, kChannelParameterCount);
+        for (int32_t v = 0; v < count; ++v)
+            programBlock.values[parameterIndex(c, kFirstLocalId + v)] = sanitizeParameterValue(stored.values[v]);
+        if (category.number == 0 || category.number == 1) {
+            programBlock.values[parameterIndex(c, local::Transpose)] = (running.transpose + 48) / 96.0f;
+            programBlock.values[parameterIndex(c, local::ChorusSend)] = running.chorusSend;
+            programBlock.values[parameterIndex(c, local::ReverbSend)] = running.reverbSend;
+        }
+        if (i == 0)
+            programBlock.values[parameterIndex(c, local::Link)] = running.link ? 1.0f : 0.0f;
+        const int32_t newMode = static_cast<int32_t>(std::round(programBlock.values[parameterIndex(c, local::Mode)]));
+        if (newMode == running.mode && running.mode == 0 && configuration.keepBendRangeOnRecall)
+            programBlock.values[parameterIndex(c, local::PitchBendRange)] = running.melody.pitchBendRange / 24.0f;
+        programBlock.values[parameterIndex(c, local::SeqPart)] = running.seqPart / 3.0f;
+        applyChannelParameters(c, true, true);
+        ++recalled;
+    }
+
+    const int32_t next = firstChannel + recalled;
+    for (int32_t c = next; c < kChannelCount; ++c) {
+        ChannelPlayState &play = state.play[c];
+        if (play.voiceCount == 0 && play.heldKeyCount == 0)
+            continue;
+        const ChannelState &running = state.target.channels[c];
+        if (running.seqOn) {
+            allSoundOff(c, 0.0f);
+        } else if (running.mode == 0) {
+            if (running.melody.arpOn)
+                allSoundOff(c, 0.0f);
+            play.lfoPhase = 0;
+            play.lfoPhaseFraction = 0.0f;
+        }
+    }
+    if (next < kChannelCount)
+        setParameterValue(parameterIndex(next, local::Link), 0.0f);
+
+    // Globals 0..7 are master values 9..16 and 8 the tempo; a patch may carry fewer.
+    const int32_t globals = patch->globals ? std::clamp(patch->numGlobalValues, 0, banks::kPatchGlobalValues) : 0;
+    for (int32_t g = 0; g < std::min(globals, 8); ++g)
+        programBlock.values[master::ChorusFirst + g] = sanitizeParameterValue(patch->globals[g]);
+    const float tempo = banks::patchTempo(*patch);
+    if (!configuration.keepTempoOnRecall && tempo > 0.0f) {
+        setUseHostTempo(false);
+        setTempo(tempo);
+    }
+    storeEngineState(0, firstChannel != 0);
+    applySystemEffectParameters(true);
+    setBulkLoading(previous);
+    if (firstChannel == 0)
+        assignProgramName(storedName(patch->name), categoryIndex, index);
+    if (instrumentEditor) {
+        instrumentEditor->recalledChannelCount = patch->numChannels;
+        instrumentEditor->refreshTempoControls();
+        instrumentEditor->postFloat(tag::BulkLoading, -1.0f);
+        postEditorInt(tag::RecalledPatch, firstChannel * 65536 + categoryIndex * 256 + index);
+    }
+    return 0;
+}
+
+bool Quorix::getChannelPatchSource(int32_t channel, int32_t *categoryIndex, int32_t *patchIndex)
+{
+    if (categoryIndex)
+        *categoryIndex = -1;
+    if (patchIndex)
+        *patchIndex = -1;
+    if (channel < 0 || channel >= kChannelCount)
+        return false;
+    podoSyncCriticalBlock lock(&instanceLock);
+    const int32_t number = programBlock.channels[channel].sourceCategory;
+    const int32_t patch = programBlock.channels[channel].sourcePatch;
+    if (number < 0 || number >= banks::kBankNumberCount || !patchCategories)
+        return false;
+    const int32_t index = patchCategoryIndex[number];
+    if (index < 0 || index >= numPatchCategories || patch < 0 || patch >= patchCategories[index].numPatches)
+        return false;
+    if (categoryIndex)
+        *categoryIndex = index;
+    if (patchIndex)
+        *patchIndex = patch;
+    return true;
+}
