@@ -115,7 +115,8 @@ void bankFileName(const podoStr &stem, char (&name)[kNameSize])
 
 int listBankFiles(const podoStr &folder, const char *extension, int firstIndex, podoStr *names)
 {
-    if (firstIndex < 0 || firstIndex >= kMaxBankFiles || !names)
+    // An empty folder would search the process's working folder.
+    if (firstIndex < 0 || firstIndex >= kMaxBankFiles || !names || folder.isEmpty())
         return 0;
     const size_t extLength = std::strlen(extension);
     davalArrayString found;

@@ -277,16 +277,24 @@ void freePatches(const BankLoadSetup &setup)
                 setup.log(2, true,
                           formatText("freePatches() - ctg[%d] pth[%d] = %p | numChs = %d | numVals = %d", i, j,
                                      static_cast<void *>(&patch), patch.numChannels, patch.numGlobalValues));
-            clearPatch(patch);
         }
-        delete[] category.patches;
-        category.patches = nullptr;
-        category.numPatches = 0;
-        category.patchCapacity = 0;
+        freePatchCategory(category);
     }
     delete[] patchCategories;
     patchCategories = nullptr;
     numPatchCategories = 0;
+}
+
+void freePatchCategory(PatchCategory &category)
+{
+    // A store that failed may have left a record past numPatches: walk the whole table.
+    const int32_t records = std::max(category.numPatches, category.patchCapacity);
+    for (int32_t j = 0; j < records && category.patches; ++j)
+        clearPatch(category.patches[j]);
+    delete[] category.patches;
+    category.patches = nullptr;
+    category.numPatches = 0;
+    category.patchCapacity = 0;
 }
 
 PatchRecord *patchForStore(PatchCategory &category, int32_t patchIndex, bool *appended)

@@ -79,6 +79,8 @@ void freePatches(const BankLoadSetup &setup);
 
 // Frees a patch's channels and globals and leaves it without them.
 void clearPatch(PatchRecord &patch);
+// Frees one category's patches and table (a category read outside the tables).
+void freePatchCategory(PatchCategory &category);
 
 // The patch record a store writes: the existing one at patchIndex (its contents freed), or,
 // for an index outside 0..numPatches - 1, a new one at numPatches (appended set), growing the

@@ -252,6 +252,15 @@ void freeSamples(bool freeTables, const BankLoadSetup &setup)
     }
 }
 
+void freeSampleBank(SampleBank &bank)
+{
+    for (int32_t j = 0; j < bank.numSamples && bank.samples; ++j)
+        releaseData(bank.samples[j]);
+    delete[] bank.samples;
+    bank.samples = nullptr;
+    bank.numSamples = 0;
+}
+
 namespace {
 
 // The record a zone names in the tables, or null.

@@ -73,6 +73,8 @@ bool readSampleBank(BankReader &reader, const BankLoadSetup &setup, int index, c
 
 // Releases every sample's data; with freeTables also every bank's table and the bank table.
 void freeSamples(bool freeTables, const BankLoadSetup &setup);
+// Frees one bank's samples and table (a bank read outside the tables, e.g. by readSampleBank).
+void freeSampleBank(SampleBank &bank);
 
 // The sample a zone names, or emptySample when the bank number, the sample index or the sample
 // itself gives nothing to play (no data included).

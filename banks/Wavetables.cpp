@@ -192,17 +192,24 @@ void freeWavetables(const BankLoadSetup &setup)
                 setup.log(2, true,
                           formatText("freeWavetables() - ctg[%d] wvt[%d] = %p | numWaves = %d", i, j,
                                      static_cast<void *>(&wavetable), wavetable.numWaves));
-            delete[] wavetable.zones;
-            wavetable.zones = nullptr;
-            wavetable.numWaves = 0;
         }
-        delete[] category.wavetables;
-        category.wavetables = nullptr;
-        category.count = 0;
+        freeWavetableCategory(category);
     }
     delete[] wavetableCategories;
     wavetableCategories = nullptr;
     numWavetableCategories = 0;
+}
+
+void freeWavetableCategory(WavetableCategory &category)
+{
+    for (int32_t j = 0; j < category.count && category.wavetables; ++j) {
+        delete[] category.wavetables[j].zones;
+        category.wavetables[j].zones = nullptr;
+        category.wavetables[j].numWaves = 0;
+    }
+    delete[] category.wavetables;
+    category.wavetables = nullptr;
+    category.count = 0;
 }
 
 void waveLocation(int32_t waveNumber, WaveLocation *location)

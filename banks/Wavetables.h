@@ -55,6 +55,8 @@ bool readWavetableCategory(BankReader &reader, const BankLoadSetup &setup, int i
                            WavetableCategory &category);
 
 void freeWavetables(const BankLoadSetup &setup);
+// Frees one category's wavetables and zones (a category read outside the tables).
+void freeWavetableCategory(WavetableCategory &category);
 
 // The location of a wave number, or zeros when no loaded wavetable answers it.
 void waveLocation(int32_t waveNumber, WaveLocation *location);

@@ -76,6 +76,13 @@ TEST(BankFileListing, WholeFolderSortedNaturallyThenCutAt128)
     EXPECT_STREQ(tail[127].getNarrow(), "8 x");
 
     EXPECT_EQ(banks::listBankFiles(podoStr((folder.root.string() + "/none/").c_str()), ".smp", 0, names), 0);
+
+    // No folder is never the working folder.
+    const auto working = std::filesystem::current_path();
+    std::filesystem::current_path(folder.root);
+    const int fromEmpty = banks::listBankFiles(podoStr(""), ".smp", 0, names);
+    std::filesystem::current_path(working);
+    EXPECT_EQ(fromEmpty, 0);
 }
 
 std::vector<uint8_t> head(banks::BankKind kind, uint8_t mark, int32_t version)

@@ -51,4 +51,71 @@ TEST(SoundLibrary, KeysFindTheirSamplesInEitherByteOrder)
     freeLibrary();
 }
 
+// Every cut of a good file is damage to its reader: it stops with one message, keeps records it
+// read whole, and leaves nothing that the free cannot walk. Read from memory, as a fuzzer does.
+TEST(SoundLibrary, EveryCutOfAGoodFileStopsItsReaderCleanly)
+{
+    TestLibrary content;
+    const auto tonal = content.tonal();
+    const banks::WavetableSource tables[] = {{"Sines", true, content.sineZones.data(), 2}, {"Empty", false, nullptr, 0}};
+    LibraryFolder lib;
+    ASSERT_TRUE(TestLibrary::writePatches(lib.setup.folder, 66));
+    const std::string patchText = lib.folder.read("050 Leads.pth");
+    const std::vector<uint8_t> patchBytes(patchText.begin(), patchText.end());
+    const std::vector<uint8_t> sampleBytes = banks::encodeSampleBank(tonal.data(), 2, 66);
+    const std::vector<uint8_t> waveBytes = banks::encodeWavetableCategory(false, tables, 2, 66);
+
+    for (size_t size = 0; size <= sampleBytes.size(); size += 7) {
+        RecordingReport report;
+        banks::BankLoadSetup setup;
+        setup.report = &report;
+        banks::MemoryBankSource source(sampleBytes.data(), size);
+        banks::BankReader reader(source);
+        SampleBank bank{};
+        int32_t looped = 0, oneShot = 0;
+        const bool complete = banks::readSampleBank(reader, setup, 0, "mem", bank, looped, oneShot);
+        EXPECT_EQ(complete, size == sampleBytes.size()) << size;
+        EXPECT_EQ(report.boxes.size(), complete ? 0u : 1u) << size;
+        for (int32_t k = 0; k < bank.numSamples; ++k)
+            EXPECT_TRUE(bank.samples[k].data == nullptr || bank.samples[k].size == tonal[static_cast<size_t>(k)].size);
+        banks::freeSampleBank(bank);
+        if (size + 7 > sampleBytes.size() && size != sampleBytes.size())
+            size = sampleBytes.size() - 7; // end on the whole file
+    }
+    for (size_t size = 0; size <= waveBytes.size(); ++size) {
+        RecordingReport report;
+        banks::BankLoadSetup setup;
+        setup.report = &report;
+        banks::MemoryBankSource source(waveBytes.data(), size);
+        banks::BankReader reader(source);
+        WavetableCategory category{};
+        const bool complete = banks::readWavetableCategory(reader, setup, 0, "mem", category);
+        EXPECT_EQ(complete, size == waveBytes.size()) << size;
+        EXPECT_EQ(report.boxes.size(), complete ? 0u : 1u) << size;
+        banks::freeWavetableCategory(category);
+    }
+    for (size_t size = 0; size <= patchBytes.size(); size += 5) {
+        RecordingReport report;
+        banks::BankLoadSetup setup;
+        setup.report = &report;
+        banks::MemoryBankSource source(patchBytes.data(), size);
+        banks::BankReader reader(source);
+        PatchCategory category{};
+        category.number = 50;
+        int32_t combinations = 0, singles = 0;
+        const banks::PatchFileResult result =
+            banks::readPatchFile(reader, setup, 0, "mem", category, combinations, singles);
+        EXPECT_EQ(result == banks::PatchFileResult::loaded, size == patchBytes.size()) << size;
+        EXPECT_EQ(report.boxes.size(), result == banks::PatchFileResult::loaded ? 0u : 1u) << size;
+        for (int32_t j = 0; j < category.numPatches; ++j) {
+            const PatchRecord &p = category.patches[j];
+            EXPECT_EQ(p.numChannels == 0, p.channels == nullptr) << size;
+            EXPECT_EQ(p.numGlobalValues == 0, p.globals == nullptr) << size;
+        }
+        banks::freePatchCategory(category);
+        if (size + 5 > patchBytes.size() && size != patchBytes.size())
+            size = patchBytes.size() - 5;
+    }
+}
+
 } // namespace
