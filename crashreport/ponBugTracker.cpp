@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -115,7 +116,10 @@ bool ponBugTracker::submitCrash(ponBugTracker &tracker, uint32_t project, uint32
         }
     }
 
-    podoStr module(exception.faultModule), moduleName, moduleExtension;
+    // The record's path need not be terminated within its array.
+    char16_t modulePath[exceptionModulePathSize + 1] = {};
+    std::copy(std::begin(exception.faultModule), std::end(exception.faultModule), modulePath);
+    podoStr module(modulePath), moduleName, moduleExtension;
     module.splitPath(nullptr, nullptr, &moduleName, &moduleExtension);
     moduleName.append(moduleExtension);
     const podoStr codeText(exception.codeText ? exception.codeText : u"");
