@@ -35,7 +35,7 @@ deps() {
 build() {
   local kind=$1 dir="build/$1" args=()
   case "$kind" in
-    release) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+    release) args=(-DCMAKE_BUILD_TYPE=Release) ;;
     asan) args=(-DCMAKE_BUILD_TYPE=Debug -DQUORIX_SANITIZE=ON -DQUORIX_BENCH=OFF) ;;
     *) echo "unknown build kind: $kind" >&2; exit 2 ;;
   esac
