@@ -18,7 +18,9 @@ enum CDrawStyle : int32_t { kDrawStroked = 0, kDrawFilled, kDrawFilledAndStroked
 
 // Pixel-exact (aliased, whole pixels) by default; anti-aliased where asked, with fractional coordinates
 // when kNonIntegralMode is added.
-enum : int32_t { kAliasing = 0, kAntiAliasing = 1, kNonIntegralMode = 0x10000 };
+constexpr int32_t kAliasing = 0;
+constexpr int32_t kAntiAliasing = 1;
+constexpr int32_t kNonIntegralMode = 0x10000;
 using CDrawMode = int32_t;
 
 struct CLineStyle {

@@ -9,7 +9,10 @@ typedef struct _cairo_font_face cairo_font_face_t;
 
 namespace qgui {
 
-enum : int32_t { kNormalFace = 0, kBoldFace = 1 << 1, kItalicFace = 1 << 2, kUnderlineFace = 1 << 3 };
+constexpr int32_t kNormalFace = 0;
+constexpr int32_t kBoldFace = 1 << 1;
+constexpr int32_t kItalicFace = 1 << 2;
+constexpr int32_t kUnderlineFace = 1 << 3;
 
 // The size is the em size in unzoomed pixels: a 20-pixel font at zoom 2 is drawn with a 40-pixel em.
 class CFontDesc : public CBaseObject {

@@ -127,20 +127,18 @@ private:
 
 // Mouse buttons and modifiers held during a mouse event.
 using CButtonState = int32_t;
-enum : int32_t {
-    kLButton = 1 << 1,
-    kMButton = 1 << 2,
-    kRButton = 1 << 3,
-    kShift = 1 << 4,
-    kControl = 1 << 5,
-    kAlt = 1 << 6,
-    kApple = 1 << 7,
-    kButton4 = 1 << 8,
-    kButton5 = 1 << 9,
-    kDoubleClick = 1 << 10,
-    kMouseButtons = kLButton | kMButton | kRButton | kButton4 | kButton5,
-    kModifierKeys = kShift | kControl | kAlt | kApple,
-};
+constexpr int32_t kLButton = 1 << 1;
+constexpr int32_t kMButton = 1 << 2;
+constexpr int32_t kRButton = 1 << 3;
+constexpr int32_t kShift = 1 << 4;
+constexpr int32_t kControl = 1 << 5;
+constexpr int32_t kAlt = 1 << 6;
+constexpr int32_t kApple = 1 << 7;
+constexpr int32_t kButton4 = 1 << 8;
+constexpr int32_t kButton5 = 1 << 9;
+constexpr int32_t kDoubleClick = 1 << 10;
+constexpr int32_t kMouseButtons = kLButton | kMButton | kRButton | kButton4 | kButton5;
+constexpr int32_t kModifierKeys = kShift | kControl | kAlt | kApple;
 
 enum CMouseEventResult : int32_t {
     kMouseEventNotImplemented = 0,
@@ -153,7 +151,9 @@ enum CMouseEventResult : int32_t {
 enum CHoriTxtAlign : int32_t { kLeftText = 0, kCenterText, kRightText };
 
 // Knob drag modes as the host sets them (effSetEditKnobMode).
-enum : int32_t { kCircularMode = 0, kRelativCircularMode = 1, kLinearMode = 2 };
+constexpr int32_t kCircularMode = 0;
+constexpr int32_t kRelativCircularMode = 1;
+constexpr int32_t kLinearMode = 2;
 
 // Key event of the VST 2.4 interface: `character` is the key's unshifted lower-case character (0 for
 // keys that have a virtual code), `virt` a VstVirtualKey, `modifier` the MODIFIER_ bits.

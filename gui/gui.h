@@ -1,0 +1,22 @@
+// The whole widget toolkit in one include.
+#pragma once
+
+#include "gui/CBitmap.h"
+#include "gui/CButtons.h"
+#include "gui/CControl.h"
+#include "gui/CDisplays.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFontDesc.h"
+#include "gui/CFrame.h"
+#include "gui/CKnob.h"
+#include "gui/COptionMenu.h"
+#include "gui/CParamDisplay.h"
+#include "gui/CScrollView.h"
+#include "gui/CSlider.h"
+#include "gui/CTextEdit.h"
+#include "gui/CView.h"
+#include "gui/CViewContainer.h"
+#include "gui/guiServices.h"
+#include "gui/guiTypes.h"
+#include "gui/popupMenu.h"
+#include "gui/platform/COffscreenPlatform.h"
