@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "host/vst24abi.h"
+
 namespace qgui {
 
 using CCoord = double;
@@ -155,13 +157,10 @@ constexpr int32_t kCircularMode = 0;
 constexpr int32_t kRelativCircularMode = 1;
 constexpr int32_t kLinearMode = 2;
 
-// Key event of the VST 2.4 interface: `character` is the key's unshifted lower-case character (0 for
-// keys that have a virtual code), `virt` a VstVirtualKey, `modifier` the MODIFIER_ bits.
-struct VstKeyCode {
-    int32_t character = 0;
-    uint8_t virt = 0;
-    uint8_t modifier = 0;
-};
+// Key events are the VST 2.4 interface's own record (one type for the host, the editor and the toolkit):
+// `character` is the key's unshifted lower-case character (0 for keys that have a virtual code), `virt` a
+// VstVirtualKey, `modifier` the MODIFIER_ bits.
+using ::VstKeyCode;
 
 enum VstVirtualKey : uint8_t {
     VKEY_BACK = 1, VKEY_TAB, VKEY_CLEAR, VKEY_RETURN, VKEY_PAUSE, VKEY_ESCAPE, VKEY_SPACE, VKEY_NEXT,

@@ -376,7 +376,8 @@ intptr_t AudioEffectX::hostVendorSpecific(int32_t lArg1, intptr_t lArg2, void *p
     return callHost(audioMasterVendorSpecific, lArg1, lArg2, ptrArg, floatArg);
 }
 
-int32_t AudioEffectX::canHostDo(char *text) { return callHost(audioMasterCanDo, 0, 0, text) != 0; }
+// Only 1 is a yes: hosts answer -1 for no and 0 for do not know.
+int32_t AudioEffectX::canHostDo(char *text) { return callHost(audioMasterCanDo, 0, 0, text) == 1 ? 1 : 0; }
 int32_t AudioEffectX::getHostLanguage() { return int32_t(callHost(audioMasterGetLanguage)); }
 void *AudioEffectX::getDirectory() { return reinterpret_cast<void *>(callHost(audioMasterGetDirectory)); }
 int32_t AudioEffectX::getPlugCategory() { return (cEffect.flags & effFlagsIsSynth) ? kPlugCategSynth : kPlugCategUnknown; }

@@ -1,4 +1,5 @@
 // quorix-host: renders a Standard MIDI File through a VST 2.4 plug-in into WAV files.
+#include "tools/vsthost/EditorSession.h"
 #include "tools/vsthost/MidiFile.h"
 #include "tools/vsthost/Renderer.h"
 #include "tools/vsthost/VstPlugin.h"
@@ -21,6 +22,7 @@ enum ExitCode { exitOk = 0, exitUsage = 1, exitPlugin = 2, exitMidi = 3, exitOut
 const char* usageText =
     "usage: quorix-host [options] PLUGIN.so SONG.mid OUT.wav\n"
     "       quorix-host --info PLUGIN.so\n"
+    "       quorix-host --editor SECONDS [--screenshot FILE.png] PLUGIN.so\n"
     "Renders SONG.mid through the VST 2.4 plug-in into OUT.wav (outputs 1 and 2).\n"
     "  -r, --rate HZ          sample rate: 44100, 48000 or 96000 (default 44100)\n"
     "  -b, --block FRAMES     frames per processing call, 1..8192 (default 512)\n"
@@ -30,6 +32,8 @@ const char* usageText =
     "  -q, --quiet            no progress bar and no summary\n"
     "  -p, --progress         show the progress bar even when stderr is not a terminal\n"
     "      --info             print the plug-in's identity, pins and parameters, then exit\n"
+    "      --editor SECONDS   show the plug-in's editor in a window for this long (needs an X display)\n"
+    "      --screenshot FILE  with --editor: write the window as a PNG before closing the editor\n"
     "  -h, --help             this text\n";
 
 int usage(const char* problem)
@@ -120,6 +124,8 @@ int main(int argc, char** argv)
   std::string subPath;
   qhost::SampleFormat format = qhost::SampleFormat::Float32;
   bool quiet = false, forceProgress = false, info = false;
+  double editorSeconds = -1;
+  std::string screenshotPath;
   std::vector<std::string> positional;
 
   for (int i = 1; i < argc; ++i) {
@@ -135,6 +141,21 @@ int main(int argc, char** argv)
     if (a == "-q" || a == "--quiet") { quiet = true; continue; }
     if (a == "-p" || a == "--progress") { forceProgress = true; continue; }
     if (a == "--info") { info = true; continue; }
+    if (a == "--editor") {
+      const char* v = value(a.c_str());
+      double number;
+      if (!v) return exitUsage;
+      if (!parseNumber(v, number) || !(number >= 0 && number <= 3600))
+        return usage("the editor time must be 0 to 3600 seconds");
+      editorSeconds = number;
+      continue;
+    }
+    if (a == "--screenshot") {
+      const char* v = value(a.c_str());
+      if (!v) return exitUsage;
+      screenshotPath = v;
+      continue;
+    }
     if (a == "-r" || a == "--rate" || a == "-b" || a == "--block" || a == "-t" || a == "--tail") {
       const char* v = value(a.c_str());
       double number;
@@ -172,7 +193,10 @@ int main(int argc, char** argv)
     if (a.size() > 1 && a[0] == '-') return usage(("unknown option: " + a).c_str());
     positional.push_back(a);
   }
-  if (info ? positional.size() != 1 : positional.size() != 3) return usage("wrong number of arguments");
+  bool editor = editorSeconds >= 0;
+  if (!screenshotPath.empty() && !editor) return usage("--screenshot needs --editor");
+  if (info || editor ? positional.size() != 1 : positional.size() != 3) return usage("wrong number of arguments");
+  if (info && editor) return usage("--info and --editor do not go together");
 
   const std::string& pluginPath = positional[0];
   struct stat st{};
@@ -182,14 +206,14 @@ int main(int argc, char** argv)
   }
 
   qhost::MidiSong song;
-  if (!info && !song.load(positional[1])) {
+  if (!info && !editor && !song.load(positional[1])) {
     std::fprintf(stderr, "quorix-host: %s: %s\n", positional[1].c_str(), song.error().c_str());
     return exitMidi;
   }
 
   // The outputs are created before the plug-in is loaded, so an unwritable path fails fast.
   FileSink sink;
-  if (!info) {
+  if (!info && !editor) {
     if (!sink.main.open(positional[2], int(options.sampleRate), format)) {
       std::fprintf(stderr, "quorix-host: cannot write %s: %s\n", positional[2].c_str(), sink.main.error().c_str());
       return exitOutput;
@@ -207,7 +231,7 @@ int main(int argc, char** argv)
   auto discardOutputs = [&] {
     sink.main.close();
     sink.sub.close();
-    if (!info) {
+    if (!info && !editor) {
       unlink(positional[2].c_str());
       if (!subPath.empty()) unlink(subPath.c_str());
     }
@@ -220,6 +244,16 @@ int main(int argc, char** argv)
     return exitPlugin;
   }
   if (info) return printInfo(plugin);
+  if (editor) {
+    std::string why;
+    bool shown = qhost::runEditorSession(plugin, editorSeconds, screenshotPath, why);
+    plugin.unload();
+    if (!shown) {
+      std::fprintf(stderr, "quorix-host: editor: %s\n", why.c_str());
+      return exitPlugin;
+    }
+    return exitOk;
+  }
 
   bool showProgress = !quiet && (forceProgress || isatty(STDERR_FILENO));
   if (showProgress) options.progress = drawProgress;

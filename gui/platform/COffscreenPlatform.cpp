@@ -66,7 +66,7 @@ void COffscreenPlatform::typeText(const std::string& utf8) {
     for (size_t i = 0; i < utf8.size();) {
         size_t n = utf8::sequenceLength(utf8, i);
         std::string ch = utf8.substr(i, n);
-        VstKeyCode code;
+        VstKeyCode code{};
         code.character = n == 1 ? static_cast<unsigned char>(ch[0]) : 0;
         if (code.character >= 'A' && code.character <= 'Z') {
             code.character += 'a' - 'A';

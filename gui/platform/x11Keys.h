@@ -11,7 +11,7 @@ namespace qgui::x11 {
 
 struct TranslatedKey {
     bool valid = false;
-    VstKeyCode code;
+    VstKeyCode code{};
     std::string text;  // UTF-8 the key types, if any (never for keypad keys or with Control or Alt)
 };
 
