@@ -3,6 +3,7 @@
 #   ./quorix.sh render [song.mid] [out.wav]   build, make the factory library once, render a song
 #   ./quorix.sh test                           build and run every test, normal and sanitized
 #   ./quorix.sh build [release|asan]           build only
+#   ./quorix.sh fuzz [seconds] [target...]     run the fuzz targets (default 60 s each, all)
 #   ./quorix.sh deps                           install the missing Debian packages
 set -euo pipefail
 
@@ -46,6 +47,94 @@ build() {
   cmake --build "$dir" -j "$jobs"
 }
 
+# The fuzz build: clang with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer; only the
+# fuzz programs are built in it.
+fuzz_build() {
+  local dir=build/fuzz
+  if [ ! -f "$dir/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIX_FUZZ=ON \
+      -DQUORIX_BENCH=OFF >/dev/null
+  fi
+  log "building fuzz"
+  cmake --build "$dir" -j "$jobs" --target quorix_fuzz
+}
+
+# fuzz_one <program> <seconds>: one target over its seeds, its kept failures (fuzz/corpus/<name>)
+# and what earlier runs found (build/fuzz/corpus/<name>), in a temporary folder of its own.
+fuzz_one() {
+  local program=$1 seconds=$2 dir=build/fuzz name
+  name=${program##*/fuzz_}
+  local work=$dir/corpus/$name artifacts=$dir/artifacts/$name/ logfile=$dir/logs/$name.log
+  local tmp rc=0 corpora=("$work")
+  mkdir -p "$work" "$artifacts" "$dir/logs" "$dir/tmp"
+  [ -d "fuzz/corpus/$name" ] && corpora+=("fuzz/corpus/$name")
+  [ -d "$dir/seeds/$name" ] && corpora+=("$dir/seeds/$name")
+  tmp=$(mktemp -d "$top/$dir/tmp/$name-XXXXXX")
+  TMPDIR=$tmp "$program" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$artifacts" "${corpora[@]}" >"$logfile" 2>&1 || rc=$?
+  rm -rf "$tmp"
+  local runs cov
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$logfile" | tail -n 1)
+  cov=$(grep -o 'cov: [0-9]*' "$logfile" | tail -n 1 || true)
+  if [ "$rc" -eq 0 ]; then
+    printf '   %-22s ok      %8s runs  %s\n' "$name" "${runs:-?}" "${cov:-}" >&2
+  else
+    printf '   %-22s FAILED  (exit %d) see %s\n' "$name" "$rc" "$logfile" >&2
+    grep -E 'ERROR|fuzz check failed|SUMMARY|Test unit written' "$logfile" | head -n 8 | sed 's/^/      /' >&2 || true
+  fi
+  return "$rc"
+}
+
+# fuzz_run <seconds> [target...]: the targets (all by default), up to one per core at a time.
+fuzz_run() {
+  local seconds=$1 dir=build/fuzz program name rc=0 running=0
+  shift
+  local programs=()
+  if [ $# -gt 0 ]; then
+    for name in "$@"; do programs+=("$dir/fuzz/fuzz_${name#fuzz_}"); done
+  else
+    for program in "$dir"/fuzz/fuzz_*; do [ -x "$program" ] && programs+=("$program"); done
+  fi
+  rm -rf "$dir/seeds"
+  "$dir/fuzz/make-fuzz-seeds" "$dir/seeds"
+  log "fuzzing ${#programs[@]} targets for ${seconds} s each, ${jobs} at a time"
+  for program in "${programs[@]}"; do
+    if [ ! -x "$program" ]; then
+      echo "fuzz: no target ${program##*/}" >&2
+      rc=1
+      continue
+    fi
+    if [ "$running" -ge "$jobs" ]; then
+      wait -n || rc=1
+      running=$((running - 1))
+    fi
+    fuzz_one "$program" "$seconds" &
+    running=$((running + 1))
+  done
+  while [ "$running" -gt 0 ]; do
+    wait -n || rc=1
+    running=$((running - 1))
+  done
+  return $rc
+}
+
+sanitizer_options() {
+  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+}
+
+cmd_fuzz() {
+  local seconds=60
+  if [ $# -gt 0 ] && [[ "$1" =~ ^[0-9]+$ ]]; then
+    seconds=$1
+    shift
+  fi
+  deps
+  sanitizer_options
+  fuzz_build
+  fuzz_run "$seconds" "$@"
+}
+
 run_tests() {
   local kind=$1
   log "testing $kind"
@@ -54,13 +143,15 @@ run_tests() {
 
 cmd_test() {
   deps
-  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
-  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+  sanitizer_options
   build release
   build asan
+  fuzz_build
   local rc=0
   run_tests release || rc=1
   run_tests asan || rc=1
+  # Each fuzz target briefly, so that a regression of an input reader fails the run.
+  fuzz_run "${QUORIX_FUZZ_SECONDS:-20}" || rc=1
   return $rc
 }
 
@@ -85,6 +176,7 @@ case "${1:-}" in
   test) shift; cmd_test "$@" ;;
   render) shift; cmd_render "$@" ;;
   build) shift; deps; build "${1:-release}" ;;
+  fuzz) shift; cmd_fuzz "$@" ;;
   deps) deps ;;
   *) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

@@ -16,6 +16,17 @@ if(QUORIX_SANITIZE)
   add_compile_definitions(QUORIX_SANITIZE=1)
 endif()
 
+# The fuzz build (clang only, configured by quorix.sh fuzz): every library carries the fuzzer's
+# coverage hooks and the sanitizers; only fuzz/ adds the fuzzer's own main.
+option(QUORIX_FUZZ "Build the fuzz targets with libFuzzer (clang)" OFF)
+if(QUORIX_FUZZ)
+  # clang warns of overloads g++ accepts quietly; the g++ builds keep the project warning-free.
+  add_compile_options(-O1 -g1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer -Wno-overloaded-virtual)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+  add_compile_definitions(QUORIX_SANITIZE=1 QUORIX_FUZZ=1)
+endif()
+
 # quorix_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [LABELS <labels...>])
 # One GoogleTest executable; every test case becomes a CTest test.
 function(quorix_test name)

@@ -4,9 +4,11 @@
 #include "foundation/podoGlobals.h"
 #include "foundation/podoLog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -223,8 +225,10 @@ void podoVST::queueEvents(VstEvents *events)
     if (!events)
         return;
     auto *store = reinterpret_cast<QueuedEvent *>(eventStore);
+    // The host's list holds numEvents pointers, more than the two its declaration shows.
+    VstEvent *const *given = events->events;
     for (int32_t i = 0; i < events->numEvents; ++i) {
-        VstEvent *source = events->events[i];
+        VstEvent *source = given[i];
         if (!source)
             continue;
         int32_t count = eventList->numEvents;
@@ -266,6 +270,8 @@ void podoVST::setParameter(int32_t index, float value)
     podoSyncCriticalBlock block(&instanceLock);
     if (!parameterInRange(index))
         return;
+    // The host reads the value back as a parameter value: NaN as 0, the rest held to 0..1.
+    value = std::isnan(value) ? 0.0f : std::clamp(value, 0.0f, 1.0f);
     onSetParameter(index, value);
     hostParameterCache[index] = value;
 }
@@ -491,7 +497,8 @@ bool podoVST::parameterText(int32_t, float value, podoStr &text)
 bool podoVST::parseParameterText(int32_t, const podoStr &text, float &value)
 {
     double parsed = text.toDouble();
-    value = std::isfinite(parsed) ? float(parsed) : 0.0f;
+    // A number beyond the float range counts as none, like one that is not finite.
+    value = std::fabs(parsed) <= double(std::numeric_limits<float>::max()) ? float(parsed) : 0.0f;
     return true;
 }
 

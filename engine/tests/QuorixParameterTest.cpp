@@ -69,6 +69,14 @@ TEST_F(Instance, ValuesFromOutsideAreHeldToTheNormalRange)
     q->setParameterValue(master::VoiceLimit, -3.0f);
     EXPECT_EQ(q->state.target.master.voiceLimit, 1);
 
+    // A slot that drives no parameter hands the host's value back: as a parameter value.
+    assignHostSlot(9, -1);
+    ASSERT_LT(parameterOfHostSlot(9), 0);
+    for (float given : {kNaN, 40.0f, -std::numeric_limits<float>::infinity()}) {
+        q->setParameter(9, given);
+        EXPECT_EQ(q->getParameter(9), given > 1.0f ? 1.0f : 0.0f) << given;
+    }
+
     std::vector<uint8_t> bytes = chunk();
     ProgramBlock &b = blockOf(bytes);
     b.values[ch(6, local::OutputBus)] = 9.0f;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -381,9 +382,17 @@ TEST_F(Frame, HostChannelConvertsBetweenTextAndValueWithinBounds)
         EXPECT_EQ(buffer[4], '#');
     }
     EXPECT_EQ(plug.dispatcher(effVendorSpecific, hostIndex, cS2V, nullptr, 3.0f), 0);
-    // An unterminated text is read only within its bounds.
+    // An unterminated text is read only within its bounds; its 255 digits are no float.
     std::vector<char> unterminated(255, '1');
     EXPECT_EQ(plug.dispatcher(effVendorSpecific, hostIndex, cS2V, unterminated.data(), 3.0f), 1);
+    std::memcpy(&parsed, unterminated.data(), sizeof parsed);
+    EXPECT_EQ(parsed, 0.0f);
+    for (const char *beyond : {"1e39", "-1e300", "nan", "inf"}) {
+        std::snprintf(text, sizeof text, "%s", beyond);
+        EXPECT_EQ(plug.dispatcher(effVendorSpecific, hostIndex, cS2V, text, 3.0f), 1);
+        std::memcpy(&parsed, text, sizeof parsed);
+        EXPECT_EQ(parsed, 0.0f) << beyond;
+    }
 }
 
 namespace {

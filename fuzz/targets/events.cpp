@@ -1,0 +1,156 @@
+// The MIDI and System Exclusive stream: arbitrary event lists through processEvents and
+// processReplacing of an instance made through the module's entry, under any host time.
+//
+// Input (read front to back, see fuzz::Input): a sample-rate choice and the host's time
+// information, then blocks until the input ends: frames, an event count and the events. An
+// event is a kind byte (MIDI, System Exclusive, or any other type), a sample offset and its
+// bytes. Offsets and lengths are the fuzzer's: outside the block, negative, empty dumps.
+//
+// What must hold: every block renders finite and bounded output, also the tails after the
+// last event; the instance's program stays within 0..1.
+#include "engine/ProgramBlock.h"
+#include "fuzz/FuzzHost.h"
+#include "fuzz/FuzzSupport.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int kMaxBlocks = 24;
+constexpr int kMaxEvents = 64;
+constexpr float kRates[] = {48000.0f, 44100.0f, 96000.0f, 22050.0f, 192000.0f, 8000.0f, 32000.0f, 88200.0f};
+
+// The host's event list for one block; everything it points to lives as long as the list.
+struct EventList {
+    std::vector<VstMidiEvent> midi;
+    std::vector<VstMidiSysexEvent> sysex;
+    std::vector<VstEvent> other;
+    std::vector<std::vector<char>> dumps;
+    std::unique_ptr<uint8_t[]> storage;
+
+    VstEvents *build(const std::vector<VstEvent *> &order)
+    {
+        storage.reset(new uint8_t[sizeof(VstEvents) + sizeof(VstEvent *) * order.size()]());
+        auto *events = reinterpret_cast<VstEvents *>(storage.get());
+        events->numEvents = static_cast<int32_t>(order.size());
+        VstEvent **slots = events->events; // numEvents of them, past the declared two
+        for (size_t i = 0; i < order.size(); ++i)
+            slots[i] = order[i];
+        return events;
+    }
+};
+
+void readTime(fuzz::Input &input, fuzz::Host &host)
+{
+    VstTimeInfo &t = host.time;
+    const uint8_t how = input.u8();
+    host.timeValid = (how & 1) == 0;
+    t.flags = static_cast<int32_t>(input.u32());
+    t.tempo = input.f64();
+    t.ppqPos = input.f64();
+    t.samplePos = input.f64();
+    t.barStartPos = input.f64();
+    t.timeSigNumerator = input.i32();
+    t.timeSigDenominator = input.i32();
+}
+
+void playBlock(fuzz::Input &input, fuzz::Host &host, AEffect *effect)
+{
+    const int32_t frames = input.u16() % (fuzz::Host::kBlockSize + 1);
+    const int count = input.u8() % (kMaxEvents + 1);
+    EventList list;
+    list.midi.reserve(static_cast<size_t>(count));
+    list.sysex.reserve(static_cast<size_t>(count));
+    list.other.reserve(static_cast<size_t>(count));
+    std::vector<VstEvent *> order;
+    for (int i = 0; i < count && !input.empty(); ++i) {
+        const uint8_t kind = input.u8();
+        const int32_t delta = input.i32();
+        switch (kind % 4) {
+        case 0:
+        case 1: {
+            VstMidiEvent e{};
+            e.type = kVstMidiType;
+            e.byteSize = sizeof e;
+            e.deltaFrames = delta;
+            e.flags = kind >> 4;
+            for (char &b : e.midiData)
+                b = static_cast<char>(input.u8());
+            e.noteOffVelocity = static_cast<char>(input.u8());
+            list.midi.push_back(e);
+            order.push_back(reinterpret_cast<VstEvent *>(&list.midi.back()));
+            break;
+        }
+        case 2: {
+            const std::vector<uint8_t> bytes = input.bytes(input.u16() % 512);
+            list.dumps.emplace_back(bytes.begin(), bytes.end());
+            VstMidiSysexEvent e{};
+            e.type = kVstSysExType;
+            e.byteSize = sizeof e;
+            e.deltaFrames = delta;
+            // A dump may claim fewer bytes than it holds, never more.
+            e.dumpBytes = (kind & 0x80) ? static_cast<int32_t>(bytes.size()) / 2 : static_cast<int32_t>(bytes.size());
+            e.sysexDump = list.dumps.back().empty() ? nullptr : list.dumps.back().data();
+            list.sysex.push_back(e);
+            order.push_back(reinterpret_cast<VstEvent *>(&list.sysex.back()));
+            break;
+        }
+        default: {
+            VstEvent e{};
+            e.type = input.i32();
+            if (e.type == kVstSysExType)
+                e.type = 0; // a System Exclusive event is never this short
+            e.byteSize = input.i32();
+            e.deltaFrames = delta;
+            for (char &b : e.data)
+                b = static_cast<char>(input.u8());
+            list.other.push_back(e);
+            order.push_back(&list.other.back());
+            break;
+        }
+        }
+    }
+    VstEvents *events = list.build(order);
+    host.dispatch(effect, effProcessEvents, 0, 0, events);
+    host.render(effect, frames);
+}
+
+void checkProgram(fuzz::Host &host, AEffect *effect)
+{
+    void *data = nullptr;
+    const intptr_t size = host.dispatch(effect, effGetChunk, 0, 0, &data);
+    FUZZ_CHECK(size == engine::kProgramBlockSize && data);
+    const uint8_t *bytes = static_cast<const uint8_t *>(data) + offsetof(ProgramBlock, values);
+    for (int32_t i = 0; i < engine::kParameterCount; ++i) {
+        float value;
+        std::memcpy(&value, bytes + 4 * static_cast<size_t>(i), 4);
+        FUZZ_CHECK(std::isfinite(value) && value >= 0.0f && value <= 1.0f);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzz::Host &host = fuzz::Host::get();
+    static AEffect *anchor = host.open();
+    (void)anchor;
+
+    fuzz::Input input(data, size);
+    const float rate = kRates[input.u8() % std::size(kRates)];
+    readTime(input, host);
+    AEffect *effect = host.open();
+    host.dispatch(effect, effMainsChanged, 0, 0);
+    host.dispatch(effect, effSetSampleRate, 0, 0, nullptr, rate);
+    host.dispatch(effect, effMainsChanged, 0, 1);
+    for (int block = 0; block < kMaxBlocks && !input.empty(); ++block)
+        playBlock(input, host, effect);
+    // Whatever was started rings out without new events.
+    for (int block = 0; block < 4; ++block)
+        host.render(effect);
+    checkProgram(host, effect);
+    host.close(effect);
+    return 0;
+}
