@@ -29,6 +29,7 @@ struct EngineRuntime {
     float channelMeters[engine::kChannelCount];
     uint8_t foldSubOutputs;     // host command: mix the sub pair into the main pair
     uint8_t flushEffectTails;   // host command: run the system effects on silence
+    uint32_t randomSeed;        // the instance's generator of random arpeggios
 };
 
 struct MasterState {
@@ -237,9 +238,10 @@ struct ChannelPlayState {
     HeldKey arpHeldKeys[engine::kArpHeldKeys];
     HeldKey arpNotes[engine::kArpNotes];
     int32_t arpHeldCount;
-    int32_t arpOrder[engine::kArpNotes];
+    int32_t arpOrder[engine::kArpOrderLength]; // indexes into arpNotes, arpLength of them
     uint8_t arpOrderValid;
     int32_t arpLength;
+    int32_t arpNoteId;          // the arpeggiator's own sounding note, -1 none
     // Step sequencer
     int32_t seqHeldCount;       // 0..5
     SequencerHeldKey seqHeldKeys[engine::kSequencerHeldKeys];

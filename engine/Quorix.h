@@ -181,6 +181,16 @@ public:
     virtual TuningBlock *getTuningBlock(TuningBlock *out);
     virtual void setProgramTemperament(ProgramBlock *block, int32_t size);
 
+    // Step sequencer pattern edits on the current channel's shown 16-step page: lanes 0..4 and
+    // page-relative steps, held to the page; each changed step is written as a parameter value.
+    virtual void copySteps(int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
+    virtual void pasteSteps(bool insert, int32_t lane, int32_t step, int32_t laneFrom, int32_t laneTo,
+                            int32_t stepFrom, int32_t stepTo);
+    virtual void clearSteps(bool shift, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
+    // Both return the number of steps of the selection.
+    virtual int32_t expandSteps(bool insert, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
+    virtual int32_t compressSteps(bool shift, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
+
 protected:
     // Makes the editor object; null when it cannot be made.
     virtual Quorix_Editor *createEditor();
