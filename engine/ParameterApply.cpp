@@ -31,6 +31,16 @@ ApplyOutcome stopIfSounding(const EngineState& s, int32_t c) {
     return none();
 }
 
+// A pattern player's switch: a single change stops a sounding channel; where nothing stops (under
+// bulk loading) a change still settles the notes it leaves without an owner, and switching off
+// always forgets the pattern's keys.
+ApplyOutcome switchPattern(const EngineState& s, int32_t c, bool wasOn, bool on, int32_t which) {
+    const ApplyOutcome stop = stopIfSounding(s, c);
+    if (stop.effect != SideEffect::None || wasOn == on || (on && !sounding(s, c)))
+        return stop;
+    return onChannel(SideEffect::SwitchPattern, c, which, on ? 1 : 0);
+}
+
 ApplyOutcome applyMaster(EngineState& s, int32_t index, const DecodedValue& d) {
     MasterState& m = s.target.master;
     switch (index) {
@@ -146,9 +156,11 @@ ApplyOutcome applyChannelSetting(EngineState& s, int32_t c, int32_t id, const De
 ApplyOutcome applySequencerSetting(EngineState& s, int32_t c, int32_t id, const DecodedValue& d) {
     ChannelState& ch = s.target.channels[c];
     switch (id) {
-    case local::SeqOn:
+    case local::SeqOn: {
+        const bool wasOn = ch.seqOn != 0;
         ch.seqOn = d.boolean;
-        return stopIfSounding(s, c);
+        return switchPattern(s, c, wasOn, d.boolean, 0);
+    }
     case local::SeqNoteOrder: ch.seqNoteOrder = d.integer; break;
     case local::SeqRate: ch.seqRate = d.integer; break;
     case local::SeqTriplet: ch.seqTriplet = d.boolean; break;
@@ -229,9 +241,11 @@ ApplyOutcome applyMelody(EngineState& s, int32_t c, int32_t id, const DecodedVal
     case local::AmpEnvelope + 2: m.ampEnvelope.sustain = d.value; break;
     case local::AmpEnvelope + 3: m.ampEnvelope.release = d.value; break;
     case local::AmpEnvVelocityAmount: m.ampEnvVelocityAmount = d.value; break;
-    case local::ArpOn:
+    case local::ArpOn: {
+        const bool wasOn = m.arpOn != 0;
         m.arpOn = d.boolean;
-        return stopIfSounding(s, c);
+        return switchPattern(s, c, wasOn, d.boolean, 1);
+    }
     case local::ArpKeySync: m.arpKeySync = d.boolean; break;
     case local::ArpGateTime: m.arpGateTime = d.value; break;
     case local::ArpLatch:

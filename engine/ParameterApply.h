@@ -24,6 +24,8 @@ enum class SideEffect : uint8_t {
     AssignWave,        // wave `number` to oscillator or drum key `slot`; failure stores 0
     OrderMelodyRanges, // key and velocity windows of channel put in order
     OrderDrumRange,    // key window of the kit of channel put in order
+    SwitchPattern,     // channel's sequencer (slot 0) or arpeggiator (slot 1) went on (number 1)
+                       // or off (0) without a stop: see Quorix::switchPattern
 };
 
 struct ApplyOutcome {

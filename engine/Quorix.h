@@ -190,6 +190,10 @@ public:
     // Both return the number of steps of the selection.
     virtual int32_t expandSteps(bool insert, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
     virtual int32_t compressSteps(bool shift, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
+    // The channel's sequencer (which 0) or arpeggiator (1) was switched without a stop, as under
+    // bulk loading. Off: the notes it started are released and its keys and steps forgotten.
+    // On: the player's held notes are released, since their note-offs now go to the pattern.
+    virtual void switchPattern(int32_t channel, int32_t which, bool on);
 
 protected:
     // Makes the editor object; null when it cannot be made.

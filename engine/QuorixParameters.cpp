@@ -288,6 +288,9 @@ void Quorix::performSideEffect(const ApplyOutcome &o, int32_t index)
     case SideEffect::OrderDrumRange:
         orderChannelRanges(o.channel);
         break;
+    case SideEffect::SwitchPattern:
+        switchPattern(o.channel, o.slot, o.number != 0);
+        break;
     }
 }
 

@@ -1,4 +1,5 @@
-// The step sequencer of the instance: block edits of the current channel's lanes.
+// The step sequencer of the instance: block edits of the current channel's lanes, and what
+// switching a pattern player leaves to settle.
 //
 // The edits run on the user-interface thread under instanceLock: the lanes are copied, edited
 // as plain data and every step that changed is written back through setParameterValue, so the
@@ -29,6 +30,21 @@ int32_t stepParameter(int32_t channel, int32_t lane, int32_t step)
 float noteCodeValue(int32_t code)
 {
     return static_cast<float>(code + 48) / 100.0f;
+}
+
+constexpr uint8_t kKeyHeld = 1, kFadeRequested = 4, kFading = 8;
+
+// Lets go the key of the voice that a note id started (the lowest such voice), when it still
+// exists.
+void releaseNote(ChannelPlayState &play, int32_t noteId)
+{
+    if (noteId < 0)
+        return;
+    for (int32_t i = 0; i < play.voiceCount; ++i)
+        if (play.voices[i].noteId == noteId) {
+            play.voices[i].flags &= static_cast<uint8_t>(~kKeyHeld);
+            return;
+        }
 }
 
 void writeChangedSteps(Quorix &q, int32_t channel, const PatternSteps &before, const PatternSteps &after)
@@ -102,4 +118,44 @@ int32_t Quorix::compressSteps(bool shift, int32_t laneFrom, int32_t laneTo, int3
         engine::compressSteps(after, channel.seqPart, shift, StepSelection{laneFrom, laneTo, stepFrom, stepTo});
     writeChangedSteps(*this, c, before, after);
     return length;
+}
+
+void Quorix::switchPattern(int32_t channel, int32_t which, bool on)
+{
+    if (channel < 0 || channel >= kChannelCount)
+        return;
+    podoSyncCriticalBlock lock(&instanceLock);
+    ChannelState &ch = state.target.channels[channel];
+    ChannelPlayState &play = state.play[channel];
+    if (on) {
+        // While the sequencer runs, keys never reach the arpeggiator: nothing changes hands.
+        if (which == 1 && ch.seqOn)
+            return;
+        // The keys held now started voices of their own; their note-offs will reach the pattern.
+        for (int32_t i = 0; i < play.voiceCount; ++i) {
+            VoiceRecord &v = play.voices[i];
+            if ((v.flags & kKeyHeld) && !(v.flags & (kFadeRequested | kFading)))
+                v.flags &= static_cast<uint8_t>(~kKeyHeld);
+        }
+    } else if (which == 0) {
+        for (SequencerLane &lane : ch.lanes) {
+            releaseNote(play, lane.noteId);
+            lane.noteId = -1;
+            lane.lastKey = -1;
+            lane.tied = 0;
+        }
+        play.seqHeldCount = 0;
+        play.seqOrderValid = 0;
+        play.seqCurrentStep = -1;
+        play.seqLastStep = -1;
+    } else {
+        releaseNote(play, play.arpNoteId);
+        play.arpNoteId = -1;
+        play.arpHeldCount = 0;
+        play.arpLength = 0;
+        play.arpOrderValid = 0;
+        play.arpCurrentStep = -1;
+        play.arpLastStep = -1;
+    }
+    updatePatternsRunning();
 }

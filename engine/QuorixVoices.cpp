@@ -59,6 +59,7 @@ void Quorix::allSoundOff(int32_t channel, float meterLevel)
             play.arpHeldCount = 0;
             play.arpOrderValid = 0;
             play.arpLength = 0;
+            play.arpNoteId = -1;
         }
     }
     updateVoiceCount(1);
