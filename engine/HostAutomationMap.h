@@ -1,19 +1,22 @@
 #pragma once
 // The process-wide map between the host's 128 automatable slots and engine parameters.
-// Written by the editor and the automation-file reader on the user-interface thread and read
-// by every instance without a lock (single int32 stores). Invariant kept by every writer:
-// hostAutomationMap[s] == i + 1 exactly when hostSlotOfParameter[i] == s + 1.
+// Written by the editor and the automation-file reader on the user-interface thread and read by
+// every instance from any thread (the host asks for names and values on its audio and interface
+// threads alike). Each entry is an atomic int32, so a reader always sees a whole entry; readers
+// check every entry they use against its range. Writers are serialised among themselves and keep
+// the invariant hostAutomationMap[s] == i + 1 exactly when hostSlotOfParameter[i] == s + 1.
 
 #include "engine/EngineLimits.h"
 
+#include <atomic>
 #include <cstdint>
 
 inline constexpr int kHostSlotCount = 128;
 
 // Entry s: the engine parameter index + 1 of host slot s, 0 when not assigned.
-extern int32_t hostAutomationMap[kHostSlotCount];
+extern std::atomic<int32_t> hostAutomationMap[kHostSlotCount];
 // Entry i: the host slot + 1 of parameter i, 0 when none.
-extern int32_t hostSlotOfParameter[engine::kParameterCount];
+extern std::atomic<int32_t> hostSlotOfParameter[engine::kParameterCount];
 
 namespace engine {
 

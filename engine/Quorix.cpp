@@ -69,8 +69,10 @@ void Quorix::initialize(int32_t liveInstances)
             resetConfiguration();
         }
         selectTemperament(-1);
+        buildDefaultProgram();
         clearHostAutomationMaps();
     }
+    loadDefaultProgram(-1);
     MasterState &master = state.target.master;
     master.chorus.effect = new (std::nothrow) CSFXChorus();
     master.reverb.effect = new (std::nothrow) CSFXReverb();

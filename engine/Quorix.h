@@ -152,6 +152,31 @@ public:
     virtual void applyInstrumentParameters(int32_t channel, bool force, bool allDrumKeys);
     virtual void applyDrumSlots(int32_t key, bool force);
 
+    // Default programs and resets.
+    virtual bool buildDefaultProgram();
+    // A negative channel is the current one.
+    virtual void buildDefaultChannel(int32_t channel);
+    virtual void loadDefaultProgram(int32_t program);
+    virtual void loadDefaultChannel(int32_t channel, int32_t program);
+    virtual void resetToGmDefault();
+    virtual void resetToGsDefault();
+
+    // Parameter names, units and texts (at most 63 characters and the terminator).
+    virtual void parameterName(int32_t index, char *text, int32_t style);
+    virtual void parameterUnit(int32_t index, char *text);
+    bool parameterText(int32_t index, float value, podoStr &text) override;
+    virtual void parameterDisplayString(int32_t index, char *text);
+    bool parseParameterText(int32_t index, const podoStr &text, float &value) override;
+    virtual void setParameterFromText(int32_t index, const podoStr &text);
+
+    // Host parameter slots: the frame's slot hooks mapped onto engine parameters.
+    bool hostParameterText(int32_t slot, float value, podoStr &text) override;
+    bool parseHostParameterText(int32_t slot, const podoStr &text, float &value) override;
+    virtual void decodeHostParameter(int32_t slot, float value, float *asFloat, int32_t *asInteger, bool *asBoolean);
+    void onGetParameterName(int32_t slot, char *text) override;
+    void onGetParameterLabel(int32_t slot, char *text) override;
+    void onGetParameterDisplay(int32_t slot, char *text) override;
+
     // Voices and channels (what the parameter model needs of them).
     virtual void allSoundOff(int32_t channel, float meterLevel);
     virtual void resetChannel(int32_t channel, uint8_t keepInsertEffects);

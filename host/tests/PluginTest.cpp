@@ -93,7 +93,7 @@ TEST(Plugin, AnswersTheHostLikeTheInstrumentItIs)
         std::string display = plugin.parameterDisplay(i);
         EXPECT_LT(display.size(), 64u);
         if (i == 0) {
-            EXPECT_EQ(display, "0.000000");
+            EXPECT_EQ(display, "") << "a slot without a parameter shows no value";
         }
     }
     e->setParameter(e, 200, 1.0f);

@@ -1,0 +1,94 @@
+// The default program and the General MIDI and GS resets.
+#include "engine/Quorix.h"
+
+#include "engine/DefaultProgram.h"
+
+#include <cstddef>
+#include <cstring>
+
+using namespace engine;
+
+namespace {
+
+constexpr int32_t kDrumChannel = 9;
+
+// The program's values live at odd offsets of the packed block: copy them as bytes.
+uint8_t *valueBytes(ProgramBlock &block, int32_t index)
+{
+    return reinterpret_cast<uint8_t *>(&block) + offsetof(ProgramBlock, values) + sizeof(float) * index;
+}
+
+// The controller states as a reset of all channels leaves them.
+void resetControllerStates(EngineState &state)
+{
+    for (int32_t c = 0; c < kChannelCount; ++c) {
+        ControllerState &controller = state.controllers[c];
+        std::memset(&controller, 0, sizeof controller);
+        controller.rhythmPart = c == kDrumChannel ? 1 : 0;
+        controller.pitchBend = 8192;
+        controller.volumeCurrent = controller.volumeTarget = 100.0f;
+        controller.panCurrent = controller.panTarget = 64.0f;
+        controller.expressionCurrent = controller.expressionTarget = 127.0f;
+        controller.nrpn = controller.rpn = 0x7F7F;
+    }
+}
+
+} // namespace
+
+bool Quorix::buildDefaultProgram()
+{
+    fillDefaultProgram(defaultProgram);
+    return true;
+}
+
+void Quorix::buildDefaultChannel(int32_t channel)
+{
+    fillDefaultChannel(defaultProgram, channel < 0 ? getCurrentChannel() : channel);
+}
+
+void Quorix::loadDefaultProgram(int32_t)
+{
+    // One program: every program number names the current one.
+    podoSyncCriticalBlock lock(&instanceLock);
+    std::memcpy(static_cast<void *>(&programBlock), &defaultProgram, sizeof programBlock);
+}
+
+void Quorix::loadDefaultChannel(int32_t channel, int32_t)
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    if (channel < 0)
+        channel = getCurrentChannel();
+    if (channel >= kChannelCount)
+        return;
+    ChannelSlot &slot = programBlock.channels[channel];
+    std::memset(slot.name, 0, sizeof slot.name);
+    slot.sourceCategory = 0;
+    slot.sourcePatch = -1;
+    const int32_t first = parameterIndex(channel, kFirstLocalId);
+    std::memcpy(valueBytes(programBlock, first), valueBytes(defaultProgram, first),
+                sizeof(float) * kChannelParameterCount);
+}
+
+void Quorix::resetToGmDefault()
+{
+    // Held for the whole reset: no block renders a half-reset program.
+    podoSyncCriticalBlock lock(&instanceLock);
+    resetControllerStates(state);
+    loadDefaultProgram(-1);
+    // Volume, tune, transpose, voice limit and the switches keep their running values.
+    storeEngineState(-1, false);
+    applyProgram(true);
+    // No patch library is loaded yet: every category is missing, and a missing category
+    // leaves the channel as the default program made it.
+    for (int32_t c = 0; c < kChannelCount; ++c)
+        state.controllers[c].rhythmPart = c == kDrumChannel ? 1 : 0;
+    changeProgramName("GM Default");
+}
+
+void Quorix::resetToGsDefault()
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    const float volume = getParameterValue(master::Volume);
+    resetToGmDefault();
+    setParameterValue(master::Volume, volume);
+}
