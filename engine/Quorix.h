@@ -172,7 +172,6 @@ public:
     // Host parameter slots: the frame's slot hooks mapped onto engine parameters.
     bool hostParameterText(int32_t slot, float value, podoStr &text) override;
     bool parseHostParameterText(int32_t slot, const podoStr &text, float &value) override;
-    virtual void decodeHostParameter(int32_t slot, float value, float *asFloat, int32_t *asInteger, bool *asBoolean);
     void onGetParameterName(int32_t slot, char *text) override;
     void onGetParameterLabel(int32_t slot, char *text) override;
     void onGetParameterDisplay(int32_t slot, char *text) override;

@@ -78,10 +78,12 @@ void Quorix::resetToGmDefault()
     // Volume, tune, transpose, voice limit and the switches keep their running values.
     storeEngineState(-1, false);
     applyProgram(true);
-    // No patch library is loaded yet: every category is missing, and a missing category
-    // leaves the channel as the default program made it.
-    for (int32_t c = 0; c < kChannelCount; ++c)
+    // The first patch of the first category on every melody channel, of the second on the kit.
+    // A missing or empty category leaves the channel as the default program made it.
+    for (int32_t c = 0; c < kChannelCount; ++c) {
         state.controllers[c].rhythmPart = c == kDrumChannel ? 1 : 0;
+        recallPatch(c, c == kDrumChannel ? 1 : 0, 0);
+    }
     changeProgramName("GM Default");
 }
 

@@ -3,6 +3,7 @@
 // (its running mode), so they are taken under the instance lock.
 #include "engine/Quorix.h"
 
+#include "banks/Wavetables.h"
 #include "engine/HostAutomationMap.h"
 #include "engine/ParameterText.h"
 
@@ -67,10 +68,19 @@ template <typename Effect> void effectDisplay(const Effect *effect, const Displa
 
 void waveName(Quorix &instrument, int32_t waveNumber, char *text)
 {
-    // A number that no loaded wavetable answers plays nothing, as an empty wave does.
     WaveLocation location{};
     instrument.waveLocation(waveNumber, &location);
-    copyName(text, kParameterTextSize, "<empty>");
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    const WavetableRecord *wavetable = banks::findWavetable(location);
+    // A number that no loaded wavetable answers plays nothing, as an empty wave does.
+    if (!wavetable) {
+        copyName(text, kParameterTextSize, "<empty>");
+        return;
+    }
+    // Stored names fill their 24 bytes without a terminator.
+    char name[banks::kNameSize + 1] = {};
+    std::memcpy(name, wavetable->name, banks::kNameSize);
+    copyName(text, kParameterTextSize, name);
 }
 
 } // namespace
@@ -167,11 +177,6 @@ bool Quorix::hostParameterText(int32_t slot, float value, podoStr &text)
 bool Quorix::parseHostParameterText(int32_t slot, const podoStr &text, float &value)
 {
     return parseParameterText(parameterOfHostSlot(slot), text, value);
-}
-
-void Quorix::decodeHostParameter(int32_t slot, float value, float *asFloat, int32_t *asInteger, bool *asBoolean)
-{
-    decodeParameter(parameterOfHostSlot(slot), value, asFloat, asInteger, asBoolean);
 }
 
 // The host's text buffers: kParameterTextSize characters, terminator included.
