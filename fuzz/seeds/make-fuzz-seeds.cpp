@@ -441,6 +441,7 @@ const std::map<std::string, std::function<Seeds()>> &targets()
         {"sample_bank", sampleBankSeeds},
         {"wavetables", wavetableSeeds},
         {"patch_file", patchFileSeeds},
+        {"patch_recall", patchFileSeeds},
         {"configuration", configurationSeeds},
         {"midi_file", midiFileSeeds},
         {"chunk", chunkSeeds},
