@@ -4,6 +4,7 @@
 #   ./quorix.sh test                           build and run every test, normal and sanitized
 #   ./quorix.sh build [release|asan]           build only
 #   ./quorix.sh fuzz [seconds] [target...]     run the fuzz targets (default 60 s each, all)
+#   ./quorix.sh soak [minutes]                 two instances under ThreadSanitizer (default 10 min)
 #   ./quorix.sh deps                           install the missing Debian packages
 set -euo pipefail
 
@@ -135,6 +136,24 @@ cmd_fuzz() {
   fuzz_run "$seconds" "$@"
 }
 
+# The soak test (by hand, not in CI): its own ThreadSanitizer build, then the run.
+cmd_soak() {
+  local minutes=${1:-10} dir=build/tsan
+  deps
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIX_TSAN=ON -DQUORIX_BENCH=OFF >/dev/null
+  fi
+  log "building tsan"
+  cmake --build "$dir" -j "$jobs" --target quorix-soak
+  local tmp rc=0
+  mkdir -p "$dir/tmp"
+  tmp=$(mktemp -d "$top/$dir/tmp/soak-XXXXXX")
+  TMPDIR=$tmp TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}" \
+    "$dir/bench/soak/quorix-soak" "$minutes" || rc=$?
+  rm -rf "$tmp"
+  return $rc
+}
+
 run_tests() {
   local kind=$1
   log "testing $kind"
@@ -177,6 +196,7 @@ case "${1:-}" in
   render) shift; cmd_render "$@" ;;
   build) shift; deps; build "${1:-release}" ;;
   fuzz) shift; cmd_fuzz "$@" ;;
+  soak) shift; cmd_soak "$@" ;;
   deps) deps ;;
   *) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

@@ -27,6 +27,13 @@ if(QUORIX_FUZZ)
   add_compile_definitions(QUORIX_SANITIZE=1 QUORIX_FUZZ=1)
 endif()
 
+# The soak test's build (configured by quorix.sh soak): ThreadSanitizer over everything.
+option(QUORIX_TSAN "Build with ThreadSanitizer (the soak test)" OFF)
+if(QUORIX_TSAN)
+  add_compile_options(-O1 -g1 -fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # quorix_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [LABELS <labels...>])
 # One GoogleTest executable; every test case becomes a CTest test.
 function(quorix_test name)
