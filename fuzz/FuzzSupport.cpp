@@ -3,6 +3,7 @@
 #include "banks/PatchBanks.h"
 #include "banks/SampleBanks.h"
 #include "banks/Wavetables.h"
+#include "foundation/podoLog.h"
 #include "foundation/windRegistry.h"
 
 #include <cmath>
@@ -37,6 +38,10 @@ struct Home {
         setenv("XDG_DOCUMENTS_DIR", (path + "/Documents").c_str(), 1);
         setenv("QUORIX_REGISTRY", (path + "/registry").c_str(), 1);
         setenv("QUORIX_REGISTRY_SYSTEM", (path + "/registry-system").c_str(), 1);
+        // Every instance logs its start and end: millions of lines in a run. QUORIX_FUZZ_LOG
+        // keeps them on stderr.
+        if (!std::getenv("QUORIX_FUZZ_LOG"))
+            podo::setDebugSink([](const char16_t *) {});
     }
     ~Home()
     {
