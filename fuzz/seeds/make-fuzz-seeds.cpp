@@ -422,7 +422,7 @@ Seeds parameterSeeds()
         fuzz::Output out;
         const char *texts[] = {"0.5", "nan", "-inf", "1e39", "C#3", "", "  12.5 dB", "Off"};
         for (size_t i = 0; i < std::size(texts); ++i)
-            out.u8(0x82).f32(static_cast<float>(i * 11)).text(texts[i]);
+            out.u8(0x84).f32(static_cast<float>(i * 11)).text(texts[i]);
         out.u8(2).f32(3.0f).text(std::string(255, '9'));
         out.u8(2).f32(nan).text("1");
         out.u8(3).f32(4.0f).f32(0.25f);
@@ -431,6 +431,18 @@ Seeds parameterSeeds()
         out.u8(4).u8(10);
         out.u8(4).u8(200);
         seeds["texts"] = out.out;
+    }
+    {
+        // The engine's texts: out for a few kinds of parameter, and typed texts back in.
+        fuzz::Output out;
+        const int32_t indexes[] = {0, 3, 9, 17, 20, 40, 60, 700, 720, 1000, 1805, 1806 + 700, 28640, 28641};
+        for (int32_t index : indexes)
+            out.u8(8).u32(static_cast<uint32_t>(index + 32)).u8(static_cast<uint8_t>(index & 1)).f32(0.37f);
+        const char *typed[] = {"64", "-12", "C#3", "ON", "off", "1.5 kHz", "nan", "-oo", "300", "Saw", ""};
+        for (size_t i = 0; i < std::size(typed); ++i)
+            out.u8(9).u32(static_cast<uint32_t>(indexes[i % std::size(indexes)] + 32)).u8(static_cast<uint8_t>(i % 3))
+                .text(typed[i]);
+        seeds["engine-texts"] = out.out;
     }
     return seeds;
 }

@@ -1,6 +1,7 @@
 // Parameter values and texts: arbitrary floats (NaN, infinities, out of range) through the host's
-// setParameter and the engine's parameter road, texts through the host's text commands and the
-// display calls, notes among them, and renders.
+// setParameter and the engine's parameter road, texts through the host's text commands, the
+// display calls and the engine's text conversions of every parameter, notes among them, and
+// renders.
 //
 // Input (fuzz::Input): operations until the input ends; each is an operation byte and its
 // arguments (slot or index, value, text).
@@ -8,6 +9,7 @@
 // What must hold: every value read back is finite and within 0..1, in the host slots and in the
 // program; every text is terminated inside the host's buffer and nothing is written past it;
 // every block renders finite and bounded.
+#include "engine/ParameterText.h"
 #include "engine/ProgramBlock.h"
 #include "engine/Quorix.h"
 #include "fuzz/FuzzHost.h"
@@ -79,7 +81,7 @@ void operate(fuzz::Input &input, fuzz::Host &host, AEffect *effect)
 {
     Quorix &engine = engineOf(effect);
     const uint8_t op = input.u8();
-    switch (op % 8) {
+    switch (op % 10) {
     case 0: { // the host's slots, also those outside 0..127
         const int32_t slot = static_cast<int8_t>(input.u8());
         effect->setParameter(effect, slot, input.f32());
@@ -130,6 +132,35 @@ void operate(fuzz::Input &input, fuzz::Host &host, AEffect *effect)
     case 5: { // a note on or off on any channel
         note(host, effect, static_cast<uint8_t>((op & 0x10 ? 0x80 : 0x90) | (input.u8() & 0x0F)), input.u8(),
              input.u8());
+        break;
+    }
+    case 8: { // the engine's name, unit and display texts of any index, and of any value
+        const int32_t index = static_cast<int32_t>(input.u32() % (engine::kParameterCount + 64)) - 32;
+        TextBuffer name, unit, display;
+        engine.parameterName(index, name.bytes, input.u8() & 1);
+        engine.parameterUnit(index, unit.bytes);
+        engine.parameterDisplayString(index, display.bytes);
+        name.check();
+        unit.check();
+        display.check();
+        podoStr text;
+        engine.parameterText(index, input.f32(), text);
+        FUZZ_CHECK(std::strlen(text.getNarrow()) < kTextBytes);
+        break;
+    }
+    case 9: { // typed text read back, through the instance and as the pure reading
+        const int32_t index = static_cast<int32_t>(input.u32() % (engine::kParameterCount + 64)) - 32;
+        const int32_t mode = static_cast<int8_t>(input.u8());
+        const std::string typed = input.text(kHostBuffer);
+        const podoStr text(typed.c_str());
+        float value = -1.0f;
+        if (engine::parameterValueFromText(index, typed.c_str(), mode, (op & 0x10) != 0, &value))
+            FUZZ_CHECK(isValue(value));
+        else
+            FUZZ_CHECK(std::isfinite(value));
+        engine.setParameterFromText(index, text);
+        if (index >= 0 && index < engine::kParameterCount)
+            FUZZ_CHECK(isValue(engine.getParameterValue(index)));
         break;
     }
     default:
