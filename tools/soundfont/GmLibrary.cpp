@@ -1,0 +1,675 @@
+#include "tools/soundfont/GmLibrary.h"
+
+#include "tools/soundfont/Regions.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <map>
+
+namespace sfconv {
+namespace {
+
+using namespace sf2;
+
+constexpr int kVelocity = 100;    // the one velocity layer the library keeps
+constexpr int kReferenceKey = 60; // envelopes, filter and pan are taken where middle C plays
+
+// SoundFont envelopes fall linearly in decibels; the engine's decay and release follow
+// (1 - t/T)^e of the way down. Their times are matched where both have fallen by 30 dB.
+constexpr double kCurveMatch = 0.4346;
+constexpr double kCurveMatchDecibels = 30.0;
+
+// The engine's melody LFO bends the pitch by amount^2 x 32 semitones at full level.
+constexpr double kLfoPitchSemitones = 32.0;
+// Its two-pole filter peaks at (8r + 1) / sqrt(2) for resonance r; the four-pole drum filter's
+// two sections give (8r + 1)^2 / sqrt(2) at the cutoff.
+constexpr double kSqrtHalf = 0.70710678;
+
+const char *const kFamilyNames[kMelodyWaveCategories] = {
+    "Piano", "Chromatic Percussion", "Organ", "Guitar", "Bass", "Strings", "Ensemble", "Brass",
+    "Reed", "Pipe", "Synth Lead", "Synth Pad", "Synth Effects", "Ethnic", "Percussive", "Sound Effects"};
+
+std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char *fmt, ...)
+{
+  char buffer[128];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(buffer, sizeof buffer, fmt, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string nameWithin(const std::string &name, size_t size = 23) { return name.substr(0, size); }
+
+// Display texts in the engine's formats.
+std::string decibelText(double db) { return format("%.2f", db); }
+std::string secondsText(double s) { return format("%.3f", s); }
+std::string percentText(double p) { return format("%.1f", p); }
+std::string hertzText(double hz) { return format("%.1f", hz); }
+std::string signedText(int v) { return v == 0 ? "0" : format("%+d", v); }
+std::string panText(int pan) // -500..500
+{
+  int n = int(std::abs(pan) / 500.0 * 99.0 + 0.5);
+  if (n == 0) return "C00";
+  return format(pan < 0 ? "L%02d" : "R%02d", n);
+}
+
+double absoluteCentsToHertz(int cents) { return 8.1757989 * std::exp2(cents / 1200.0); }
+double centibelsToGain(double cb) { return std::pow(10.0, -cb / 200.0); }
+
+// Engine decay time for a SoundFont decay of `seconds` (from full level to silence) that stops
+// at a sustain `sustainDecibels` down.
+double engineDecaySeconds(double seconds, double sustainDecibels)
+{
+  double toSustain = seconds * std::min(sustainDecibels, 96.0) / 96.0;
+  double match = sustainDecibels >= kCurveMatchDecibels
+                     ? kCurveMatch
+                     : 1.0 - (1.0 - kCurveMatch) * sustainDecibels / kCurveMatchDecibels;
+  return toSustain * match;
+}
+double engineReleaseSeconds(double seconds) { return seconds * kCurveMatch; }
+
+// Resonance (0..100 %) whose peak at the cutoff matches a SoundFont resonance in centibels.
+double twoPoleResonancePercent(int centibels)
+{
+  double q = std::max(kSqrtHalf, centibelsToGain(-centibels));
+  return std::clamp((q / kSqrtHalf - 1.0) / 8.0, 0.0, 1.0) * 100.0;
+}
+double fourPoleResonancePercent(int centibels)
+{
+  double gain = std::max(1.0, centibelsToGain(-centibels));
+  return std::clamp((std::sqrt(gain / kSqrtHalf) - 1.0) / 8.0, 0.0, 1.0) * 100.0;
+}
+
+// The engine's velocity response ((v^3 - 1) a + 1) that gives the SoundFont's default velocity
+// attenuation, (v / 127)^2 in amplitude, at velocity 100.
+double velocityAmountPercent()
+{
+  double v = kVelocity / 127.0;
+  return (1.0 - v * v) / (1.0 - v * v * v) * 100.0;
+}
+
+// One sound of a key: a region and, for a stereo pair, its other half.
+struct Candidate {
+  int region = -1;
+  int partner = -1;
+  int attenuation = 0;
+  int pan = 0;
+  bool operator==(const Candidate &o) const { return region == o.region && partner == o.partner; }
+};
+
+class PresetVoices
+{
+public:
+  PresetVoices(const SoundFont &sf, int preset) : sf(sf), regions(presetRegions(sf, preset))
+  {
+    for (const Region &r : regions) spans.push_back(regionSpan(sf, r));
+  }
+
+  const Region &region(int i) const { return regions[i]; }
+  const SampleSpan &span(int i) const { return spans[i]; }
+  bool empty() const { return regions.empty(); }
+
+  // The sounds of a key at velocity 100, loudest first (the preset's order among equals).
+  std::vector<Candidate> at(int key) const
+  {
+    std::vector<int> here;
+    for (size_t i = 0; i < regions.size(); ++i)
+      if (regions[i].covers(key, kVelocity) && playedLength(int(i)) > 0) here.push_back(int(i));
+    std::vector<Candidate> out;
+    std::vector<bool> used(here.size(), false);
+    for (size_t a = 0; a < here.size(); ++a) {
+      if (used[a]) continue;
+      used[a] = true;
+      Candidate c;
+      c.region = here[a];
+      for (size_t b = a + 1; b < here.size(); ++b)
+        if (!used[b] && pairable(here[a], here[b])) {
+          used[b] = true;
+          c.partner = here[b];
+          break;
+        }
+      const Region &r = regions[c.region];
+      c.attenuation = r.value[initialAttenuation];
+      c.pan = r.value[pan];
+      if (c.partner >= 0) {
+        const Region &p = regions[c.partner];
+        c.attenuation = std::min(c.attenuation, p.value[initialAttenuation]);
+        c.pan = (c.pan + p.value[pan]) / 2;
+      }
+      out.push_back(c);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Candidate &x, const Candidate &y) { return x.attenuation < y.attenuation; });
+    return out;
+  }
+
+  int rootKey(int i) const
+  {
+    const Region &r = regions[i];
+    if (r.value[overridingRootKey] >= 0) return r.value[overridingRootKey];
+    int pitch = sf.samples[r.sample].originalPitch;
+    return pitch <= 127 ? pitch : 60;
+  }
+
+  int32_t sampleRate(int i) const
+  {
+    uint32_t rate = sf.samples[regions[i].sample].sampleRate;
+    if (rate == 0) return 44100;
+    return int32_t(std::clamp<uint32_t>(rate, 400, 200000));
+  }
+
+  // The take of a candidate: its sample (and partner) cut after the loop, at a rate that
+  // carries `cents` of tuning, with a cut in centibels baked in.
+  Take take(const Candidate &c, double cents, int cut) const
+  {
+    const Region &r = regions[c.region];
+    const SampleSpan &s = spans[c.region];
+    Take t;
+    t.sample = r.sample;
+    t.start = s.start;
+    t.end = s.end;
+    t.looped = s.looped;
+    t.loopStart = s.loopStart;
+    t.loopEnd = s.loopEnd;
+    if (c.partner >= 0 && !(regions[c.partner].sample == r.sample && spans[c.partner].start == s.start)) {
+      t.partner = regions[c.partner].sample;
+      t.partnerStart = spans[c.partner].start;
+      t.partnerEnd = spans[c.partner].end;
+    }
+    double rate = std::round(sampleRate(c.region) * std::exp2(cents / 1200.0));
+    t.rate = int32_t(std::clamp(rate, 1.0, 1.0e6));
+    t.cutCentibels = std::max(0, cut);
+    return t;
+  }
+
+private:
+  uint32_t playedLength(int i) const
+  {
+    const SampleSpan &s = spans[i];
+    return (s.looped ? s.loopEnd : s.end) - s.start;
+  }
+
+  // Two regions mix into one mono sound when they are the halves of one stereo sound: same
+  // ranges, the same sample panned apart or two samples of one pitch, length and loop.
+  bool pairable(int a, int b) const
+  {
+    const Region &x = regions[a], &y = regions[b];
+    if (x.keyLow != y.keyLow || x.keyHigh != y.keyHigh || x.velocityLow != y.velocityLow ||
+        x.velocityHigh != y.velocityHigh)
+      return false;
+    const SampleHeader &sx = sf.samples[x.sample], &sy = sf.samples[y.sample];
+    bool halves = (sx.sampleType & (leftSample | rightSample)) && (sy.sampleType & (leftSample | rightSample)) &&
+                  sx.sampleType != sy.sampleType;
+    bool panned = (x.value[pan] < 0 && y.value[pan] > 0) || (x.value[pan] > 0 && y.value[pan] < 0);
+    if (!halves && !panned) return false;
+    const SampleSpan &p = spans[a], &q = spans[b];
+    return rootKey(a) == rootKey(b) && sampleRate(a) == sampleRate(b) && x.value[coarseTune] == y.value[coarseTune] &&
+           x.value[fineTune] + sx.pitchCorrection == y.value[fineTune] + sy.pitchCorrection &&
+           x.value[scaleTuning] == y.value[scaleTuning] && p.looped == q.looped && playedLength(a) == playedLength(b) &&
+           (!p.looped || p.loopStart - p.start == q.loopStart - q.start);
+  }
+
+  const SoundFont &sf;
+  std::vector<Region> regions;
+  std::vector<SampleSpan> spans;
+};
+
+// What one key of an oscillator plays: the take (its cut still the sound's own attenuation)
+// and the root key. Region -1 is silence.
+struct Sound {
+  Candidate voice;
+  Take take;
+  int rootKey = 60;
+  bool operator==(const Sound &o) const { return take == o.take && rootKey == o.rootKey; }
+};
+
+// A stretch of keys that one sound plays.
+struct Run {
+  Sound sound;
+  int first = 0;
+  int last = 0;
+  bool silent() const { return sound.voice.region < 0; }
+  int span() const { return last - first + 1; }
+};
+
+std::vector<Run> runsOf(const std::array<Sound, 128> &keys)
+{
+  std::vector<Run> runs;
+  for (int k = 0; k < 128; ++k) {
+    if (!runs.empty() && runs.back().sound == keys[k])
+      runs.back().last = k;
+    else
+      runs.push_back({keys[k], k, k});
+  }
+  return runs;
+}
+
+void joinEqualNeighbours(std::vector<Run> &runs)
+{
+  for (size_t i = 1; i < runs.size();) {
+    if (runs[i].sound == runs[i - 1].sound) {
+      runs[i - 1].last = runs[i].last;
+      runs.erase(runs.begin() + i);
+    } else {
+      ++i;
+    }
+  }
+}
+
+// The first oscillator has no silent keys: a key the preset leaves out plays its neighbour.
+void fillGaps(std::vector<Run> &runs)
+{
+  for (size_t i = 0; i < runs.size();) {
+    if (!runs[i].silent() || runs.size() == 1) {
+      ++i;
+      continue;
+    }
+    if (i > 0)
+      runs[i - 1].last = runs[i].last;
+    else
+      runs[i + 1].first = runs[i].first;
+    runs.erase(runs.begin() + i);
+  }
+  joinEqualNeighbours(runs);
+}
+
+// At most `limit` zones: the smallest run next to another (silence first) gives its keys to
+// that neighbour, which plays them transposed.
+void limitRuns(std::vector<Run> &runs, size_t limit)
+{
+  while (runs.size() > limit) {
+    size_t best = 0;
+    int bestCost = 0;
+    bool bestLoserLeft = true;
+    for (size_t i = 0; i + 1 < runs.size(); ++i) {
+      const Run &a = runs[i], &b = runs[i + 1];
+      bool loserLeft = a.silent() != b.silent() ? a.silent() : a.span() <= b.span();
+      const Run &loser = loserLeft ? a : b;
+      int cost = loser.span() - (loser.silent() ? 1000 : 0);
+      if (i == 0 || cost < bestCost) {
+        best = i;
+        bestCost = cost;
+        bestLoserLeft = loserLeft;
+      }
+    }
+    Run &winner = bestLoserLeft ? runs[best + 1] : runs[best];
+    winner.first = runs[best].first;
+    winner.last = runs[best + 1].last;
+    runs.erase(runs.begin() + (bestLoserLeft ? best : best + 1));
+    joinEqualNeighbours(runs);
+  }
+}
+
+class Planner
+{
+public:
+  explicit Planner(const SoundFont &sf) : sf(sf) {}
+
+  LibraryPlan run()
+  {
+    for (int f = 0; f < kMelodyWaveCategories; ++f) {
+      PlannedWavetableCategory category;
+      category.number = f;
+      category.name = kFamilyNames[f];
+      plan.wavetableCategories.push_back(category);
+    }
+    PlannedPatchCategory melody{kMelodyPatchCategory, "General MIDI", {}};
+    for (int program = 0; program < 128; ++program) melody.patches.push_back(melodyPatch(program));
+
+    PlannedPatchCategory drums{kDrumPatchCategory, "GM Drum Kits", {}};
+    for (int slot = 0; slot < kDrumKitSlots; ++slot) drums.patches.push_back(drumPatch(slot));
+
+    PlannedPatch setup;
+    setup.name = "General MIDI";
+    for (int c = 0; c < 16; ++c) setup.channels.push_back(c == 9 ? drums.patches[0].channels[0] : melody.patches[0].channels[0]);
+    PlannedPatchCategory setups{kSetupPatchCategory, "GM Setup", {setup}};
+
+    plan.patchCategories = {melody, drums, setups};
+    return std::move(plan);
+  }
+
+private:
+  static void value(PlannedChannel &c, int local, float v) { c.settings.push_back({Setting::Kind::value, local, v, {}, {}}); }
+  static void text(PlannedChannel &c, int local, std::string t)
+  {
+    c.settings.push_back({Setting::Kind::text, local, 0.0f, std::move(t), {}});
+  }
+  static void cutoffSpan(PlannedChannel &c, int local, double baseHz, double movedHz)
+  {
+    c.settings.push_back({Setting::Kind::cutoffSpan, local, 0.0f, hertzText(baseHz), hertzText(movedHz)});
+  }
+  static float waveValue(int number) { return float(number / 16384.0); }
+
+  PlannedPatch melodyPatch(int program)
+  {
+    PlannedPatch patch;
+    PlannedChannel channel;
+    int preset = findMelodyPreset(sf, program);
+    if (preset < 0) {
+      preset = findMelodyPreset(sf, 0);
+      plan.notes.push_back(format("program %d: no preset; it plays program 0", program));
+    }
+    if (preset < 0) {
+      plan.notes.push_back(format("program %d: no melodic preset at all; it stays silent", program));
+      patch.name = channel.name = format("Program %d", program + 1);
+      value(channel, 18, 1.0f);
+      patch.channels.push_back(channel);
+      return patch;
+    }
+    const Preset &p = sf.presets[preset];
+    patch.name = channel.name = nameWithin(p.name.empty() ? format("Program %d", program + 1) : p.name);
+    value(channel, 18, 1.0f); // "Chan.On/off"
+
+    PresetVoices voices(sf, preset);
+    std::array<Candidate, 128> chosen[2]{};
+    for (int k = 0; k < 128; ++k) {
+      std::vector<Candidate> here = voices.at(k);
+      for (size_t layer = 0; layer < 2 && layer < here.size(); ++layer) chosen[layer][k] = here[layer];
+    }
+    // An oscillator follows the keys unless every sound of it has a scale tuning of 0.
+    bool keyFollow[2];
+    std::vector<Run> layers[2];
+    for (int layer = 0; layer < 2; ++layer) {
+      keyFollow[layer] = std::any_of(chosen[layer].begin(), chosen[layer].end(), [&](const Candidate &c) {
+        return c.region >= 0 && voices.region(c.region).value[scaleTuning] != 0;
+      });
+      std::array<Sound, 128> sounds{};
+      for (int k = 0; k < 128; ++k) sounds[k] = sound(voices, chosen[layer][k], keyFollow[layer]);
+      layers[layer] = runsOf(sounds);
+    }
+    fillGaps(layers[0]);
+    if (std::all_of(layers[1].begin(), layers[1].end(), [](const Run &r) { return r.silent(); })) layers[1].clear();
+    for (auto &l : layers) limitRuns(l, kZonesPerWavetable);
+    if (layers[0].empty() || layers[0][0].silent()) {
+      plan.notes.push_back(format("program %d: preset '%s' plays nothing at velocity %d", program, p.name.c_str(), kVelocity));
+      patch.channels.push_back(channel);
+      return patch;
+    }
+
+    int loudest = 1440;
+    for (const auto &l : layers)
+      for (const Run &r : l)
+        if (!r.silent()) loudest = std::min(loudest, r.sound.voice.attenuation);
+
+    PlannedWavetableCategory &category = plan.wavetableCategories[program / 8];
+    for (int layer = 0; layer < 2; ++layer) {
+      if (layers[layer].empty()) continue;
+      PlannedWavetable table;
+      table.name = layer == 0 ? channel.name : nameWithin(channel.name, 21) + " 2";
+      table.keyFollow = keyFollow[layer];
+      for (const Run &r : layers[layer]) {
+        Take take = r.sound.take;
+        if (!r.silent()) take.cutCentibels = r.sound.voice.attenuation - loudest;
+        table.zones.push_back({plan.addTake(take), r.sound.rootKey, r.last});
+      }
+      int position = int(category.wavetables.size());
+      category.wavetables.push_back(table);
+      value(channel, 712 + layer, waveValue(waveNumber(category.number, position))); // "Osc.n.Wave"
+    }
+
+    // The channel's level carries the loudest zone; a second oscillator halves the mix.
+    double db = -loudest / 10.0 + (layers[1].empty() ? 0.0 : 6.02);
+    text(channel, 20, decibelText(std::min(db, 6.02))); // "Chan.Volume"
+
+    // Envelopes, filter and LFO come from what the first oscillator plays at middle C; the pan
+    // is the middle of what both play there.
+    const Run *middle[2] = {&layers[0][0], nullptr};
+    for (int layer = 0; layer < 2; ++layer)
+      for (const Run &r : layers[layer])
+        if (r.first <= kReferenceKey && kReferenceKey <= r.last && !r.silent()) middle[layer] = &r;
+    const Region &ref = voices.region(middle[0]->sound.voice.region);
+    int pan = middle[0]->sound.voice.pan;
+    if (middle[1]) pan = (pan + middle[1]->sound.voice.pan) / 2;
+    text(channel, 21, panText(pan)); // "Chan.Pan"
+    mapMelodyFilter(channel, ref);
+    mapMelodyEnvelopes(channel, ref);
+    mapMelodyLfo(channel, ref);
+    patch.channels.push_back(channel);
+    return patch;
+  }
+
+  // The sound of a candidate on an oscillator. Following the keys, the coarse tuning moves the
+  // root key; the rest of the tuning, and any the root key cannot carry, goes into the rate.
+  Sound sound(const PresetVoices &voices, const Candidate &c, bool keyFollow)
+  {
+    Sound out;
+    if (c.region < 0) return out;
+    const Region &r = voices.region(c.region);
+    int root = voices.rootKey(c.region);
+    double cents = r.value[fineTune] + sf.samples[r.sample].pitchCorrection;
+    int rootKey = root;
+    if (keyFollow)
+      rootKey = root - r.value[coarseTune];
+    else
+      cents += r.value[coarseTune] * 100.0;
+    out.rootKey = std::clamp(rootKey, 0, 127);
+    cents += (out.rootKey - rootKey) * 100.0;
+    out.voice = c;
+    out.take = voices.take(c, cents, c.attenuation);
+    return out;
+  }
+
+  void mapMelodyFilter(PlannedChannel &c, const Region &r)
+  {
+    int fc = r.value[initialFilterFc];
+    int envelope = r.value[modEnvToFilterFc];
+    if (fc >= 13500 && envelope == 0) return;
+    double hz = absoluteCentsToHertz(fc);
+    text(c, 721, hertzText(hz));                                            // "Filter.Cutoff"
+    text(c, 722, percentText(twoPoleResonancePercent(r.value[initialFilterQ]))); // "Filter.Resonance"
+    if (envelope == 0) return;
+    double sustain = 1.0 - r.value[sustainModEnv] / 1000.0;
+    text(c, 724, secondsText(timecentsToSeconds(r.value[attackModEnv])));     // "Filter.Env.A"
+    text(c, 725, secondsText(timecentsToSeconds(r.value[decayModEnv] + r.value[keynumToModEnvDecay] * (60 - kReferenceKey)) *
+                             (1.0 - sustain)));                              // "Filter.Env.D"
+    text(c, 726, percentText(sustain * 100.0));                              // "Filter.Env.S"
+    text(c, 727, secondsText(timecentsToSeconds(r.value[releaseModEnv])));   // "Filter.Env.R"
+    cutoffSpan(c, 728, hz, absoluteCentsToHertz(fc + envelope));             // "Filter.Env.Amount"
+  }
+
+  void mapMelodyEnvelopes(PlannedChannel &c, const Region &r)
+  {
+    double sustainDb = r.value[sustainVolEnv] / 10.0;
+    double decay = timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - kReferenceKey));
+    text(c, 732, secondsText(timecentsToSeconds(r.value[attackVolEnv])));              // "Amp.Env.A"
+    text(c, 733, secondsText(engineDecaySeconds(decay, sustainDb)));                    // "Amp.Env.D"
+    text(c, 734, percentText(centibelsToGain(r.value[sustainVolEnv]) * 100.0));         // "Amp.Env.S"
+    text(c, 735, secondsText(engineReleaseSeconds(timecentsToSeconds(r.value[releaseVolEnv])))); // "Amp.Env.R"
+    text(c, 736, percentText(velocityAmountPercent()));                                 // "Amp.Env.Vel.Amount"
+  }
+
+  // The LFO follows the vibrato LFO (or the modulation LFO when only it bends the pitch). A
+  // preset without vibrato gets level 0, so the modulation wheel alone brings the vibrato in.
+  void mapMelodyLfo(PlannedChannel &c, const Region &r)
+  {
+    bool vibrato = r.value[vibLfoToPitch] != 0 || r.value[modLfoToPitch] == 0;
+    int depth = vibrato ? r.value[vibLfoToPitch] : r.value[modLfoToPitch];
+    int frequency = vibrato ? r.value[freqVibLFO] : r.value[freqModLFO];
+    int delay = vibrato ? r.value[delayVibLFO] : r.value[delayModLFO];
+    text(c, 706, format("%.2f", absoluteCentsToHertz(frequency)));  // "LFO.Rate"
+    text(c, 710, secondsText(timecentsToSeconds(delay)));           // "LFO.Delay Time"
+    if (depth == 0) {
+      text(c, 709, percentText(0.0)); // "LFO.Level"
+      return;
+    }
+    double amount = std::sqrt(std::abs(depth) / 100.0 / kLfoPitchSemitones);
+    text(c, 709, percentText(100.0));
+    text(c, 719, percentText(std::min(amount, 1.0) * 100.0)); // "Osc.LFO Amount"
+  }
+
+  PlannedPatch drumPatch(int slot)
+  {
+    int program = drumProgramOfSlot(slot);
+    int preset = findDrumPreset(sf, program);
+    if (preset < 0 && program != 0) {
+      preset = findDrumPreset(sf, 0);
+      if (slot < 8 || slot == 15)
+        plan.notes.push_back(format("drum kit %d: no preset; it plays the standard kit", program));
+    }
+    if (preset < 0) {
+      for (size_t i = 0; i < sf.presets.size() && preset < 0; ++i)
+        if (sf.presets[i].bank == 128) preset = int(i);
+      if (slot == 0) plan.notes.push_back("drum kits: no standard kit; the first drum preset is used");
+    }
+    PlannedPatch patch;
+    PlannedChannel channel;
+    channel.drum = true;
+    value(channel, 17, 1.0f); // "Chan.Mode": drum kit
+    value(channel, 18, 1.0f); // "Chan.On/off"
+    if (preset < 0) {
+      patch.name = channel.name = "Drums";
+      if (slot == 0) plan.notes.push_back("drum kits: the SoundFont has none; the kits stay silent");
+      patch.channels.push_back(channel);
+      return patch;
+    }
+    patch.name = channel.name = nameWithin(sf.presets[preset].name);
+
+    PresetVoices voices(sf, preset);
+    std::array<Candidate, kDrumKeys> chosen{};
+    for (int d = 0; d < kDrumKeys; ++d) {
+      std::vector<Candidate> here = voices.at(kFirstDrumKey + d);
+      if (!here.empty()) chosen[d] = here[0];
+    }
+    std::array<int, kDrumKeys> groups = muteGroups(voices, chosen);
+    for (int d = 0; d < kDrumKeys; ++d)
+      if (chosen[d].region >= 0) mapDrumKey(channel, voices, d, chosen[d], groups[d]);
+    patch.channels.push_back(channel);
+    return patch;
+  }
+
+  // Two mute groups: the hi-hats' exclusive class in A, the largest other class in B.
+  std::array<int, kDrumKeys> muteGroups(const PresetVoices &voices, const std::array<Candidate, kDrumKeys> &chosen)
+  {
+    auto classOf = [&](int d) { return chosen[d].region < 0 ? 0 : voices.region(chosen[d].region).value[exclusiveClass]; };
+    int hiHat = 0;
+    for (int key : {42, 44, 46})
+      if (!hiHat) hiHat = classOf(key - kFirstDrumKey);
+    std::map<int, int> members;
+    for (int d = 0; d < kDrumKeys; ++d)
+      if (classOf(d) && classOf(d) != hiHat) ++members[classOf(d)];
+    int other = 0, most = 1; // a class of one key mutes nothing else
+    for (auto [cls, count] : members)
+      if (count > most) other = cls, most = count;
+    std::array<int, kDrumKeys> groups{};
+    for (int d = 0; d < kDrumKeys; ++d) {
+      int cls = classOf(d);
+      groups[d] = cls == 0 ? 0 : cls == hiHat ? 1 : cls == other ? 2 : 0;
+    }
+    return groups;
+  }
+
+  void mapDrumKey(PlannedChannel &c, const PresetVoices &voices, int d, const Candidate &voice, int group)
+  {
+    const Region &r = voices.region(voice.region);
+    const SampleHeader &s = sf.samples[r.sample];
+    int key = kFirstDrumKey + d;
+    auto local = [d](int base) { return base + kDrumKeyValues * d; };
+
+    // Drums play at the sample's rate moved by the key's own pitch: the zone's root key, scale
+    // and tunings all go there.
+    Take take = voices.take(voice, 0.0, 0);
+    value(c, local(698), waveValue(drumWavetable(take, voices.rootKey(voice.region), s.name))); // "Osc.Wave"
+    double shift = (key - voices.rootKey(voice.region)) * r.value[scaleTuning] / 100.0 + r.value[coarseTune] +
+                   (r.value[fineTune] + s.pitchCorrection) / 100.0;
+    shift = std::clamp(shift, -48.0, 48.0);
+    int semitones = int(std::lround(shift));
+    text(c, local(700), signedText(semitones));                                 // "Osc.Semitone"
+    text(c, local(701), percentText(std::clamp((shift - semitones) * 100.0, -100.0, 100.0))); // "Osc.Finetone"
+
+    int fc = r.value[initialFilterFc];
+    if (fc < 13500) {
+      text(c, local(702), hertzText(absoluteCentsToHertz(fc)));                        // "Filter.Cutoff"
+      text(c, local(703), percentText(fourPoleResonancePercent(r.value[initialFilterQ]))); // "Filter.Resonance"
+    }
+    text(c, local(705), decibelText(std::min(-voice.attenuation / 10.0, 6.02)));  // "Amp.Volume"
+    text(c, local(706), percentText(voice.pan / 5.0));                            // "Amp.Pan"
+
+    // With an audible sustain the key holds the sound until its release; otherwise the sound
+    // falls from its attack as the SoundFont's decay does.
+    double sustainDb = r.value[sustainVolEnv] / 10.0;
+    bool hold = sustainDb < 60.0;
+    double decay = timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - key));
+    double release = hold ? engineReleaseSeconds(timecentsToSeconds(r.value[releaseVolEnv]))
+                          : engineDecaySeconds(decay, std::max(sustainDb, 96.0));
+    text(c, local(707), secondsText(timecentsToSeconds(r.value[attackVolEnv]))); // "Amp.Env.A"
+    text(c, local(708), secondsText(release));                                   // "Amp.Env.R"
+    value(c, local(709), hold ? 1.0f : 0.0f);                                    // "Amp.Env.Hold"
+    text(c, local(710), percentText(velocityAmountPercent()));                   // "Amp.Env.Vel.Amount"
+    value(c, local(711), group / 2.0f);                                          // "Mute Group"
+    text(c, local(713), percentText(r.value[chorusEffectsSend] / 10.0));         // "SFX.Chorus"
+    text(c, local(714), percentText(r.value[reverbEffectsSend] / 10.0));         // "SFX.Reverb"
+  }
+
+  // Drum wavetables hold one sample each, shared by every kit and key that plays it, in
+  // categories of 128 after the melodic ones. Returns the wave number, 0 when none is left.
+  int drumWavetable(const Take &take, int rootKey, const std::string &name)
+  {
+    int t = plan.addTake(take);
+    auto found = drumTables.find(t);
+    if (found != drumTables.end()) return found->second;
+    int index = drumWavetableCount++;
+    int number = kFirstDrumWaveCategory + index / kWavetablesPerCategory;
+    int position = index % kWavetablesPerCategory;
+    if (number >= kWaveCategories) {
+      if (number == kWaveCategories && position == 0)
+        plan.notes.push_back("drum kits: more drum samples than wave numbers reach; the rest stay silent");
+      drumTables.emplace(t, 0);
+      return 0;
+    }
+    if (position == 0) {
+      PlannedWavetableCategory category;
+      category.number = number;
+      category.name = number == kFirstDrumWaveCategory ? "Drums" : format("Drums %d", number - kFirstDrumWaveCategory + 1);
+      category.drum = true;
+      plan.wavetableCategories.push_back(category);
+    }
+    PlannedWavetable table;
+    table.name = nameWithin(name);
+    table.keyFollow = false;
+    table.zones.push_back({t, std::clamp(rootKey, 0, 127), 127});
+    plan.wavetableCategories.back().wavetables.push_back(table);
+    int wave = waveNumber(number, position);
+    drumTables.emplace(t, wave);
+    return wave;
+  }
+
+  const SoundFont &sf;
+  LibraryPlan plan;
+  int drumWavetableCount = 0;
+  std::map<int, int> drumTables; // take -> wave number
+};
+
+} // namespace
+
+int findMelodyPreset(const SoundFont &sf, int program)
+{
+  int best = -1;
+  for (size_t i = 0; i < sf.presets.size(); ++i) {
+    const Preset &p = sf.presets[i];
+    if (p.program != program || p.bank >= 128) continue;
+    if (best < 0 || p.bank < sf.presets[best].bank) best = int(i);
+  }
+  return best;
+}
+
+int findDrumPreset(const SoundFont &sf, int program)
+{
+  for (size_t i = 0; i < sf.presets.size(); ++i)
+    if (sf.presets[i].bank == 128 && sf.presets[i].program == program) return int(i);
+  return -1;
+}
+
+int drumProgramOfSlot(int slot)
+{
+  if (slot >= 0 && slot < 8) return slot * 8;
+  return slot == 15 ? 127 : 0;
+}
+
+LibraryPlan planGmLibrary(const SoundFont &sf) { return Planner(sf).run(); }
+
+} // namespace sfconv

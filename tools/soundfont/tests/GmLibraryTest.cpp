@@ -1,0 +1,372 @@
+#include "tools/soundfont/GmLibrary.h"
+
+#include "tools/soundfont/tests/Sf2Fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using namespace sftest;
+using namespace sfconv;
+using sf2::Generator;
+
+sf2::SoundFont read(const Sf2Fixture &f)
+{
+  auto bytes = f.bytes();
+  sf2::SoundFont sf;
+  std::string error;
+  EXPECT_TRUE(sf2::readSoundFont(bytes.data(), bytes.size(), sf, error)) << error;
+  return sf;
+}
+
+// A SoundFont whose program 0 is one instrument with the given zones.
+sf2::SoundFont melodic(const std::vector<FixtureSample> &samples, const std::vector<FixtureZone> &zones, int program = 0)
+{
+  Sf2Fixture f;
+  for (const auto &s : samples) f.addSample(s);
+  f.addInstrument({"inst", zones});
+  f.addPreset({"Lead", program, 0, {Sf2Fixture::instrumentZone(0)}});
+  return read(f);
+}
+
+const PlannedChannel &program(const LibraryPlan &plan, int p) { return plan.patchCategories[0].patches[p].channels[0]; }
+
+// The wavetable an oscillator of a melodic channel plays.
+const PlannedWavetable *oscillator(const LibraryPlan &plan, const PlannedChannel &c, int osc)
+{
+  const Setting *s = c.find(712 + osc);
+  if (!s || s->value == 0) return nullptr;
+  int number = int(std::lround(s->value * 16384.0)) - 1;
+  for (const auto &cat : plan.wavetableCategories)
+    if (cat.number == number / 128 && size_t(number % 128) < cat.wavetables.size()) return &cat.wavetables[number % 128];
+  return nullptr;
+}
+
+std::string textOf(const PlannedChannel &c, int local)
+{
+  const Setting *s = c.find(local);
+  return s ? s->text : "<none>";
+}
+
+TEST(GmLibrary, LibraryLayout)
+{
+  sf2::SoundFont sf = melodic({{"s", ramp(100)}}, {Sf2Fixture::sampleZone(0, 0, 127)});
+  LibraryPlan plan = planGmLibrary(sf);
+
+  ASSERT_EQ(plan.patchCategories.size(), 3u);
+  EXPECT_EQ(plan.patchCategories[0].number, 0);
+  EXPECT_EQ(plan.patchCategories[0].patches.size(), 128u);
+  EXPECT_EQ(plan.patchCategories[1].number, 1);
+  EXPECT_EQ(plan.patchCategories[1].patches.size(), 16u);
+  EXPECT_EQ(plan.patchCategories[2].number, 50);
+  ASSERT_EQ(plan.patchCategories[2].patches.size(), 1u);
+
+  // Every program is a switched-on melodic channel; the missing ones play program 0's sound.
+  for (int p = 0; p < 128; ++p) {
+    const PlannedChannel &c = program(plan, p);
+    EXPECT_FALSE(c.drum);
+    ASSERT_NE(c.find(18), nullptr);
+    EXPECT_EQ(c.find(18)->value, 1.0f);
+    EXPECT_NE(oscillator(plan, c, 0), nullptr) << p;
+  }
+  EXPECT_EQ(std::count_if(plan.notes.begin(), plan.notes.end(),
+                          [](const std::string &n) { return n.find("plays program 0") != std::string::npos; }),
+            127);
+
+  // Melodic wavetables sit in the category of their program's family.
+  for (const auto &cat : plan.wavetableCategories) EXPECT_LT(cat.number, 128);
+  const Setting *wave = program(plan, 17).find(712);
+  EXPECT_EQ((int(std::lround(wave->value * 16384.0)) - 1) / 128, 17 / 8);
+
+  // The setup: sixteen channels, the standard kit on channel 10 and program 0 on the others.
+  const PlannedPatch &setup = plan.patchCategories[2].patches[0];
+  ASSERT_EQ(setup.channels.size(), 16u);
+  for (int c = 0; c < 16; ++c) {
+    EXPECT_EQ(setup.channels[c].drum, c == 9);
+    EXPECT_EQ(setup.channels[c].find(18)->value, 1.0f);
+  }
+  EXPECT_EQ(setup.channels[0].settings.size(), program(plan, 0).settings.size());
+}
+
+TEST(GmLibrary, StereoHalvesBecomeOneMonoSample)
+{
+  using namespace sf2;
+  // The halves name no partner (a broken link, as in some published SoundFonts).
+  FixtureSample left{"L", ramp(200, 10), 50, 150, 32000, 60, 0, 0, leftSample};
+  FixtureSample right{"R", ramp(200, -10), 50, 150, 32000, 60, 0, 0, rightSample};
+  sf2::SoundFont sf = melodic({left, right}, {Sf2Fixture::sampleZone(0, 0, 127, {gen(pan, -500), gen(sampleModes, 1)}),
+                                              Sf2Fixture::sampleZone(1, 0, 127, {gen(pan, 500), gen(sampleModes, 1)})});
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedChannel &c = program(plan, 0);
+  const PlannedWavetable *osc = oscillator(plan, c, 0);
+  ASSERT_NE(osc, nullptr);
+  EXPECT_EQ(oscillator(plan, c, 1), nullptr);
+  ASSERT_EQ(osc->zones.size(), 1u);
+  const Take &take = plan.takes[osc->zones[0].take];
+  EXPECT_EQ(take.sample, 0);
+  EXPECT_EQ(take.partner, 1);
+  EXPECT_EQ(textOf(c, 21), "C00");
+  EXPECT_EQ(textOf(c, 20), "0.00");
+
+  TakeData data = renderTake(sf, take);
+  ASSERT_EQ(data.values.size(), 150u); // cut after the loop
+  for (int16_t v : data.values) EXPECT_EQ(v, 0); // the halves cancel
+  EXPECT_EQ(data.loopStart, 51);
+  EXPECT_EQ(data.rate, 32000);
+}
+
+TEST(GmLibrary, TheLoudestSoundOfEachKeyGoesToTheFirstOscillator)
+{
+  using namespace sf2;
+  std::vector<FixtureSample> samples = {{"pad", ramp(100)}, {"click", ramp(80)}};
+  // A pad over the whole keyboard and a louder click over 48..72.
+  sf2::SoundFont sf = melodic(samples, {Sf2Fixture::sampleZone(0, 0, 127, {gen(initialAttenuation, 60)}),
+                                        Sf2Fixture::sampleZone(1, 48, 72, {gen(initialAttenuation, 20)})});
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedChannel &c = program(plan, 0);
+  const PlannedWavetable *first = oscillator(plan, c, 0), *second = oscillator(plan, c, 1);
+  ASSERT_TRUE(first && second);
+
+  ASSERT_EQ(first->zones.size(), 3u);
+  EXPECT_EQ(first->zones[0].upperKey, 47);
+  EXPECT_EQ(first->zones[1].upperKey, 72);
+  EXPECT_EQ(first->zones[2].upperKey, 127);
+  EXPECT_EQ(plan.takes[first->zones[1].take].sample, 1);
+  EXPECT_EQ(plan.takes[first->zones[1].take].cutCentibels, 0);
+  EXPECT_EQ(plan.takes[first->zones[0].take].cutCentibels, 40);
+
+  // The second oscillator plays the pad under the click and is silent elsewhere.
+  ASSERT_EQ(second->zones.size(), 3u);
+  EXPECT_EQ(plan.takes[second->zones[0].take].sample, -1);
+  EXPECT_EQ(plan.takes[second->zones[1].take].sample, 0);
+  EXPECT_EQ(plan.takes[second->zones[2].take].sample, -1);
+  EXPECT_EQ(renderTake(sf, plan.takes[second->zones[0].take]).values.size(), 1u);
+
+  // The channel carries the loudest level, and 6 dB for the mix of two oscillators.
+  EXPECT_EQ(textOf(c, 20), "4.02");
+}
+
+TEST(GmLibrary, OnlyTheVelocityLayerOf100IsKept)
+{
+  using namespace sf2;
+  std::vector<FixtureSample> samples = {{"soft", ramp(100)}, {"hard", ramp(90)}};
+  sf2::SoundFont sf = melodic(samples, {Sf2Fixture::sampleZone(0, 0, 127, {range(velRange, 0, 99)}),
+                                        Sf2Fixture::sampleZone(1, 0, 127, {range(velRange, 100, 127)})});
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedWavetable *osc = oscillator(plan, program(plan, 0), 0);
+  ASSERT_NE(osc, nullptr);
+  ASSERT_EQ(osc->zones.size(), 1u);
+  EXPECT_EQ(plan.takes[osc->zones[0].take].sample, 1);
+  EXPECT_EQ(oscillator(plan, program(plan, 0), 1), nullptr);
+}
+
+TEST(GmLibrary, AtMostSixteenZonesCoverEveryKey)
+{
+  std::vector<FixtureSample> samples;
+  std::vector<FixtureZone> zones;
+  for (int i = 0; i < 40; ++i) {
+    samples.push_back({"z" + std::to_string(i), ramp(50 + i)});
+    int low = 20 + 2 * i; // zones of two keys over 20..99, gaps below and above
+    zones.push_back(Sf2Fixture::sampleZone(i, low, low + 1, {gen(sf2::overridingRootKey, low)}));
+  }
+  sf2::SoundFont sf = melodic(samples, zones);
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedWavetable *osc = oscillator(plan, program(plan, 0), 0);
+  ASSERT_NE(osc, nullptr);
+  ASSERT_EQ(osc->zones.size(), 16u);
+  for (size_t i = 1; i < osc->zones.size(); ++i) EXPECT_LT(osc->zones[i - 1].upperKey, osc->zones[i].upperKey);
+  EXPECT_EQ(osc->zones.back().upperKey, 127);
+  for (const PlannedZone &z : osc->zones) EXPECT_GE(plan.takes[z.take].sample, 0); // no silent key
+}
+
+TEST(GmLibrary, TuningGoesIntoTheRootKeyAndTheRate)
+{
+  using namespace sf2;
+  FixtureSample s{"s", ramp(100), 0, 0, 44100, 60, 7}; // recorded 7 cents sharp of its pitch
+  // One sample in two zones tuned apart: it is stored twice.
+  sf2::SoundFont sf = melodic({s}, {Sf2Fixture::sampleZone(0, 0, 63, {gen(fineTune, -19), gen(coarseTune, 2)}),
+                                    Sf2Fixture::sampleZone(0, 64, 127, {gen(fineTune, 12), gen(overridingRootKey, 70)})});
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedWavetable *osc = oscillator(plan, program(plan, 0), 0);
+  ASSERT_NE(osc, nullptr);
+  ASSERT_EQ(osc->zones.size(), 2u);
+  EXPECT_TRUE(osc->keyFollow);
+  EXPECT_EQ(osc->zones[0].rootKey, 58); // two semitones up: the sample's pitch sits two keys lower
+  EXPECT_EQ(osc->zones[1].rootKey, 70);
+  const Take &low = plan.takes[osc->zones[0].take], &high = plan.takes[osc->zones[1].take];
+  EXPECT_EQ(low.sample, high.sample);
+  EXPECT_NE(osc->zones[0].take, osc->zones[1].take);
+  EXPECT_EQ(low.rate, int(std::lround(44100 * std::exp2(-12 / 1200.0))));
+  EXPECT_EQ(high.rate, int(std::lround(44100 * std::exp2(19 / 1200.0))));
+}
+
+TEST(GmLibrary, ScaleTuningZeroPlaysEveryKeyAtOnePitch)
+{
+  using namespace sf2;
+  sf2::SoundFont sf = melodic({{"s", ramp(100), 0, 0, 22050}},
+                              {Sf2Fixture::sampleZone(0, 0, 127, {gen(scaleTuning, 0), gen(coarseTune, -12)})});
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedWavetable *osc = oscillator(plan, program(plan, 0), 0);
+  ASSERT_NE(osc, nullptr);
+  EXPECT_FALSE(osc->keyFollow);
+  EXPECT_EQ(plan.takes[osc->zones[0].take].rate, 11025); // an octave down, in the rate
+}
+
+TEST(GmLibrary, MelodicChannelTextsInTheEngineFormats)
+{
+  using namespace sf2;
+  sf2::SoundFont sf = melodic(
+      {{"s", ramp(100)}},
+      {Sf2Fixture::sampleZone(0, 0, 127,
+                              {gen(initialAttenuation, 35), gen(pan, -250), gen(attackVolEnv, 0), gen(decayVolEnv, 1200),
+                               gen(sustainVolEnv, 200), gen(releaseVolEnv, -1200), gen(initialFilterFc, 6900),
+                               gen(modEnvToFilterFc, 2400), gen(sustainModEnv, 500), gen(vibLfoToPitch, 50),
+                               gen(freqVibLFO, 1200), gen(delayVibLFO, -1200)})});
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedChannel &c = program(plan, 0);
+  struct Case {
+    int local;
+    const char *text;
+  };
+  const Case cases[] = {
+      {20, "-3.50"},   // attenuation 3.5 dB
+      {21, "L50"},     // half left
+      {721, "440.0"},  // 6900 absolute cents
+      {722, "5.2"},    // no resonance: the two-pole filter's own peak
+      {726, "50.0"},   // modulation sustain 50 %
+      {732, "1.000"},  // attack 1 s
+      {733, "0.260"},  // 2 s for 96 dB: 0.417 s to the sustain, shortened for the curve
+      {734, "10.0"},   // 20 dB down
+      {735, "0.217"},  // release 0.5 s
+      {736, "74.2"},   // (100/127)^2 at velocity 100
+      {706, "16.35"},  // vibrato at 1200 absolute cents
+      {709, "100.0"},  // static vibrato: full level
+      {719, "12.5"},   // 50 cents
+      {710, "0.500"},
+  };
+  for (const Case &k : cases) EXPECT_EQ(textOf(c, k.local), k.text) << k.local;
+  const Setting *span = c.find(728);
+  ASSERT_NE(span, nullptr);
+  EXPECT_EQ(span->kind, Setting::Kind::cutoffSpan);
+  EXPECT_EQ(span->text, "440.0");
+  EXPECT_EQ(span->target, "1760.0");
+}
+
+// A drum kit with a snare two keys above its root, a closed and an open hi-hat, and three keys
+// in two other exclusive classes.
+sf2::SoundFont drumKit(bool withCm64 = false)
+{
+  using namespace sf2;
+  Sf2Fixture f;
+  f.addSample({"snare", ramp(100), 0, 0, 44100, 38, 5});
+  f.addSample({"hat", ramp(60)});
+  FixtureInstrument kit{"kit", {}};
+  kit.zones.push_back(Sf2Fixture::sampleZone(0, 38, 40, {gen(fineTune, 25), gen(pan, 250), gen(initialAttenuation, 60),
+                                                         gen(reverbEffectsSend, 300), gen(sustainVolEnv, 1440),
+                                                         gen(decayVolEnv, 1200)}));
+  kit.zones.push_back(Sf2Fixture::sampleZone(0, 35, 35, {gen(coarseTune, -5), gen(fineTune, -80)}));
+  kit.zones.push_back(Sf2Fixture::sampleZone(1, 42, 42, {gen(exclusiveClass, 9), gen(scaleTuning, 0)}));
+  kit.zones.push_back(Sf2Fixture::sampleZone(1, 46, 46, {gen(exclusiveClass, 9), gen(scaleTuning, 0)}));
+  kit.zones.push_back(Sf2Fixture::sampleZone(1, 71, 72, {gen(exclusiveClass, 3)}));
+  kit.zones.push_back(Sf2Fixture::sampleZone(1, 80, 80, {gen(exclusiveClass, 5)}));
+  f.addInstrument(kit);
+  f.addInstrument({"melody", {Sf2Fixture::sampleZone(1, 0, 127)}});
+  f.addPreset({"Piano", 0, 0, {Sf2Fixture::instrumentZone(1)}});
+  f.addPreset({"Standard", 0, 128, {Sf2Fixture::instrumentZone(0)}});
+  f.addPreset({"Room", 8, 128, {Sf2Fixture::instrumentZone(0)}});
+  if (withCm64) f.addPreset({"CM-64/32", 127, 128, {Sf2Fixture::instrumentZone(0)}});
+  return read(f);
+}
+
+TEST(GmLibrary, DrumKeysCarryTheirOwnPitchLevelPanAndSends)
+{
+  LibraryPlan plan = planGmLibrary(drumKit());
+  const PlannedChannel &kit = plan.patchCategories[1].patches[0].channels[0];
+  EXPECT_TRUE(kit.drum);
+  EXPECT_EQ(kit.find(17)->value, 1.0f);
+  auto local = [](int key, int base) { return base + 17 * (key - 24); };
+  auto wave = [&](int key) {
+    const Setting *s = kit.find(local(key, 698));
+    return s ? int(std::lround(s->value * 16384.0)) : 0;
+  };
+
+  // Key 40 plays the snare two semitones and 30 cents above its recording.
+  EXPECT_EQ(textOf(kit, local(40, 700)), "+2");
+  EXPECT_EQ(textOf(kit, local(40, 701)), "30.0");
+  EXPECT_EQ(textOf(kit, local(38, 700)), "0");
+  // Key 35: three keys below the root, five semitones and 80 cents down, 5 cents up.
+  EXPECT_EQ(textOf(kit, local(35, 700)), "-9");
+  EXPECT_EQ(textOf(kit, local(35, 701)), "25.0");
+  EXPECT_EQ(textOf(kit, local(38, 705)), "-6.00");
+  EXPECT_EQ(textOf(kit, local(38, 706)), "50.0");
+  EXPECT_EQ(textOf(kit, local(38, 714)), "30.0");
+  // The snare decays to silence: no hold, the decay becomes the release.
+  EXPECT_EQ(kit.find(local(38, 709))->value, 0.0f);
+  EXPECT_EQ(textOf(kit, local(38, 708)), "0.869");
+
+  // Keys of one sample share one drum wavetable of one zone; keys without a sound stay empty.
+  EXPECT_EQ(wave(38), wave(40));
+  EXPECT_NE(wave(38), wave(42));
+  EXPECT_EQ(wave(36), 0);
+  EXPECT_EQ((wave(42) - 1) / 128, kFirstDrumWaveCategory);
+  const PlannedWavetableCategory *drums = nullptr;
+  for (const auto &c : plan.wavetableCategories)
+    if (c.drum) drums = &c;
+  ASSERT_NE(drums, nullptr);
+  EXPECT_EQ(drums->wavetables.size(), 2u);
+  for (const auto &t : drums->wavetables) EXPECT_EQ(t.zones.size(), 1u);
+
+  // Mute groups: the hi-hats in A, the larger other class in B, the single key in none.
+  struct Group {
+    int key;
+    float value;
+  };
+  for (Group g : {Group{42, 0.5f}, Group{46, 0.5f}, Group{71, 1.0f}, Group{72, 1.0f}, Group{80, 0.0f}, Group{38, 0.0f}})
+    EXPECT_EQ(kit.find(local(g.key, 711))->value, g.value) << g.key;
+}
+
+TEST(GmLibrary, KitSlotsFollowTheProgramDividedByEight)
+{
+  for (bool withCm64 : {false, true}) {
+    SCOPED_TRACE(withCm64 ? "with CM-64/32" : "without");
+    LibraryPlan plan = planGmLibrary(drumKit(withCm64));
+    const auto &kits = plan.patchCategories[1].patches;
+    ASSERT_EQ(kits.size(), 16u);
+    EXPECT_EQ(kits[0].name, "Standard");
+    EXPECT_EQ(kits[1].name, "Room");
+    for (int slot : {2, 3, 7, 8, 14}) EXPECT_EQ(kits[slot].name, "Standard") << slot;
+    EXPECT_EQ(kits[15].name, withCm64 ? "CM-64/32" : "Standard");
+    EXPECT_EQ(plan.patchCategories[2].patches[0].channels[9].name, "Standard");
+  }
+  EXPECT_EQ(drumProgramOfSlot(3), 24);
+  EXPECT_EQ(drumProgramOfSlot(15), 127);
+  EXPECT_EQ(drumProgramOfSlot(9), 0);
+}
+
+TEST(GmLibrary, RenderedTakeIsCutAfterItsLoopAndLowered)
+{
+  using namespace sf2;
+  std::vector<int16_t> values = {1000, -1000, 32767, -32768, 500, 600, 700, 800, 900, 1000};
+  sf2::SoundFont sf = melodic({{"s", values, 2, 6}}, {Sf2Fixture::sampleZone(0, 0, 127, {gen(sampleModes, 1)})});
+  Take take;
+  take.sample = 0;
+  take.start = sf.samples[0].start;
+  take.end = sf.samples[0].end;
+  take.looped = true;
+  take.loopStart = take.start + 2;
+  take.loopEnd = take.start + 6;
+  take.cutCentibels = 60; // 6 dB: x 0.50119
+  TakeData d = renderTake(sf, take);
+  EXPECT_EQ(d.values, (std::vector<int16_t>{501, -501, 16422, -16423, 251, 301}));
+  EXPECT_EQ(d.loopStart, 3);
+  take.looped = false;
+  take.cutCentibels = 0;
+  d = renderTake(sf, take);
+  EXPECT_EQ(d.values.size(), 10u);
+  EXPECT_EQ(d.loopStart, 0);
+}
+
+} // namespace
