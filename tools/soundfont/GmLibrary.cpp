@@ -1,5 +1,6 @@
 #include "tools/soundfont/GmLibrary.h"
 
+#include "engine/ParameterIndex.h"
 #include "tools/soundfont/Regions.h"
 
 #include <algorithm>
@@ -13,9 +14,15 @@ namespace sfconv {
 namespace {
 
 using namespace sf2;
+namespace local = engine::local;
 
 constexpr int kVelocity = 100;    // the one velocity layer the library keeps
 constexpr int kReferenceKey = 60; // envelopes, filter and pan are taken where middle C plays
+
+// A SoundFont's initial attenuation is heard at 0.4 of its centibels, as the hardware the format
+// was made for and common players apply it.
+constexpr double kAttenuationScale = 0.4;
+double attenuationDecibels(int centibels) { return centibels * kAttenuationScale / 10.0; }
 
 // SoundFont envelopes fall linearly in decibels; the engine's decay and release follow
 // (1 - t/T)^e of the way down. Their times are matched where both have fallen by 30 dB.
@@ -357,13 +364,13 @@ private:
     if (preset < 0) {
       plan.notes.push_back(format("program %d: no melodic preset at all; it stays silent", program));
       patch.name = channel.name = format("Program %d", program + 1);
-      value(channel, 18, 1.0f);
+      value(channel, local::On, 1.0f);
       patch.channels.push_back(channel);
       return patch;
     }
     const Preset &p = sf.presets[preset];
     patch.name = channel.name = nameWithin(p.name.empty() ? format("Program %d", program + 1) : p.name);
-    value(channel, 18, 1.0f); // "Chan.On/off"
+    value(channel, local::On, 1.0f);
 
     PresetVoices voices(sf, preset);
     std::array<Candidate, 128> chosen[2]{};
@@ -404,17 +411,17 @@ private:
       table.keyFollow = keyFollow[layer];
       for (const Run &r : layers[layer]) {
         Take take = r.sound.take;
-        if (!r.silent()) take.cutCentibels = r.sound.voice.attenuation - loudest;
+        if (!r.silent()) take.cutCentibels = int(std::lround((r.sound.voice.attenuation - loudest) * kAttenuationScale));
         table.zones.push_back({plan.addTake(take), r.sound.rootKey, r.last});
       }
       int position = int(category.wavetables.size());
       category.wavetables.push_back(table);
-      value(channel, 712 + layer, waveValue(waveNumber(category.number, position))); // "Osc.n.Wave"
+      value(channel, local::OscWave + layer, waveValue(waveNumber(category.number, position)));
     }
 
     // The channel's level carries the loudest zone; a second oscillator halves the mix.
-    double db = -loudest / 10.0 + (layers[1].empty() ? 0.0 : 6.02);
-    text(channel, 20, decibelText(std::min(db, 6.02))); // "Chan.Volume"
+    double db = -attenuationDecibels(loudest) + (layers[1].empty() ? 0.0 : 6.02);
+    text(channel, local::Volume, decibelText(std::min(db, 6.02)));
 
     // Envelopes, filter and LFO come from what the first oscillator plays at middle C; the pan
     // is the middle of what both play there.
@@ -425,7 +432,7 @@ private:
     const Region &ref = voices.region(middle[0]->sound.voice.region);
     int pan = middle[0]->sound.voice.pan;
     if (middle[1]) pan = (pan + middle[1]->sound.voice.pan) / 2;
-    text(channel, 21, panText(pan)); // "Chan.Pan"
+    text(channel, local::Pan, panText(pan));
     mapMelodyFilter(channel, ref);
     mapMelodyEnvelopes(channel, ref);
     mapMelodyLfo(channel, ref);
@@ -460,27 +467,29 @@ private:
     int envelope = r.value[modEnvToFilterFc];
     if (fc >= 13500 && envelope == 0) return;
     double hz = absoluteCentsToHertz(fc);
-    text(c, 721, hertzText(hz));                                            // "Filter.Cutoff"
-    text(c, 722, percentText(twoPoleResonancePercent(r.value[initialFilterQ]))); // "Filter.Resonance"
+    text(c, local::FilterCutoff, hertzText(hz));
+    text(c, local::FilterResonance, percentText(twoPoleResonancePercent(r.value[initialFilterQ])));
     if (envelope == 0) return;
     double sustain = 1.0 - r.value[sustainModEnv] / 1000.0;
-    text(c, 724, secondsText(timecentsToSeconds(r.value[attackModEnv])));     // "Filter.Env.A"
-    text(c, 725, secondsText(timecentsToSeconds(r.value[decayModEnv] + r.value[keynumToModEnvDecay] * (60 - kReferenceKey)) *
-                             (1.0 - sustain)));                              // "Filter.Env.D"
-    text(c, 726, percentText(sustain * 100.0));                              // "Filter.Env.S"
-    text(c, 727, secondsText(timecentsToSeconds(r.value[releaseModEnv])));   // "Filter.Env.R"
-    cutoffSpan(c, 728, hz, absoluteCentsToHertz(fc + envelope));             // "Filter.Env.Amount"
+    text(c, local::FilterEnvelope, secondsText(timecentsToSeconds(r.value[attackModEnv])));
+    // The modulation envelope falls linearly: it reaches its sustain after the decay time's
+    // share of the way down.
+    double decay = timecentsToSeconds(r.value[decayModEnv] + r.value[keynumToModEnvDecay] * (60 - kReferenceKey));
+    text(c, local::FilterEnvelope + 1, secondsText(decay * (1.0 - sustain)));
+    text(c, local::FilterEnvelope + 2, percentText(sustain * 100.0));
+    text(c, local::FilterEnvelope + 3, secondsText(timecentsToSeconds(r.value[releaseModEnv])));
+    cutoffSpan(c, local::FilterEnvAmount, hz, absoluteCentsToHertz(fc + envelope));
   }
 
   void mapMelodyEnvelopes(PlannedChannel &c, const Region &r)
   {
     double sustainDb = r.value[sustainVolEnv] / 10.0;
     double decay = timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - kReferenceKey));
-    text(c, 732, secondsText(timecentsToSeconds(r.value[attackVolEnv])));              // "Amp.Env.A"
-    text(c, 733, secondsText(engineDecaySeconds(decay, sustainDb)));                    // "Amp.Env.D"
-    text(c, 734, percentText(centibelsToGain(r.value[sustainVolEnv]) * 100.0));         // "Amp.Env.S"
-    text(c, 735, secondsText(engineReleaseSeconds(timecentsToSeconds(r.value[releaseVolEnv])))); // "Amp.Env.R"
-    text(c, 736, percentText(velocityAmountPercent()));                                 // "Amp.Env.Vel.Amount"
+    text(c, local::AmpEnvelope, secondsText(timecentsToSeconds(r.value[attackVolEnv])));
+    text(c, local::AmpEnvelope + 1, secondsText(engineDecaySeconds(decay, sustainDb)));
+    text(c, local::AmpEnvelope + 2, percentText(centibelsToGain(r.value[sustainVolEnv]) * 100.0));
+    text(c, local::AmpEnvelope + 3, secondsText(engineReleaseSeconds(timecentsToSeconds(r.value[releaseVolEnv]))));
+    text(c, local::AmpEnvVelocityAmount, percentText(velocityAmountPercent()));
   }
 
   // The LFO follows the vibrato LFO (or the modulation LFO when only it bends the pitch). A
@@ -491,15 +500,15 @@ private:
     int depth = vibrato ? r.value[vibLfoToPitch] : r.value[modLfoToPitch];
     int frequency = vibrato ? r.value[freqVibLFO] : r.value[freqModLFO];
     int delay = vibrato ? r.value[delayVibLFO] : r.value[delayModLFO];
-    text(c, 706, format("%.2f", absoluteCentsToHertz(frequency)));  // "LFO.Rate"
-    text(c, 710, secondsText(timecentsToSeconds(delay)));           // "LFO.Delay Time"
+    text(c, local::LfoRate, format("%.2f", absoluteCentsToHertz(frequency)));
+    text(c, local::LfoDelayTime, secondsText(timecentsToSeconds(delay)));
     if (depth == 0) {
-      text(c, 709, percentText(0.0)); // "LFO.Level"
+      text(c, local::LfoLevel, percentText(0.0));
       return;
     }
     double amount = std::sqrt(std::abs(depth) / 100.0 / kLfoPitchSemitones);
-    text(c, 709, percentText(100.0));
-    text(c, 719, percentText(std::min(amount, 1.0) * 100.0)); // "Osc.LFO Amount"
+    text(c, local::LfoLevel, percentText(100.0));
+    text(c, local::OscLfoAmount, percentText(std::min(amount, 1.0) * 100.0));
   }
 
   PlannedPatch drumPatch(int slot)
@@ -519,8 +528,8 @@ private:
     PlannedPatch patch;
     PlannedChannel channel;
     channel.drum = true;
-    value(channel, 17, 1.0f); // "Chan.Mode": drum kit
-    value(channel, 18, 1.0f); // "Chan.On/off"
+    value(channel, local::Mode, 1.0f); // a drum kit
+    value(channel, local::On, 1.0f);
     if (preset < 0) {
       patch.name = channel.name = "Drums";
       if (slot == 0) plan.notes.push_back("drum kits: the SoundFont has none; the kits stay silent");
@@ -568,26 +577,26 @@ private:
     const Region &r = voices.region(voice.region);
     const SampleHeader &s = sf.samples[r.sample];
     int key = kFirstDrumKey + d;
-    auto local = [d](int base) { return base + kDrumKeyValues * d; };
+    auto at = [d](int base) { return base + kDrumKeyValues * d; };
 
     // Drums play at the sample's rate moved by the key's own pitch: the zone's root key, scale
     // and tunings all go there.
     Take take = voices.take(voice, 0.0, 0);
-    value(c, local(698), waveValue(drumWavetable(take, voices.rootKey(voice.region), s.name))); // "Osc.Wave"
+    value(c, at(local::DrumWave), waveValue(drumWavetable(take, voices.rootKey(voice.region), s.name)));
     double shift = (key - voices.rootKey(voice.region)) * r.value[scaleTuning] / 100.0 + r.value[coarseTune] +
                    (r.value[fineTune] + s.pitchCorrection) / 100.0;
     shift = std::clamp(shift, -48.0, 48.0);
     int semitones = int(std::lround(shift));
-    text(c, local(700), signedText(semitones));                                 // "Osc.Semitone"
-    text(c, local(701), percentText(std::clamp((shift - semitones) * 100.0, -100.0, 100.0))); // "Osc.Finetone"
+    text(c, at(local::DrumSemitone), signedText(semitones));
+    text(c, at(local::DrumFinetone), percentText(std::clamp((shift - semitones) * 100.0, -100.0, 100.0)));
 
     int fc = r.value[initialFilterFc];
     if (fc < 13500) {
-      text(c, local(702), hertzText(absoluteCentsToHertz(fc)));                        // "Filter.Cutoff"
-      text(c, local(703), percentText(fourPoleResonancePercent(r.value[initialFilterQ]))); // "Filter.Resonance"
+      text(c, at(local::DrumFilterCutoff), hertzText(absoluteCentsToHertz(fc)));
+      text(c, at(local::DrumFilterResonance), percentText(fourPoleResonancePercent(r.value[initialFilterQ])));
     }
-    text(c, local(705), decibelText(std::min(-voice.attenuation / 10.0, 6.02)));  // "Amp.Volume"
-    text(c, local(706), percentText(voice.pan / 5.0));                            // "Amp.Pan"
+    text(c, at(local::DrumVolume), decibelText(std::min(-attenuationDecibels(voice.attenuation), 6.02)));
+    text(c, at(local::DrumPan), percentText(voice.pan / 5.0));
 
     // With an audible sustain the key holds the sound until its release; otherwise the sound
     // falls from its attack as the SoundFont's decay does.
@@ -596,13 +605,13 @@ private:
     double decay = timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - key));
     double release = hold ? engineReleaseSeconds(timecentsToSeconds(r.value[releaseVolEnv]))
                           : engineDecaySeconds(decay, std::max(sustainDb, 96.0));
-    text(c, local(707), secondsText(timecentsToSeconds(r.value[attackVolEnv]))); // "Amp.Env.A"
-    text(c, local(708), secondsText(release));                                   // "Amp.Env.R"
-    value(c, local(709), hold ? 1.0f : 0.0f);                                    // "Amp.Env.Hold"
-    text(c, local(710), percentText(velocityAmountPercent()));                   // "Amp.Env.Vel.Amount"
-    value(c, local(711), group / 2.0f);                                          // "Mute Group"
-    text(c, local(713), percentText(r.value[chorusEffectsSend] / 10.0));         // "SFX.Chorus"
-    text(c, local(714), percentText(r.value[reverbEffectsSend] / 10.0));         // "SFX.Reverb"
+    text(c, at(local::DrumAttack), secondsText(timecentsToSeconds(r.value[attackVolEnv])));
+    text(c, at(local::DrumRelease), secondsText(release));
+    value(c, at(local::DrumHold), hold ? 1.0f : 0.0f);
+    text(c, at(local::DrumAmpEnvVelocityAmount), percentText(velocityAmountPercent()));
+    value(c, at(local::DrumMuteGroup), group / 2.0f);
+    text(c, at(local::DrumChorusSend), percentText(r.value[chorusEffectsSend] / 10.0));
+    text(c, at(local::DrumReverbSend), percentText(r.value[reverbEffectsSend] / 10.0));
   }
 
   // Drum wavetables hold one sample each, shared by every kit and key that plays it, in

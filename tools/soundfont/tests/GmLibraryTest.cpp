@@ -1,5 +1,7 @@
 #include "tools/soundfont/GmLibrary.h"
 
+#include "engine/ParameterIndex.h"
+
 #include "tools/soundfont/tests/Sf2Fixture.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@ namespace {
 using namespace sftest;
 using namespace sfconv;
 using sf2::Generator;
+namespace local = engine::local;
 
 sf2::SoundFont read(const Sf2Fixture &f)
 {
@@ -37,7 +40,7 @@ const PlannedChannel &program(const LibraryPlan &plan, int p) { return plan.patc
 // The wavetable an oscillator of a melodic channel plays.
 const PlannedWavetable *oscillator(const LibraryPlan &plan, const PlannedChannel &c, int osc)
 {
-  const Setting *s = c.find(712 + osc);
+  const Setting *s = c.find(local::OscWave + osc);
   if (!s || s->value == 0) return nullptr;
   int number = int(std::lround(s->value * 16384.0)) - 1;
   for (const auto &cat : plan.wavetableCategories)
@@ -45,9 +48,9 @@ const PlannedWavetable *oscillator(const LibraryPlan &plan, const PlannedChannel
   return nullptr;
 }
 
-std::string textOf(const PlannedChannel &c, int local)
+std::string textOf(const PlannedChannel &c, int id)
 {
-  const Setting *s = c.find(local);
+  const Setting *s = c.find(id);
   return s ? s->text : "<none>";
 }
 
@@ -68,8 +71,8 @@ TEST(GmLibrary, LibraryLayout)
   for (int p = 0; p < 128; ++p) {
     const PlannedChannel &c = program(plan, p);
     EXPECT_FALSE(c.drum);
-    ASSERT_NE(c.find(18), nullptr);
-    EXPECT_EQ(c.find(18)->value, 1.0f);
+    ASSERT_NE(c.find(local::On), nullptr);
+    EXPECT_EQ(c.find(local::On)->value, 1.0f);
     EXPECT_NE(oscillator(plan, c, 0), nullptr) << p;
   }
   EXPECT_EQ(std::count_if(plan.notes.begin(), plan.notes.end(),
@@ -78,7 +81,7 @@ TEST(GmLibrary, LibraryLayout)
 
   // Melodic wavetables sit in the category of their program's family.
   for (const auto &cat : plan.wavetableCategories) EXPECT_LT(cat.number, 128);
-  const Setting *wave = program(plan, 17).find(712);
+  const Setting *wave = program(plan, 17).find(local::OscWave);
   EXPECT_EQ((int(std::lround(wave->value * 16384.0)) - 1) / 128, 17 / 8);
 
   // The setup: sixteen channels, the standard kit on channel 10 and program 0 on the others.
@@ -86,7 +89,7 @@ TEST(GmLibrary, LibraryLayout)
   ASSERT_EQ(setup.channels.size(), 16u);
   for (int c = 0; c < 16; ++c) {
     EXPECT_EQ(setup.channels[c].drum, c == 9);
-    EXPECT_EQ(setup.channels[c].find(18)->value, 1.0f);
+    EXPECT_EQ(setup.channels[c].find(local::On)->value, 1.0f);
   }
   EXPECT_EQ(setup.channels[0].settings.size(), program(plan, 0).settings.size());
 }
@@ -108,8 +111,8 @@ TEST(GmLibrary, StereoHalvesBecomeOneMonoSample)
   const Take &take = plan.takes[osc->zones[0].take];
   EXPECT_EQ(take.sample, 0);
   EXPECT_EQ(take.partner, 1);
-  EXPECT_EQ(textOf(c, 21), "C00");
-  EXPECT_EQ(textOf(c, 20), "0.00");
+  EXPECT_EQ(textOf(c, local::Pan), "C00");
+  EXPECT_EQ(textOf(c, local::Volume), "0.00");
 
   TakeData data = renderTake(sf, take);
   ASSERT_EQ(data.values.size(), 150u); // cut after the loop
@@ -136,7 +139,7 @@ TEST(GmLibrary, TheLoudestSoundOfEachKeyGoesToTheFirstOscillator)
   EXPECT_EQ(first->zones[2].upperKey, 127);
   EXPECT_EQ(plan.takes[first->zones[1].take].sample, 1);
   EXPECT_EQ(plan.takes[first->zones[1].take].cutCentibels, 0);
-  EXPECT_EQ(plan.takes[first->zones[0].take].cutCentibels, 40);
+  EXPECT_EQ(plan.takes[first->zones[0].take].cutCentibels, 16); // 40 cB heard at 0.4
 
   // The second oscillator plays the pad under the click and is silent elsewhere.
   ASSERT_EQ(second->zones.size(), 3u);
@@ -145,8 +148,9 @@ TEST(GmLibrary, TheLoudestSoundOfEachKeyGoesToTheFirstOscillator)
   EXPECT_EQ(plan.takes[second->zones[2].take].sample, -1);
   EXPECT_EQ(renderTake(sf, plan.takes[second->zones[0].take]).values.size(), 1u);
 
-  // The channel carries the loudest level, and 6 dB for the mix of two oscillators.
-  EXPECT_EQ(textOf(c, 20), "4.02");
+  // The channel carries the loudest level (20 cB heard at 0.4), and 6 dB for the mix of two
+  // oscillators.
+  EXPECT_EQ(textOf(c, local::Volume), "5.22");
 }
 
 TEST(GmLibrary, OnlyTheVelocityLayerOf100IsKept)
@@ -228,27 +232,27 @@ TEST(GmLibrary, MelodicChannelTextsInTheEngineFormats)
   LibraryPlan plan = planGmLibrary(sf);
   const PlannedChannel &c = program(plan, 0);
   struct Case {
-    int local;
+    int id;
     const char *text;
   };
   const Case cases[] = {
-      {20, "-3.50"},   // attenuation 3.5 dB
-      {21, "L50"},     // half left
-      {721, "440.0"},  // 6900 absolute cents
-      {722, "5.2"},    // no resonance: the two-pole filter's own peak
-      {726, "50.0"},   // modulation sustain 50 %
-      {732, "1.000"},  // attack 1 s
-      {733, "0.260"},  // 2 s for 96 dB: 0.417 s to the sustain, shortened for the curve
-      {734, "10.0"},   // 20 dB down
-      {735, "0.217"},  // release 0.5 s
-      {736, "74.2"},   // (100/127)^2 at velocity 100
-      {706, "16.35"},  // vibrato at 1200 absolute cents
-      {709, "100.0"},  // static vibrato: full level
-      {719, "12.5"},   // 50 cents
-      {710, "0.500"},
+      {local::Volume, "-1.40"},   // 35 cB heard at 0.4
+      {local::Pan, "L50"},     // half left
+      {local::FilterCutoff, "440.0"},  // 6900 absolute cents
+      {local::FilterResonance, "5.2"},    // no resonance: the two-pole filter's own peak
+      {local::FilterEnvelope + 2, "50.0"},   // modulation sustain 50 %
+      {local::AmpEnvelope, "1.000"},  // attack 1 s
+      {local::AmpEnvelope + 1, "0.260"},  // 2 s for 96 dB: 0.417 s to the sustain, shortened for the curve
+      {local::AmpEnvelope + 2, "10.0"},   // 20 dB down
+      {local::AmpEnvelope + 3, "0.217"},  // release 0.5 s
+      {local::AmpEnvVelocityAmount, "74.2"},   // (100/127)^2 at velocity 100
+      {local::LfoRate, "16.35"},  // vibrato at 1200 absolute cents
+      {local::LfoLevel, "100.0"},  // static vibrato: full level
+      {local::OscLfoAmount, "12.5"},   // 50 cents
+      {local::LfoDelayTime, "0.500"},
   };
-  for (const Case &k : cases) EXPECT_EQ(textOf(c, k.local), k.text) << k.local;
-  const Setting *span = c.find(728);
+  for (const Case &k : cases) EXPECT_EQ(textOf(c, k.id), k.text) << k.id;
+  const Setting *span = c.find(local::FilterEnvAmount);
   ASSERT_NE(span, nullptr);
   EXPECT_EQ(span->kind, Setting::Kind::cutoffSpan);
   EXPECT_EQ(span->text, "440.0");
@@ -286,26 +290,26 @@ TEST(GmLibrary, DrumKeysCarryTheirOwnPitchLevelPanAndSends)
   LibraryPlan plan = planGmLibrary(drumKit());
   const PlannedChannel &kit = plan.patchCategories[1].patches[0].channels[0];
   EXPECT_TRUE(kit.drum);
-  EXPECT_EQ(kit.find(17)->value, 1.0f);
-  auto local = [](int key, int base) { return base + 17 * (key - 24); };
+  EXPECT_EQ(kit.find(local::Mode)->value, 1.0f);
+  auto at = [](int key, int base) { return base + 17 * (key - 24); };
   auto wave = [&](int key) {
-    const Setting *s = kit.find(local(key, 698));
+    const Setting *s = kit.find(at(key, local::DrumWave));
     return s ? int(std::lround(s->value * 16384.0)) : 0;
   };
 
   // Key 40 plays the snare two semitones and 30 cents above its recording.
-  EXPECT_EQ(textOf(kit, local(40, 700)), "+2");
-  EXPECT_EQ(textOf(kit, local(40, 701)), "30.0");
-  EXPECT_EQ(textOf(kit, local(38, 700)), "0");
+  EXPECT_EQ(textOf(kit, at(40, local::DrumSemitone)), "+2");
+  EXPECT_EQ(textOf(kit, at(40, local::DrumFinetone)), "30.0");
+  EXPECT_EQ(textOf(kit, at(38, local::DrumSemitone)), "0");
   // Key 35: three keys below the root, five semitones and 80 cents down, 5 cents up.
-  EXPECT_EQ(textOf(kit, local(35, 700)), "-9");
-  EXPECT_EQ(textOf(kit, local(35, 701)), "25.0");
-  EXPECT_EQ(textOf(kit, local(38, 705)), "-6.00");
-  EXPECT_EQ(textOf(kit, local(38, 706)), "50.0");
-  EXPECT_EQ(textOf(kit, local(38, 714)), "30.0");
+  EXPECT_EQ(textOf(kit, at(35, local::DrumSemitone)), "-9");
+  EXPECT_EQ(textOf(kit, at(35, local::DrumFinetone)), "25.0");
+  EXPECT_EQ(textOf(kit, at(38, local::DrumVolume)), "-2.40");
+  EXPECT_EQ(textOf(kit, at(38, local::DrumPan)), "50.0");
+  EXPECT_EQ(textOf(kit, at(38, local::DrumReverbSend)), "30.0");
   // The snare decays to silence: no hold, the decay becomes the release.
-  EXPECT_EQ(kit.find(local(38, 709))->value, 0.0f);
-  EXPECT_EQ(textOf(kit, local(38, 708)), "0.869");
+  EXPECT_EQ(kit.find(at(38, local::DrumHold))->value, 0.0f);
+  EXPECT_EQ(textOf(kit, at(38, local::DrumRelease)), "0.869");
 
   // Keys of one sample share one drum wavetable of one zone; keys without a sound stay empty.
   EXPECT_EQ(wave(38), wave(40));
@@ -325,7 +329,7 @@ TEST(GmLibrary, DrumKeysCarryTheirOwnPitchLevelPanAndSends)
     float value;
   };
   for (Group g : {Group{42, 0.5f}, Group{46, 0.5f}, Group{71, 1.0f}, Group{72, 1.0f}, Group{80, 0.0f}, Group{38, 0.0f}})
-    EXPECT_EQ(kit.find(local(g.key, 711))->value, g.value) << g.key;
+    EXPECT_EQ(kit.find(at(g.key, local::DrumMuteGroup))->value, g.value) << g.key;
 }
 
 TEST(GmLibrary, KitSlotsFollowTheProgramDividedByEight)
