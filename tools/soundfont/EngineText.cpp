@@ -1,9 +1,14 @@
 #include "tools/soundfont/EngineText.h"
 
+#include "engine/ParameterIndex.h"
+#include "engine/ParameterText.h"
+
 namespace sfconv {
 
-// The engine has no text-to-value reading of its parameters yet: every text answers false
-// and keeps the default value.
-bool engineValueFromText(int, bool, const std::string &, float &) { return false; }
+// Channel parameters read their text alike on every channel; the LFO rate is given in hertz.
+bool engineValueFromText(int local, bool drum, const std::string &text, float &value)
+{
+  return engine::parameterValueFromText(engine::parameterIndex(0, local), text.c_str(), drum ? 1 : 0, false, &value);
+}
 
 } // namespace sfconv

@@ -6,6 +6,8 @@
 #include "engine/DefaultProgram.h"
 #include "engine/ParameterIndex.h"
 #include "foundation/tests/podoTestFolder.h"
+#include "engine/ParameterText.h"
+#include "tools/soundfont/EngineText.h"
 #include "tools/soundfont/GmLibrary.h"
 #include "tools/soundfont/tests/Sf2Fixture.h"
 
@@ -210,6 +212,41 @@ TEST(LibraryWriter, TheSmallGeneralMidiSoundFontGivesAFullLibrary)
   const ChannelProgram &standard = patchCategories[1].patches[0].channels[0];
   for (int key = 35; key <= 81; ++key)
     EXPECT_NE(lib.play(standard.values[local::DrumWave + 17 * (key - 24) - kFirstLocal], key), nullptr) << "key " << key;
+}
+
+// Every text the library writes is one the engine reads, and the engine shows the value it
+// read as that text again (a time, rate or cutoff beyond its range as the nearest it has).
+TEST(LibraryWriter, TheEngineReadsEveryTextTheLibraryWrites)
+{
+  sf2::SoundFont sf;
+  std::string error;
+  if (fs::exists(QUORIX_TEST_SOUNDFONT))
+    ASSERT_TRUE(sf2::loadSoundFont(QUORIX_TEST_SOUNDFONT, sf, error)) << error;
+  else
+    sf = read(smallSoundFont());
+  LibraryPlan plan = planGmLibrary(sf);
+  int texts = 0;
+  for (const auto &category : plan.patchCategories)
+    for (const auto &patch : category.patches)
+      for (const PlannedChannel &c : patch.channels)
+        for (const Setting &s : c.settings) {
+          if (s.kind == Setting::Kind::value) continue;
+          for (const std::string &text : {s.text, s.target}) {
+            if (text.empty()) continue;
+            int id = s.kind == Setting::Kind::cutoffSpan ? local::FilterCutoff : s.local;
+            float v = 0;
+            ASSERT_TRUE(engineValueFromText(id, c.drum, text, v)) << c.name << " " << id << " '" << text << "'";
+            char shown[engine::kParameterTextSize] = {};
+            engine::parameterDisplayText(engine::parameterIndex(0, id), v, c.drum ? 1 : 0, false, shown);
+            double a = std::strtod(text.c_str(), nullptr), b = std::strtod(shown, nullptr);
+            bool same = text == shown || std::abs(a - b) <= 0.0015 * std::max(1.0, std::abs(a));
+            for (double end : {0.01, 10.0, 20.0, 30.0, 20000.0}) // beyond the engine's ranges
+              same = same || (b == end && (a < end) == (end < 1.0));
+            EXPECT_TRUE(same) << c.name << " " << id << " '" << text << "' shows '" << shown << "'";
+            ++texts;
+          }
+        }
+  EXPECT_GT(texts, 1000);
 }
 
 // The program: a SoundFont that does not read leaves the folder as it was; one that reads
