@@ -36,5 +36,6 @@ inline constexpr int kPitchClasses = 12;
 inline constexpr int kMaxTuningCents = 99;       // the render's cent-ratio table covers 0..99
 
 inline constexpr uint8_t kByteOrderMark = 76;    // stamped into every block this machine writes
+inline constexpr uint8_t kOtherByteOrderMark = 66; // a block written in the other byte order
 
 } // namespace engine

@@ -15,6 +15,7 @@
 #include "banks/KeyZone.h"
 #include "effects/effectFactory.h"
 #include "engine/EngineLimits.h"
+#include "engine/dsp/voicePrimitives.h"
 
 #include <cstdint>
 #include <type_traits>
@@ -174,7 +175,9 @@ struct SampleLayerPosition {
     float fraction;
 };
 
-// One sounding voice.
+// One sounding voice. A voice is born in noteOn with its key held (flags bit 0), loses bit 0 at
+// the key's release, runs its release (ampEnv state 5) or, with a fade requested (bit 2), a fast
+// fade that the render marks with bit 3; the block render removes it when its release has ended.
 struct VoiceRecord {
     uint8_t startPending;       // the render sets the filter start at the first sub-block
     uint8_t flags;              // bit 0 key held, 1 gliding, 2 fade requested, 3 fading
@@ -184,28 +187,27 @@ struct VoiceRecord {
     float pitch;                // 8,192 units per semitone
     float targetPitch;
     float pitchSpan;
-    float level;
+    float level;                // velocity level 0..1 (melody)
     float targetLevel;
     float levelSpan;
-    float filterStart;
-    int32_t oversampling;
+    float filterStart;          // current normalised cutoff
+    int32_t oversampling;       // sample steps per output sample (melody)
+    // Layer 0 is oscillator 1 (the drum sample), layer 1 oscillator 2. A layer's sample belongs
+    // to the shared banks; the key it sounds at its recorded rate belongs to the voice.
     const SampleRecord* layerSamples[2];
-    SampleLayerPosition layerPositions[2];
-    float layerGains[2];
-    float layerSteps[2];
-    int32_t ampEnvState;        // 1 attack, 2 decay, 3 sustain, 4 hold, 5 release
-    double ampEnvLevel;
-    float ampEnvOutput;
-    float ampEnvStep;
-    float ampEnvReleaseFrom;
-    int32_t filterEnvState;
-    double filterEnvLevel;
-    float filterEnvOutput;
-    float filterEnvStep;
-    float filterEnvReleaseFrom;
-    uint8_t sostenutoHeld;
-    float filterCoefficients[6]; // a1, a2, gain of section 1, then of section 2
-    float filterMemory[8];       // w1, w2 per section
+    int32_t layerRootKeys[2];
+    SampleLayerPosition layerPositions[2]; // the fraction holds the step still to be applied
+    float layerGains[2];        // 0 for a stopped layer; while rendering, the layer's current step
+    float layerSteps[2];        // melody: sample rate / (root note frequency x output rate x oversampling)
+    EnvelopeState ampEnv;       // state 1 attack, 2 decay, 3 sustain, 4 hold, 5 release
+    EnvelopeState filterEnv;
+    uint8_t sostenutoHeld;      // the key was down when the sostenuto pedal went down
+    FilterSection filterCoefficients[2];
+    float filterMemory[4];      // w1, w2 per section
+    // What filterCoefficients were designed from (cutoff, resonance, rate, slope), so that a
+    // sub-block that starts where the last one ended need not design them again.
+    float designCutoff, designResonance, designRate;
+    int32_t designSlope;        // 0: nothing designed yet
 };
 
 struct HeldKey {
@@ -230,6 +232,7 @@ struct ChannelPlayState {
     float lfoDisplayScaled;
     float lfoHeldRandom;
     int32_t lfoLastIndex;
+    uint32_t lfoRandomSeed;     // generator of the random waves
     // Arpeggiator (melody)
     int32_t arpCurrentStep;
     int32_t arpLastStep;

@@ -100,6 +100,20 @@ int sanitizeProgramBlock(ProgramBlock& block) {
         return int32_t{0};
     };
     block.currentChannel = limitIndex(block.currentChannel, kChannelCount - 1);
+    block.returnPage = limitIndex(block.returnPage, kLastEditorPage);
+    if (!std::isfinite(block.tempo) || !(block.tempo > 0.0f)) {
+        block.tempo = kDefaultTempo;
+        ++changed;
+    }
+    // A source outside the category numbers names no patch.
+    for (ChannelSlot& slot : block.channels) {
+        if (slot.sourceCategory < 0 || slot.sourceCategory > kLastCategoryNumber) {
+            if (slot.sourceCategory != -1 || slot.sourcePatch != -1)
+                ++changed;
+            slot.sourceCategory = -1;
+            slot.sourcePatch = -1;
+        }
+    }
     for (int c = 0; c < kChannelCount; ++c)
         block.selectedDrumSlot[c] = limitIndex(block.selectedDrumSlot[c], kDrumKeys - 1);
     block.tuning.temperament = limitIndex(block.tuning.temperament, kTemperamentCount - 1);

@@ -61,6 +61,9 @@ static_assert(offsetof(ProgramBlock, tuning) == 115184);
 namespace engine {
 
 inline constexpr int kProgramBlockSize = static_cast<int>(sizeof(ProgramBlock));
+inline constexpr int32_t kLastEditorPage = 4;      // mixer, browser, sequencer, edit, setup
+inline constexpr float kDefaultTempo = 120.0f;
+inline constexpr int32_t kLastCategoryNumber = 999; // patch category numbers 0..999
 
 // Converts count consecutive blocks to this machine's order; a block already carrying
 // this machine's mark is left byte for byte as it is.
@@ -70,8 +73,10 @@ void swapProgramByteOrder(ProgramBlock* blocks, int count);
 float sanitizeParameterValue(float x);
 
 // Makes a block that came from outside (host chunk, patch or bank file) safe to use: every
-// parameter value 0..1, names terminated, the indexes it carries within their tables and
-// the tuning within the cent table. Returns the number of fields it had to change.
+// parameter value 0..1, names terminated, the indexes it carries within their tables (channel,
+// drum slots, editor page, temperament), the tuning within the cent table, a tempo that is
+// finite and positive (else 120) and channel sources outside 0..999 read as none (-1, -1).
+// Returns the number of fields it had to change.
 int sanitizeProgramBlock(ProgramBlock& block);
 
 // Copies text into a fixed name field: at most size - 1 bytes, never ending inside a UTF-8

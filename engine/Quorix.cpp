@@ -5,6 +5,7 @@
 #include "effects/CSFXReverb.h"
 #include "engine/HostAutomationMap.h"
 #include "engine/Temperaments.h"
+#include "engine/dsp/pitchTables.h"
 #include "foundation/podoLog.h"
 #include "foundation/podoWnd.h"
 #include "host/PluginFactory.h"
@@ -72,14 +73,20 @@ void Quorix::initialize(int32_t liveInstances)
         buildDefaultProgram();
         clearHostAutomationMaps();
     }
+    buildPitchTables();
     loadDefaultProgram(-1);
+    resetControllers(-1, 0);
+    // The system effects start at the frame's rate (44,100 until a host sets one), so they
+    // sound before the host's first rate call.
     MasterState &master = state.target.master;
     master.chorus.effect = new (std::nothrow) CSFXChorus();
     master.reverb.effect = new (std::nothrow) CSFXReverb();
-    if (master.chorus.effect)
-        master.chorus.effect->clear();
-    if (master.reverb.effect)
-        master.reverb.effect->clear();
+    for (CSFX *effect : {static_cast<CSFX *>(master.chorus.effect), static_cast<CSFX *>(master.reverb.effect)}) {
+        if (!effect)
+            continue;
+        effect->setSampleRate(frameSampleRate);
+        effect->clear();
+    }
     resetChannel(-1, 0);
 }
 
@@ -114,25 +121,32 @@ void Quorix::onOpen()
     setProgram(0);
 }
 
-// The state chunk is the program block itself.
+// The state chunk is the program block. The host reads it after the hook has returned, outside
+// the lock, so it gets a copy that nothing changes under it until its next call.
 int32_t Quorix::onGetChunk(void **data, bool)
 {
     podoSyncCriticalBlock lock(&instanceLock);
     markByteOrder(nullptr);
+    std::memcpy(static_cast<void *>(&chunkOut), &programBlock, sizeof chunkOut);
     if (data)
-        *data = &programBlock;
+        *data = &chunkOut;
     return kProgramBlockSize;
 }
 
+// A chunk is decoded and checked apart; only a block of the right size with one of the two
+// byte-order marks replaces the program, with every field brought into range first.
 int32_t Quorix::onSetChunk(void *data, int32_t byteSize, bool)
 {
     if (!data || byteSize != kProgramBlockSize)
         return 0;
     podoSyncCriticalBlock lock(&instanceLock);
-    std::memmove(&programBlock, data, sizeof programBlock);
-    if (programBlock.byteOrder != kByteOrderMark)
-        swapProgramByteOrder(&programBlock, 1);
-    sanitizeProgramBlock(programBlock);
+    std::memcpy(static_cast<void *>(&chunkIn), data, sizeof chunkIn);
+    if (chunkIn.byteOrder != kByteOrderMark && chunkIn.byteOrder != kOtherByteOrderMark)
+        return 0;
+    if (chunkIn.byteOrder != kByteOrderMark)
+        engine::swapProgramByteOrder(&chunkIn, 1);
+    sanitizeProgramBlock(chunkIn);
+    std::memcpy(static_cast<void *>(&programBlock), &chunkIn, sizeof programBlock);
     onSetProgram(0);
     return 1;
 }
@@ -215,6 +229,23 @@ void Quorix::onSuspend()
         instrumentEditor->suspendView();
 }
 
+void Quorix::onResume()
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    if (instrumentEditor)
+        instrumentEditor->resumeView();
+}
+
+// Letting go of the on-screen pitch wheel centres the bend of the channel being edited.
+void Quorix::onEndEdit(int32_t tag)
+{
+    if (tag != tag::PitchWheel)
+        return;
+    podoSyncCriticalBlock lock(&instanceLock);
+    handleMidiMessage(getCurrentChannel(), 0xE0, 0, 64);
+    postEditorFloat(tag::ModulationWheel, 0.5f);
+}
+
 void Quorix::onSetSampleRate(float rate)
 {
     podoSyncCriticalBlock lock(&instanceLock);
@@ -235,11 +266,3 @@ bool Quorix::getOutputProperties(int32_t index, VstPinProperties *pin)
     return true;
 }
 
-void Quorix::onProcessReplacing(float **, float **outputs, int32_t frames)
-{
-    if (!outputs || frames <= 0)
-        return;
-    for (int32_t i = 0; i < 4; ++i)
-        if (outputs[i])
-            std::memset(outputs[i], 0, sizeof(float) * static_cast<size_t>(frames));
-}

@@ -56,8 +56,12 @@ public:
     void onSuspend() override;
     void onSetSampleRate(float rate) override;
     bool getOutputProperties(int32_t index, VstPinProperties *pin) override;
-    // No voices render yet: the outputs carry silence.
     void onProcessReplacing(float **inputs, float **outputs, int32_t frames) override;
+    void onProcessAccumulating(float **inputs, float **outputs, int32_t frames) override;
+    void onResume() override;
+    void onEndEdit(int32_t tag) override;
+    // The "host" commands; called by the frame after it released its own hold of the lock.
+    int64_t onVendorSpecific(int32_t index, int32_t value, void *ptr, float opt) override;
 
     // Program and parameter index.
     virtual ParameterKind classifyParameter(int32_t index, int32_t *first, int32_t *second);
@@ -185,6 +189,46 @@ public:
     virtual void getLinkedChannelSpan(int32_t channel, int32_t *first, int32_t *last);
     virtual bool assignWave(int32_t channel, int32_t slot, int32_t waveNumber);
     virtual void waveLocation(int32_t waveNumber, WaveLocation *location);
+    virtual int32_t allNotesOff();
+    // Takes the voice out at once, keeping the order of the others.
+    virtual void removeVoice(int32_t channel, int32_t index);
+
+    // Notes. noteOn starts a note on the switched-on channels first..last (visited from last
+    // down) and returns its note id; velocity -1 retriggers a mono voice keeping its level;
+    // curve -1 is the configuration's velocity curve.
+    virtual int32_t noteOn(int32_t first, int32_t last, int32_t key, int32_t velocity, uint8_t fromArpeggiator,
+                           uint8_t fromSequencer, int32_t shift, int32_t curve);
+    virtual void noteOff(int32_t first, int32_t last, int32_t key, uint8_t audition);
+    virtual bool stealVoice(int32_t channel);
+    virtual void dropOldestVoice(int32_t channel);
+    // The live voice of the channel that a note id started, or -1.
+    virtual int32_t findVoice(int32_t channel, int32_t noteId);
+    virtual void releaseKey(int32_t channel, int32_t noteId);
+    virtual void pushHeldKey(int32_t channel, int32_t key);
+    virtual int32_t removeHeldKey(int32_t channel, int32_t key);
+    virtual void showKey(int32_t channel, int32_t key, uint8_t on);
+    virtual void showDrumKey(int32_t channel, int32_t drumKey, uint8_t on);
+
+    // MIDI channel messages. Data bytes are taken as 7-bit values; system messages are ignored.
+    virtual void handleMidiMessage(int32_t channel, int32_t type, int32_t data1, int32_t data2);
+    virtual void dispatchMidiBytes(const uint8_t *bytes);
+    // Channel or -1 for all; keepOthers keeps the rhythm part, bank, modulation and channel-only.
+    virtual void resetControllers(int32_t channel, uint8_t keepOthers);
+
+    // Render. The channel renders add n (1..16) samples into their output pair and, when given,
+    // into the chorus and reverb send pairs.
+    virtual void renderBlock(float **outputs, int32_t frames, bool replace);
+    virtual void renderMelodyChannel(int32_t channel, float *left, float *right, int32_t n, float *chorusLeft,
+                                     float *chorusRight, float *reverbLeft, float *reverbRight);
+    virtual void renderDrumChannel(int32_t channel, float *left, float *right, int32_t n, float *chorusLeft,
+                                   float *chorusRight, float *reverbLeft, float *reverbRight);
+    virtual void sequencerTick(int32_t channel, int32_t n);
+    virtual void arpeggiatorStep(int32_t channel, int32_t n);
+    virtual void handleSysEx(const VstMidiSysexEvent *event);
+    // MIDI learn and the controller assignments for one message's source (0..131) and value.
+    virtual void applyControllerAssignments(int32_t source, float value, int32_t first, int32_t last);
+    // A program change: the patch of the bank number's category, when it exists, into the channel.
+    virtual void recallProgram(int32_t channel, int32_t bankNumber, int32_t program);
 
     // Global configuration.
     virtual void resetConfiguration();
@@ -236,8 +280,30 @@ protected:
     void deleteEffects();
     // Where this instance's loaders look and report.
     banks::BankLoadSetup bankLoadSetup();
+    // Voice allocation within the channel's limit; the index of the new voice.
+    int32_t allocateVoice(int32_t channel, bool forMelody);
+    void startDrumVoice(int32_t channel, int32_t key, int32_t velocity, bool internal, uint8_t fromSequencer,
+                        int32_t shift, int32_t curve, int32_t noteId);
+    void startMelodyVoice(int32_t channel, int32_t key, int32_t velocity, uint8_t fromArpeggiator,
+                          uint8_t fromSequencer, int32_t curve, int32_t noteId, bool &arpRunning);
+    void captureBySequencer(int32_t channel, int32_t key, int32_t velocity, bool &running);
+    void finishVoiceStart(int32_t channel, int32_t noteId);
+    void dropHeldNotesOf(int32_t channel);
+    void resyncHeldNotes();
+    void controlChange(int32_t channel, int32_t first, int32_t last, int32_t controller, int32_t value);
+    void dataEntry(int32_t first, int32_t last, int32_t lsb);
+    void renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold);
+    void dispatchEvent(const VstEvent *event);
+    void postBlockEnd();
 
     ProgramBlock programBlock;
     EngineState state;
     Quorix_Editor *instrumentEditor = nullptr; // null while no editor exists
+
+    // Host chunks: what getChunk handed out (the host reads it after the lock is gone) and where
+    // setChunk decodes before anything is replaced.
+    ProgramBlock chunkOut;
+    ProgramBlock chunkIn;
+    // Events of the current block already dispatched by the bank and program look-ahead.
+    uint8_t eventDispatched[eventQueueCapacity];
 };

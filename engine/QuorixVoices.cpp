@@ -6,6 +6,7 @@
 #include "editor/Quorix_Editor.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace engine;
 
@@ -30,7 +31,7 @@ void Quorix::allSoundOff(int32_t channel, float meterLevel)
         play.voiceRingIndex = 0;
         for (int32_t v = 0; v < play.voiceCount; ++v) {
             play.voices[v].flags |= 4;
-            play.voices[v].ampEnvState = 5;
+            play.voices[v].ampEnv.state = kEnvRelease;
         }
         play.heldKeyCount = 0;
         play.heldKeys[0] = -1;
@@ -68,6 +69,8 @@ void Quorix::allSoundOff(int32_t channel, float meterLevel)
     std::fill(std::begin(state.runtime.outputClipped), std::end(state.runtime.outputClipped), uint8_t{0});
 }
 
+// A reset of one channel touches that channel only; a reset of all channels (at initialisation,
+// suspend or a new sample rate) also silences the system effects and restarts the note ids.
 void Quorix::resetChannel(int32_t channel, uint8_t keepInsertEffects)
 {
     if (channel >= kChannelCount)
@@ -76,6 +79,7 @@ void Quorix::resetChannel(int32_t channel, uint8_t keepInsertEffects)
     const int32_t first = channel < 0 ? 0 : channel;
     const int32_t last = channel < 0 ? kChannelCount - 1 : channel;
     for (int32_t c = first; c <= last; ++c) {
+        dropHeldNotesOf(c);
         state.play[c].voiceCount = 0;
         state.play[c].extraLayerCount = 0;
         if (!keepInsertEffects)
@@ -83,13 +87,15 @@ void Quorix::resetChannel(int32_t channel, uint8_t keepInsertEffects)
                 clearInsertEffect(slot);
         allSoundOff(c, 0.0f);
     }
-    if (CSFX *chorus = state.target.master.chorus.effect)
-        chorus->clear();
-    if (CSFX *reverb = state.target.master.reverb.effect)
-        reverb->clear();
-    state.noteCounter = 0;
+    if (channel < 0) {
+        if (CSFX *chorus = state.target.master.chorus.effect)
+            chorus->clear();
+        if (CSFX *reverb = state.target.master.reverb.effect)
+            reverb->clear();
+        state.noteCounter = 0;
+    }
     updateVoiceCount(1);
-    state.runtime.patternsRunning = 0;
+    updatePatternsRunning();
     postEditorBytes(tag::DrumKey, 0, 0, 1, 0);
 }
 
@@ -99,9 +105,15 @@ void Quorix::dropVoices(int32_t channel)
         return;
     podoSyncCriticalBlock lock(&instanceLock);
     ChannelPlayState &play = state.play[channel];
+    dropHeldNotesOf(channel);
     play.voiceCount = 0;
     play.voiceRingIndex = 0;
     play.extraLayerCount = 0;
+    updateVoiceCount(0);
+}
+
+void Quorix::dropHeldNotesOf(int32_t channel)
+{
     HeldNoteList &list = state.heldNotes;
     const int32_t count = std::clamp(list.count, 0, kHeldNoteCapacity);
     int32_t kept = 0;
@@ -109,7 +121,51 @@ void Quorix::dropVoices(int32_t channel)
         if (list.notes[i].channel != channel)
             list.notes[kept++] = list.notes[i];
     list.count = kept;
+}
+
+// Keeps, in their order, the pairs whose voice still sounds on a switched-on channel.
+void Quorix::resyncHeldNotes()
+{
+    HeldNoteList &list = state.heldNotes;
+    const int32_t count = std::clamp(list.count, 0, kHeldNoteCapacity);
+    int32_t kept = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const HeldNote pair = list.notes[i];
+        if (isChannel(pair.channel) && state.target.channels[pair.channel].on && findVoice(pair.channel, pair.noteId) >= 0)
+            list.notes[kept++] = pair;
+    }
+    list.count = kept;
+}
+
+void Quorix::removeVoice(int32_t channel, int32_t index)
+{
+    if (!isChannel(channel))
+        return;
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    ChannelPlayState &play = state.play[channel];
+    if (index < 0 || index >= play.voiceCount)
+        return;
+    const VoiceRecord &v = play.voices[index];
+    if (state.target.channels[channel].mode == 1)
+        showDrumKey(channel, v.glideKey, 0);
+    removeHeldNote(channel, v.noteId);
+    play.extraLayerCount -= std::max(v.oversampling - 1, 0);
+    std::memmove(static_cast<void *>(play.voices + index), play.voices + index + 1,
+                 sizeof(VoiceRecord) * static_cast<size_t>(play.voiceCount - index - 1));
+    --play.voiceCount;
     updateVoiceCount(0);
+}
+
+int32_t Quorix::allNotesOff()
+{
+    podoSyncCriticalBlock lock(&instanceLock);
+    allSoundOff(-1, 1.0f);
+    for (ControllerState &controller : state.controllers) {
+        controller.sostenuto = 0;
+        controller.damper = 0;
+    }
+    return 0;
 }
 
 void Quorix::updateVoiceCount(uint8_t resync)
@@ -119,17 +175,14 @@ void Quorix::updateVoiceCount(uint8_t resync)
     {
         podoSyncCriticalBlock lock(&instanceLock);
         if (resync)
-            state.heldNotes.count = 0;
+            resyncHeldNotes();
         for (int32_t c = 0; c < kChannelCount; ++c) {
             if (!state.target.channels[c].on)
                 continue;
             const ChannelPlayState &play = state.play[c];
             counted += std::min(play.voiceCount, std::max(state.target.channels[c].voiceLimit, 1));
             extra += play.extraLayerCount;
-            if (resync)
-                state.heldNotes.count += play.voiceCount;
         }
-        state.heldNotes.count = std::min(state.heldNotes.count, kHeldNoteCapacity);
     }
     postEditorInt(tag::VoiceCount, extra * 65536 + counted);
 }

@@ -114,7 +114,7 @@ int32_t nextRandom(uint32_t& seed) {
 
 }  // namespace
 
-float lfoValue(int32_t wave, LfoPhase& p) {
+float lfoValue(int32_t wave, LfoState& p) {
   const int32_t whole = static_cast<int32_t>(p.fraction);
   p.index = (p.index + whole) & (kLfoSineSteps - 1);
   p.fraction -= static_cast<float>(whole);

@@ -138,7 +138,7 @@ inline float biquadFourPole(const FilterSection* c, float* memory, float x) {
 }
 
 // The LFO's phase and the state of its random waves.
-struct LfoPhase {
+struct LfoState {
   int32_t index;       // 0..255, one cycle is 256 steps
   float fraction;      // may hold several steps before the next normalisation
   int32_t lastIndex;   // index at the previous call (random waves)
@@ -150,4 +150,4 @@ struct LfoPhase {
 // go into the index, the index wraps to 0..255). Waves 1, 3, 5, 7 are 0, 2, 4, 6 inverted
 // (sine, triangle, rising saw, square); 8 a random walk and 9 sample-and-hold, both taking a
 // new value when a cycle begins; any other wave gives 0.
-float lfoValue(int32_t wave, LfoPhase& phase);
+float lfoValue(int32_t wave, LfoState& phase);

@@ -51,8 +51,42 @@ public:
     TestQuorix() : Quorix(recordingHost) {}
     using Quorix::programBlock;
     using Quorix::state;
+    using Quorix::pendingEvents;
+    using Quorix::hostPosition;
+    using Quorix::hostPlaying;
+    using Quorix::hostTempo;
+    using Quorix::frameSampleRate;
 
     Quorix_Editor *createEditor() override { return new RecordingEditor(this); }
+    // What reached the controller assignments and the patch recall.
+    void applyControllerAssignments(int32_t source, float value, int32_t first, int32_t last) override
+    {
+        assignments.push_back({source, value, first, last});
+    }
+    void recallProgram(int32_t channel, int32_t bankNumber, int32_t program) override
+    {
+        programs.push_back({channel, bankNumber, program});
+    }
+    // Every channel message the handler was given, in order.
+    void handleMidiMessage(int32_t channel, int32_t type, int32_t data1, int32_t data2) override
+    {
+        messages.push_back({channel, type, data1, data2});
+        Quorix::handleMidiMessage(channel, type, data1, data2);
+    }
+    struct MidiMessage {
+        int32_t channel, type, data1, data2;
+    };
+    std::vector<MidiMessage> messages;
+    struct Assignment {
+        int32_t source;
+        float value;
+        int32_t first, last;
+    };
+    struct Program {
+        int32_t channel, bankNumber, program;
+    };
+    std::vector<Assignment> assignments;
+    std::vector<Program> programs;
     RecordingEditor *editor() { return static_cast<RecordingEditor *>(instrumentEditor); }
     // Opens the instance and its editor on a stand-in for the host's window.
     RecordingEditor *openEditor();

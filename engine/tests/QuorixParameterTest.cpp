@@ -221,8 +221,11 @@ TEST_F(Instance, ModeChangeWhileLoadingDropsTheChannelsVoices)
     notes.notes[0] = {3, 7};
     notes.notes[1] = {4, 8};
     notes.notes[2] = {3, 9};
+    play.voices[0].noteId = 7;
+    play.voices[1].noteId = 9;
     q->state.play[4].voiceCount = 1;
-    q->state.noteCounter = 42; // a channel reset would start the note ids again
+    q->state.play[4].voices[0].noteId = 8;
+    q->state.noteCounter = 42;
 
     std::vector<uint8_t> bytes = chunk();
     ProgramBlock &b = blockOf(bytes);
@@ -238,9 +241,13 @@ TEST_F(Instance, ModeChangeWhileLoadingDropsTheChannelsVoices)
     EXPECT_EQ(q->state.play[4].voiceCount, 1);
     EXPECT_EQ(q->state.noteCounter, 42);
 
-    // Outside a load the same change resets the channel.
+    // Outside a load the same change resets the channel, and that channel only: the other
+    // channel's voice keeps its pair and the note ids go on.
     q->setParameterValue(ch(3, local::Mode), 0.0f);
-    EXPECT_EQ(q->state.noteCounter, 0);
+    EXPECT_EQ(play.voiceCount, 0);
+    ASSERT_EQ(notes.count, 1);
+    EXPECT_EQ(notes.notes[0].channel, 4);
+    EXPECT_EQ(q->state.noteCounter, 42);
 }
 
 TEST_F(Instance, InsertEffectIsClearedWhenItsSwitchTurnsOn)

@@ -209,13 +209,13 @@ TEST(Lfo, WavesAtKnownPhases) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "wave " << c.wave << " at " << c.index + c.fraction);
-    LfoPhase p{c.index, c.fraction, 0, 0.0f, 1};
+    LfoState p{c.index, c.fraction, 0, 0.0f, 1};
     EXPECT_NEAR(lfoValue(c.wave, p), c.want, 1e-5);
   }
 }
 
 TEST(Lfo, WholeStepsOfTheFractionMoveTheIndexAroundTheCycle) {
-  LfoPhase p{250, 10.25f, 0, 0.0f, 1};
+  LfoState p{250, 10.25f, 0, 0.0f, 1};
   lfoValue(0, p);
   EXPECT_EQ(p.index, 4);
   EXPECT_FLOAT_EQ(p.fraction, 0.25f);
@@ -224,7 +224,7 @@ TEST(Lfo, WholeStepsOfTheFractionMoveTheIndexAroundTheCycle) {
 TEST(Lfo, RandomWavesChangeOnlyWhenACycleBegins) {
   for (int wave : {8, 9}) {
     SCOPED_TRACE(wave);
-    LfoPhase p{0, 0.0f, 0, 0.0f, 12345};
+    LfoState p{0, 0.0f, 0, 0.0f, 12345};
     float previous = lfoValue(wave, p);
     int changes = 0;
     for (int cycle = 0; cycle < 200; ++cycle) {

@@ -1,0 +1,67 @@
+// The host's vendor-specific "host" commands. The frame calls this after its own handling, with
+// its lock released; the commands take instanceLock and then engineSharedLock themselves.
+#include "engine/Quorix.h"
+
+#include "engine/ParameterIndex.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace engine;
+
+namespace {
+
+constexpr int32_t code(const char (&text)[5])
+{
+    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint8_t>(text[0])) << 24) |
+                                (static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 16) |
+                                (static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 8) |
+                                static_cast<uint32_t>(static_cast<uint8_t>(text[3])));
+}
+
+constexpr int32_t kMaxPolyphony = kMasterVoiceLimitMax;
+
+} // namespace
+
+int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float opt)
+{
+    if (index != code("host"))
+        return 0;
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    switch (value) {
+    case code("Dtct"):
+        state.runtime.flushEffectTails = opt >= 0.5f ? 1 : 0;
+        break;
+    case code("RAMs"):
+        sharedConfiguration().ramOption = 1;
+        break;
+    case code("SetV"):
+        setParameterValue(master::Volume, opt);
+        break;
+    case code("anof"):
+        allSoundOff(-1, 0.0f);
+        break;
+    case code("bMtO"):
+        state.runtime.foldSubOutputs = opt == 0.0f ? 1 : 0;
+        break;
+    case code("free"):
+        // Every render reads a sample's data through the shared record, under the shared lock
+        // held here: a voice whose data is gone goes silent instead of reading freed memory.
+        freeSamples(false);
+        break;
+    case code("load"):
+        if (ptr)
+            dispatchMidiBytes(static_cast<const uint8_t *>(ptr));
+        break;
+    case code("poly"): {
+        // A polyphony outside 1..1024 (or not a number) is held to it.
+        const float voices = std::isfinite(opt) ? std::clamp(std::trunc(opt), 1.0f, float(kMaxPolyphony)) : 1.0f;
+        setParameterValue(master::VoiceLimit, (voices - 1.0f) / float(kMaxPolyphony - 1));
+        break;
+    }
+    default:
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,553 @@
+// One melody channel for one sub-block: LFO, envelopes, glide, two sample layers through the
+// low-pass (morphing to high-pass), the insert effects, volume, pan and sends.
+//
+// The channel's parameters become plain per-sub-block numbers (MelodyBlock) first; each voice
+// then turns them into start values and per-step increments and runs a tight loop over at most
+// 16 x oversampling steps with its state in locals. Nothing in the loop calls a transcendental
+// function or reads the parameter model.
+#include "engine/Quorix.h"
+
+#include "banks/SampleBanks.h"
+#include "engine/dsp/denormals.h"
+#include "engine/dsp/noteLengths.h"
+#include "engine/dsp/pitchTables.h"
+#include "engine/dsp/slewParameter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+using namespace engine;
+
+namespace {
+
+constexpr uint8_t kKeyHeld = 1, kGliding = 2, kFadeRequested = 4, kFading = 8;
+// Below this an envelope output counts as silent (a decay to a sustain of 0 lands on it only
+// approximately, after many small float steps).
+constexpr float kSilentOutput = 1e-6f;
+// 127 x 8192: key tracking pivots at key 63.5.
+constexpr float kKeyTrackingSpan = 1040384.0f;
+
+float clamp01(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f; }
+
+// Everything a voice needs of its channel for one sub-block, in plain numbers.
+struct MelodyBlock {
+    int32_t n;
+    float rate;
+    // Envelopes: smoothed times, rates in level units per sub-block.
+    EnvelopeTimes ampTimes, filterTimes;
+    EnvelopeRates ampRates, filterRates;
+    float velocityAmount, velocityAmountEnd; // amplitude velocity response, smoothed and its next value
+    bool damperHolds;                        // every released voice stays in its sustain
+    bool sostenutoHolds;                     // voices marked by the pedal stay in their sustain
+    // Filter: the target settings the cutoff is made of.
+    float cutoff, envelopeAmount, envelopeVelocity, lfoAmountSquared, keyTracking;
+    float resonance, resonanceEnd;
+    int32_t slope;
+    float mStart, mEnd;                      // LFO output scaled by its level at the sub-block's ends
+    float glideTime;                         // smoothed
+    float pitchDivisor, levelDivisor;        // glide: span / divisor per sample
+    // Pitch: units of 1/8192 semitone.
+    float pitchModulation;                   // LFO and master tune
+    float bendOffset;
+    float layerOffset[2];
+    bool keyFollow[2];
+    float tuningRatio[12];                   // by pitch class
+    float mixStart, mixEnd, filterMixStart, filterMixEnd;
+};
+
+float cutoffFor(const MelodyBlock &b, const VoiceRecord &v, float pitch, float lfo)
+{
+    const float v3 = v.level * v.level * v.level;
+    return clamp01(b.cutoff + (2.0f * b.envelopeAmount - 1.0f) * v.filterEnv.output * ((v3 - 1.0f) * b.envelopeVelocity + 1.0f) +
+                   b.lfoAmountSquared * lfo + (2.0f * b.keyTracking - 1.0f) * (pitch / kKeyTrackingSpan - 0.5f));
+}
+
+// The voice's sections for a cutoff and resonance at the voice's filter rate; reused when the
+// inputs are those of the coefficients it holds.
+void designFilter(VoiceRecord &v, float cutoff, float resonance, float rate, int32_t slope, FilterSection out[2])
+{
+    if (v.designSlope == slope && v.designCutoff == cutoff && v.designResonance == resonance && v.designRate == rate) {
+        out[0] = v.filterCoefficients[0];
+        out[1] = v.filterCoefficients[1];
+        return;
+    }
+    lowPassCoefficients(cutoff, resonance, rate, slope, out);
+}
+
+// One sample layer while a voice renders.
+struct LayerRun {
+    const int16_t *data;
+    int32_t size;
+    int32_t loopStart;
+    int32_t index;
+    float accumulator;
+    float step;
+};
+
+inline float layerValue(LayerRun &l, bool &stopped)
+{
+    const float f = advanceReadPosition(l.index, l.accumulator, l.size, l.loopStart, stopped);
+    l.accumulator = f + l.step;
+    return cubicSample(l.data, l.index, f);
+}
+
+// The sample loop of one voice: n output samples of oversampling steps each. Layers is the
+// number of layers with data (in runs[0..Layers-1]); Sections 1 (2-pole) or 2 (4-pole).
+// Returns false when a one-shot end finished the voice.
+struct Ramps {
+    float mix, mixStep;
+    float filterMix, filterMixStep;
+    float amp, ampStep;
+    float gain, gainStep;
+    FilterSection coefficient[2], coefficientStep[2];
+};
+
+template <int Layers, int Sections>
+bool runVoice(LayerRun *runs, int otherStopped, Ramps &r, float *memory, int n, int oversampling, float *out)
+{
+    LayerRun a = runs[0];
+    LayerRun b = Layers == 2 ? runs[1] : runs[0];
+    float mix = r.mix, filterMix = r.filterMix, amp = r.amp, ampStep = r.ampStep, gain = r.gain;
+    FilterSection c0 = r.coefficient[0], c1 = r.coefficient[1];
+    const FilterSection d0 = r.coefficientStep[0], d1 = r.coefficientStep[1];
+    float w1 = memory[0], w2 = memory[1], w3 = memory[2], w4 = memory[3];
+    bool alive = true;
+    for (int j = 0; j < n; ++j) {
+        float o = 0.0f;
+        for (int s = 0; s < oversampling; ++s) {
+            bool stoppedA = false, stoppedB = false;
+            const float s0 = layerValue(a, stoppedA);
+            float x = s0;
+            if (Layers == 2) {
+                const float s1 = layerValue(b, stoppedB);
+                x = s0 + (s1 - s0) * mix;
+            }
+            if (stoppedA || stoppedB) {
+                // A one-shot layer reached its end: it stays on its last value with step 0, and
+                // the voice ends when no layer still moves.
+                if (stoppedA)
+                    a.step = a.accumulator = 0.0f;
+                if (stoppedB)
+                    b.step = b.accumulator = 0.0f;
+                const bool none = a.step == 0.0f && (Layers == 2 ? b.step == 0.0f : otherStopped != 0);
+                if (none && alive) {
+                    alive = false;
+                    amp = 0.0f;
+                    ampStep = 0.0f;
+                }
+            }
+            mix += r.mixStep;
+            c0.a1 += d0.a1;
+            c0.a2 += d0.a2;
+            c0.gain += d0.gain;
+            float w = x - c0.a1 * w1 - c0.a2 * w2;
+            float y = c0.gain * (w + 2.0f * w1 + w2);
+            w2 = w1;
+            w1 = w;
+            if (Sections == 2) {
+                c1.a1 += d1.a1;
+                c1.a2 += d1.a2;
+                c1.gain += d1.gain;
+                w = y - c1.a1 * w3 - c1.a2 * w4;
+                y = c1.gain * (w + 2.0f * w3 + w4);
+                w4 = w3;
+                w3 = w;
+            }
+            filterMix += r.filterMixStep;
+            o = y + filterMix * (x - 2.0f * y);
+        }
+        amp = std::max(amp + ampStep, 0.0f);
+        gain += r.gainStep;
+        out[j] += amp * gain * o;
+    }
+    runs[0] = a;
+    if (Layers == 2)
+        runs[1] = b;
+    memory[0] = w1;
+    memory[1] = w2;
+    memory[2] = w3;
+    memory[3] = w4;
+    r.amp = amp;
+    r.ampStep = ampStep;
+    return alive;
+}
+
+using VoiceLoop = bool (*)(LayerRun *, int, Ramps &, float *, int, int, float *);
+constexpr VoiceLoop voiceLoops[2][2] = {{runVoice<1, 1>, runVoice<1, 2>}, {runVoice<2, 1>, runVoice<2, 2>}};
+
+bool samplePlayable(const SampleRecord *sample)
+{
+    return sample && sample->data && sample->size > 0;
+}
+
+void endVoice(VoiceRecord &v)
+{
+    v.flags |= kFadeRequested;
+    v.level = 0.0f;
+    v.ampEnv.state = kEnvRelease;
+    v.ampEnv.level = 0.0;
+    v.ampEnv.output = 0.0f;
+    v.ampEnv.step = 0.0f;
+}
+
+void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
+{
+    const int n = b.n;
+    // Layers whose sample (still) has data.
+    const bool present[2] = {samplePlayable(v.layerSamples[0]), samplePlayable(v.layerSamples[1])};
+    if (!present[0] && !present[1]) {
+        v.ampEnv.state = kEnvRelease;
+        v.ampEnv.level = 0.0;
+        return;
+    }
+
+    // Amplitude envelope, with the fast fade of a stolen or stopped voice.
+    if (v.flags & (kFadeRequested | kFading)) {
+        if ((v.flags & kFadeRequested) && !(v.flags & kFading)) {
+            v.flags |= kFading;
+            v.ampEnv.step = -v.ampEnv.output / 16.0f;
+            v.ampEnv.level = 255.0;
+        }
+        v.ampEnv.level = std::max(v.ampEnv.level - 16.0 * n, 0.0);
+    } else {
+        if (!(v.flags & kKeyHeld) && v.ampEnv.state != kEnvRelease) {
+            const bool held = b.damperHolds || (b.sostenutoHolds && v.sostenutoHeld);
+            if (!held) {
+                v.ampEnv.releaseFrom = v.ampEnv.output;
+                v.filterEnv.releaseFrom = v.filterEnv.output;
+                v.ampEnv.state = v.filterEnv.state = kEnvRelease;
+                v.ampEnv.level = v.filterEnv.level = 255.0;
+            }
+        }
+        if (v.ampEnv.state == kEnvSustain && v.ampEnv.output <= kSilentOutput) {
+            v.ampEnv.state = kEnvRelease;
+            v.ampEnv.level = 0.0;
+        } else {
+            adsrStep(b.ampTimes.attack, b.ampTimes.sustain, v.ampEnv, b.ampRates, n);
+        }
+    }
+    adsrStep(b.filterTimes.attack, b.filterTimes.sustain, v.filterEnv, b.filterRates, n);
+
+    float level3 = v.level * v.level * v.level;
+    const float gain0 = ((level3 - 1.0f) * b.velocityAmount + 1.0f) / 32768.0f;
+
+    const float filterRate = b.rate * static_cast<float>(v.oversampling);
+    if (v.startPending) {
+        v.filterEnv.output = clamp01(v.filterEnv.output);
+        v.filterStart = cutoffFor(b, v, b.glideTime <= 0.0f ? v.targetPitch : v.pitch, b.mStart);
+        v.startPending = 0;
+    }
+    Ramps r;
+    FilterSection start[2] = {};
+    designFilter(v, v.filterStart, b.resonance, filterRate, b.slope, start);
+
+    if (v.flags & kGliding) {
+        const float pitchMove = v.pitchSpan / b.pitchDivisor * static_cast<float>(n);
+        const float levelMove = v.levelSpan / b.levelDivisor * static_cast<float>(n);
+        v.pitch = v.pitch < v.targetPitch ? std::min(v.pitch + pitchMove, v.targetPitch)
+                                          : std::max(v.pitch - pitchMove, v.targetPitch);
+        v.level = v.level < v.targetLevel ? std::min(v.level + levelMove, v.targetLevel)
+                                          : std::max(v.level - levelMove, v.targetLevel);
+        if (v.pitch == v.targetPitch && v.level == v.targetLevel) {
+            v.flags &= static_cast<uint8_t>(~kGliding);
+            v.glideKey = v.key;
+        }
+    }
+    level3 = v.level * v.level * v.level;
+    const float gain1 = ((level3 - 1.0f) * b.velocityAmountEnd + 1.0f) / 32768.0f;
+
+    v.filterEnv.output = clamp01(v.filterEnv.output + static_cast<float>(n) * v.filterEnv.step);
+    slewParameter(&v.filterStart, cutoffFor(b, v, v.pitch, b.mEnd), n);
+    FilterSection end[2] = {};
+    lowPassCoefficients(v.filterStart, b.resonanceEnd, filterRate, b.slope, end);
+
+    // Layer steps from the pitch, the note and fine tables and the temperament.
+    const float tuning = b.tuningRatio[((v.key % 12) + 12) % 12];
+    LayerRun runs[2];
+    int count = 0;
+    int stoppedAbsent = 1; // with one layer: whether the other one is silent for good
+    for (int layer = 0; layer < 2; ++layer) {
+        if (!present[layer])
+            continue;
+        const SampleRecord &sample = *v.layerSamples[layer];
+        if (v.layerGains[layer] != 0.0f) {
+            const float base = b.keyFollow[layer] ? v.pitch + b.bendOffset
+                                                  : static_cast<float>(v.layerRootKeys[layer] * kPitchUnitsPerSemitone);
+            const float p = b.layerOffset[layer] + b.pitchModulation + base;
+            const int32_t units = static_cast<int32_t>(p);
+            v.layerGains[layer] = pitchFrequency(units < 0 ? -1 : units) * v.layerSteps[layer] * tuning;
+        }
+        // A loop start outside the data plays as a one-shot.
+        const int32_t loopStart = sample.loopStart >= 1 && sample.loopStart <= sample.size ? sample.loopStart : 0;
+        SampleLayerPosition &position = v.layerPositions[layer];
+        position.index = std::clamp(position.index, 1, sample.size);
+        runs[count++] = LayerRun{sample.data, sample.size, loopStart, position.index, position.fraction, v.layerGains[layer]};
+    }
+    if (count == 1) {
+        const int other = present[0] ? 1 : 0;
+        stoppedAbsent = !present[other] || v.layerGains[other] == 0.0f;
+    }
+
+    const int steps = n * v.oversampling;
+    const float perStep = 1.0f / static_cast<float>(steps);
+    r.mix = b.mixStart;
+    r.mixStep = (b.mixEnd - b.mixStart) * perStep;
+    r.filterMix = b.filterMixStart;
+    r.filterMixStep = (b.filterMixEnd - b.filterMixStart) * perStep;
+    r.amp = v.ampEnv.output;
+    r.ampStep = v.ampEnv.step;
+    r.gain = gain0;
+    r.gainStep = (gain1 - gain0) / static_cast<float>(n);
+    const int sections = b.slope == 1 ? 1 : 2;
+    for (int s = 0; s < sections; ++s) {
+        r.coefficient[s] = start[s];
+        r.coefficientStep[s] = FilterSection{(end[s].a1 - start[s].a1) * perStep, (end[s].a2 - start[s].a2) * perStep,
+                                             (end[s].gain - start[s].gain) * perStep};
+    }
+    if (sections == 1) {
+        r.coefficient[1] = FilterSection{};
+        r.coefficientStep[1] = FilterSection{};
+    }
+
+    const bool alive = voiceLoops[count - 1][sections - 1](runs, stoppedAbsent, r, v.filterMemory, n, v.oversampling, out);
+
+    // Write the layers back; a layer whose step fell to 0 has stopped for good.
+    int k = 0;
+    for (int layer = 0; layer < 2; ++layer) {
+        if (!present[layer])
+            continue;
+        const LayerRun &run = runs[k++];
+        v.layerPositions[layer] = SampleLayerPosition{run.index, run.accumulator};
+        if (run.step == 0.0f)
+            v.layerGains[layer] = 0.0f;
+    }
+    v.filterCoefficients[0] = end[0];
+    v.filterCoefficients[1] = end[1];
+    v.designCutoff = v.filterStart;
+    v.designResonance = b.resonanceEnd;
+    v.designRate = filterRate;
+    v.designSlope = b.slope;
+    v.ampEnv.output = r.amp;
+    if (!alive)
+        endVoice(v);
+}
+
+float panMap(float p, float c)
+{
+    if (c < 64.0f)
+        p = p * c / 64.0f;
+    else if (c > 64.0f)
+        p = p + (1.0f - p) * (c - 64.0f) / 64.0f;
+    return clamp01(p);
+}
+
+} // namespace
+
+void Quorix::renderMelodyChannel(int32_t channel, float *left, float *right, int32_t n, float *chorusLeft,
+                                 float *chorusRight, float *reverbLeft, float *reverbRight)
+{
+    if (channel < 0 || channel >= kChannelCount || n <= 0)
+        return;
+    n = std::min(n, static_cast<int32_t>(kMaxSubBlock));
+    const ChannelState &T = state.target.channels[channel];
+    ChannelState &S = state.smoothed.channels[channel];
+    const MelodyState &tm = T.melody;
+    MelodyState &sm = S.melody;
+    ChannelPlayState &play = state.play[channel];
+    const ControllerState &controller = state.controllers[channel];
+    const ConfigurationBlock &configuration = sharedConfiguration();
+    const float R = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
+    const double tempo = hostTempo > 0.0 ? hostTempo : 120.0;
+    const double position = hostPosition;
+    const float fn = static_cast<float>(n);
+
+    float buffer[kMaxSubBlock];
+    std::memcpy(buffer, denormalNoise, sizeof(float) * static_cast<size_t>(n));
+
+    // LFO rate in phase steps per sample (256 steps a cycle).
+    double lfoSteps;
+    if (tm.lfoBpmSync) {
+        const int32_t i = std::clamp(static_cast<int32_t>(std::lround(tm.lfoRate * 26.0f)), 0, kLfoSyncNoteLengthCount - 1);
+        const double beats = lfoSyncNoteLengths[i].beats;
+        lfoSteps = tempo / 60.0 / beats * 256.0 / R;
+        if (!tm.lfoKeySync && std::isfinite(position)) {
+            const double cycles = position / beats;
+            const double phase = (cycles - std::floor(cycles)) * 256.0;
+            play.lfoPhase = std::clamp(static_cast<int32_t>(phase), 0, 255);
+            play.lfoPhaseFraction = static_cast<float>(phase - play.lfoPhase);
+        }
+    } else {
+        const double rate = tm.lfoRate;
+        lfoSteps = (rate * rate * rate * 12797.44 + 2.56) / R;
+    }
+    if (tm.lfoWave == 8)
+        lfoSteps *= 8.0;
+
+    // Delay, then the rate and the depth fade in.
+    auto timeStep = [&](float t) { return n / (static_cast<double>(t) * t * t * 10.0 * R + 1.0); };
+    if (play.lfoDelayProgress < 1.0) {
+        play.lfoRateRamp = 0.0;
+        play.lfoAttackProgress = 0.0;
+        play.lfoDelayProgress += timeStep(tm.lfoDelayTime);
+    } else {
+        if (play.lfoRateRamp < 1.0)
+            play.lfoRateRamp = std::clamp(play.lfoRateRamp + timeStep(tm.lfoAttackTime), 0.0, 1.0);
+        if (play.lfoAttackProgress < 1.0)
+            play.lfoAttackProgress = std::clamp(play.lfoAttackProgress + timeStep(tm.lfoAttackTime), 0.0, 1.0);
+    }
+
+    LfoState phase{play.lfoPhase, play.lfoPhaseFraction, play.lfoLastIndex, play.lfoHeldRandom, play.lfoRandomSeed};
+    const float fade = static_cast<float>(play.lfoAttackProgress * play.lfoAttackProgress);
+    const float depthStart = fade * sm.lfoLevel;
+    const float valueStart = lfoValue(tm.lfoWave, phase);
+    float depthEnd = depthStart;
+    slewParameter(&depthEnd, fade * tm.lfoLevel, n);
+    phase.fraction += static_cast<float>(fn * lfoSteps * play.lfoRateRamp);
+    const float valueEnd = lfoValue(tm.lfoWave, phase);
+    play.lfoPhase = phase.index;
+    play.lfoPhaseFraction = phase.fraction;
+    play.lfoLastIndex = phase.lastIndex;
+    play.lfoHeldRandom = phase.heldRandom;
+    play.lfoRandomSeed = phase.randomSeed;
+    play.lfoDisplay = valueEnd;
+    play.lfoDisplayScaled = depthEnd * depthEnd * valueEnd;
+
+    arpeggiatorStep(channel, n);
+
+    MelodyBlock b;
+    b.n = n;
+    b.rate = R;
+    b.ampTimes = sm.ampEnvelope;
+    b.filterTimes = sm.filterEnvelope;
+    auto rates = [&](const EnvelopeTimes &t) {
+        const double a = t.attack, d = t.decay, r = t.release;
+        return EnvelopeRates{256.0 * n / (a * a * a * 10.0 * R + 1.0), 256.0 * n / ((d * d * d * 29.99 + 0.01) * R),
+                             256.0 * n / ((r * r * r * 19.99 + 0.01) * R)};
+    };
+    b.ampRates = rates(sm.ampEnvelope);
+    b.filterRates = rates(sm.filterEnvelope);
+    b.velocityAmount = sm.ampEnvVelocityAmount;
+    b.velocityAmountEnd = rampValue(sm.ampEnvVelocityAmount, tm.ampEnvVelocityAmount, n);
+    b.damperHolds = configuration.damperOn && controller.damper && !T.seqOn;
+    b.sostenutoHolds = configuration.sostenutoOn && controller.sostenuto != 0 && !T.seqOn;
+    b.cutoff = tm.filterCutoff;
+    b.envelopeAmount = tm.filterEnvAmount;
+    b.envelopeVelocity = tm.filterEnvVelocityAmount;
+    b.lfoAmountSquared = tm.filterLfoAmount * tm.filterLfoAmount;
+    b.keyTracking = tm.filterKeyTracking;
+    b.resonance = sm.filterResonance;
+    b.resonanceEnd = rampValue(sm.filterResonance, tm.filterResonance, n);
+    b.slope = tm.filterSlope == 1 ? 1 : 2;
+    b.mStart = depthStart * depthStart * valueStart;
+    b.mEnd = depthEnd * depthEnd * valueEnd;
+    b.glideTime = sm.glideTime;
+    const float glide3 = sm.glideTime * sm.glideTime * sm.glideTime;
+    b.pitchDivisor = glide3 * 5.0f * R + 0.0001f;
+    b.levelDivisor = glide3 * 5.0f * R + 1.0f;
+    const float tuneOffset = (state.target.master.tune - 0.5f) * 16384.0f;
+    b.pitchModulation = sm.oscLfoAmount * sm.oscLfoAmount * b.mEnd * 262144.0f + tuneOffset;
+    b.bendOffset = tm.pitchBendRange > 0 ? static_cast<float>(tm.pitchBendRange * (controller.pitchBend - 8192)) : 0.0f;
+    for (int i = 0; i < 2; ++i) {
+        b.layerOffset[i] = static_cast<float>(tm.oscillators[i].semitone * kPitchUnitsPerSemitone) +
+                           (tm.oscillators[i].finetone - 0.5f) * 16384.0f;
+        b.keyFollow[i] = tm.oscKeyFollow[i] != 0;
+    }
+    for (int p = 0; p < 12; ++p)
+        b.tuningRatio[p] = centOffsetRatio(programBlock.tuning.offsets[p]);
+    b.mixStart = crossfadeCurve(sm.oscMix);
+    b.mixEnd = crossfadeCurve(rampValue(sm.oscMix, tm.oscMix, n));
+    b.filterMixStart = crossfadeCurve(sm.filterMix);
+    b.filterMixEnd = crossfadeCurve(rampValue(sm.filterMix, tm.filterMix, n));
+
+    for (int32_t i = 0; i < play.voiceCount; ++i)
+        renderVoice(play.voices[i], b, buffer);
+
+    float other[kMaxSubBlock];
+    std::memcpy(other, buffer, sizeof(float) * static_cast<size_t>(n));
+    float *channelLeft = buffer;
+    float *channelRight = other;
+
+    if (state.target.master.insertEffectsOn) {
+        for (const InsertEffectSlot &slot : T.insertEffects) {
+            if (!slot.on || !slot.effect)
+                continue;
+            slot.effect->setSampleRate(R);
+            slot.effect->setTempo(tempo);
+            slot.effect->setSongPosition(position);
+            slot.effect->setParameters(slot.params);
+            slot.effect->process(channelLeft, channelRight, n);
+        }
+    }
+
+    // Channel volume with the volume and expression controllers, pan with the pan controller.
+    float vol = configuration.volumeOn ? controller.volumeCurrent : 100.0f;
+    float expr = configuration.expressionOn ? controller.expressionCurrent : 127.0f;
+    float pc = configuration.panOn ? controller.panCurrent : 64.0f;
+    const float g0 = S.volume * S.volume * 2.0f * vol / 100.0f * expr / 127.0f;
+    const float pan0 = panMap(S.pan, pc);
+    float volumeEnd = S.volume;
+    slewParameter(&volumeEnd, T.volume, n);
+    if (configuration.volumeOn)
+        slewParameter(&vol, controller.volumeTarget, n * 127);
+    if (configuration.expressionOn)
+        slewParameter(&expr, controller.expressionTarget, n * 127);
+    if (configuration.panOn)
+        slewParameter(&pc, controller.panTarget, n * 127);
+    const float g1 = volumeEnd * volumeEnd * 2.0f * vol / 100.0f * expr / 127.0f;
+    const float pan1 = panMap(rampValue(S.pan, T.pan, n), pc);
+    const float gainStep = (g1 - g0) / fn;
+    const float panStep = (pan1 - pan0) / fn;
+    float gain = g0, pan = pan0;
+    float meter = state.runtime.channelMeters[channel];
+    for (int32_t j = 0; j < n; ++j) {
+        gain += gainStep;
+        pan += panStep;
+        const float l = gain * channelLeft[j];
+        const float r = gain * channelRight[j];
+        meter = std::max(meter, std::fabs((l + r) * 0.5f));
+        left[j] += (1.0f - pan) * l;
+        right[j] += pan * r;
+    }
+    state.runtime.channelMeters[channel] = meter;
+
+    auto send = [&](float smoothedSend, float targetSend, float *sendLeft, float *sendRight) {
+        if (!sendLeft || !sendRight)
+            return;
+        float end = smoothedSend;
+        slewParameter(&end, targetSend, n);
+        const float s0 = smoothedSend * smoothedSend * g0;
+        const float s1 = end * end * g1;
+        const float step = (s1 - s0) / fn;
+        float g = s0;
+        for (int32_t j = 0; j < n; ++j) {
+            g += step;
+            sendLeft[j] += g * channelLeft[j];
+            sendRight[j] += g * channelRight[j];
+        }
+    };
+    send(S.chorusSend, T.chorusSend, chorusLeft, chorusRight);
+    send(S.reverbSend, T.reverbSend, reverbLeft, reverbRight);
+
+    // The continuous instrument settings move toward their targets.
+    slewParameter(&sm.glideTime, tm.glideTime, n);
+    slewParameter(&sm.lfoLevel, tm.lfoLevel, n);
+    slewParameter(&sm.oscMix, tm.oscMix, n);
+    slewParameter(&sm.oscLfoAmount, tm.oscLfoAmount, n);
+    slewParameter(&sm.filterCutoff, tm.filterCutoff, n);
+    slewParameter(&sm.filterResonance, tm.filterResonance, n);
+    slewParameter(&sm.filterMix, tm.filterMix, n);
+    slewParameter(&sm.filterEnvAmount, tm.filterEnvAmount, n);
+    slewParameter(&sm.filterLfoAmount, tm.filterLfoAmount, n);
+    slewParameter(&sm.filterKeyTracking, tm.filterKeyTracking, n);
+    slewParameter(&sm.filterEnvelope.attack, tm.filterEnvelope.attack, n);
+    slewParameter(&sm.filterEnvelope.decay, tm.filterEnvelope.decay, n);
+    slewParameter(&sm.filterEnvelope.sustain, tm.filterEnvelope.sustain, n);
+    slewParameter(&sm.filterEnvelope.release, tm.filterEnvelope.release, n);
+    slewParameter(&sm.filterEnvVelocityAmount, tm.filterEnvVelocityAmount, n);
+    slewParameter(&sm.ampEnvelope.attack, tm.ampEnvelope.attack, n);
+    slewParameter(&sm.ampEnvelope.decay, tm.ampEnvelope.decay, n);
+    slewParameter(&sm.ampEnvelope.sustain, tm.ampEnvelope.sustain, n);
+    slewParameter(&sm.ampEnvelope.release, tm.ampEnvelope.release, n);
+    slewParameter(&sm.ampEnvVelocityAmount, tm.ampEnvVelocityAmount, n);
+}

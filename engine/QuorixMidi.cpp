@@ -1,0 +1,340 @@
+// MIDI channel messages: routing to the linked span, notes, controllers, pedals, RPN and NRPN,
+// pitch bend, pressure and program change. Runs on the audio thread from the block render (or
+// on the thread of a "load" host command) under instanceLock and engineSharedLock.
+#include "engine/Quorix.h"
+
+#include "banks/PatchBanks.h"
+#include "engine/ParameterIndex.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace engine;
+
+namespace {
+
+// Controller-assignment sources besides the controller numbers.
+constexpr int32_t kSourceNoteOn = 128;
+constexpr int32_t kSourceNoteOff = 129;
+constexpr int32_t kSourcePitchBend = 130;
+constexpr int32_t kSourcePressure = 131;
+
+constexpr int32_t kNoParameterNumber = 0x7F7F;
+
+} // namespace
+
+void Quorix::dispatchMidiBytes(const uint8_t *bytes)
+{
+    if (!bytes)
+        return;
+    handleMidiMessage(bytes[0] & 0x0F, bytes[0] & 0xF0, static_cast<int8_t>(bytes[1]), static_cast<int8_t>(bytes[2]));
+}
+
+void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_t d2)
+{
+    // Data bytes index tables below: anything but 7 bits is taken as its low 7 bits. Status
+    // 0xF0 and above are system messages, not channel messages.
+    channel &= 0x0F;
+    type &= 0xF0;
+    if (type < 0x80 || type >= 0xF0)
+        return;
+    d1 &= 0x7F;
+    d2 &= 0x7F;
+
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    if (state.target.master.priorityMode)
+        channel = getCurrentChannel();
+    int32_t first = channel, last = channel;
+    getLinkedChannelSpan(channel, &first, &last);
+    if (type == 0xB0 && state.controllers[channel].channelOnly && d1 != 126 && d1 != 127)
+        first = last = channel;
+    for (int32_t c = first; c <= last; ++c)
+        postEditorValue(tag::ChannelActivity + c, 0);
+
+    const int32_t current = getCurrentChannel();
+    int32_t source = -1;
+    float value = 0.0f;
+    switch (type) {
+    case 0x90:
+        if (d2 >= 1) {
+            noteOn(first, last, d1, d2, 0, 0, 0, -1);
+            source = kSourceNoteOn;
+            value = d2 / 127.0f;
+            break;
+        }
+        [[fallthrough]];
+    case 0x80:
+        noteOff(first, last, d1, 0);
+        source = kSourceNoteOff;
+        value = d2 / 127.0f;
+        break;
+    case 0xA0:
+        source = kSourcePressure;
+        value = d2 / 127.0f;
+        break;
+    case 0xD0:
+        source = kSourcePressure;
+        value = d1 / 127.0f;
+        break;
+    case 0xE0: {
+        const int32_t bend = d2 * 128 + d1;
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].pitchBend = bend;
+        if (current >= first && current <= last)
+            postEditorFloat(tag::PitchWheel, bend / 16384.0f);
+        source = kSourcePitchBend;
+        value = bend / 16384.0f;
+        break;
+    }
+    case 0xC0: {
+        if (!sharedConfiguration().programChangeOn)
+            return;
+        const ControllerState &controller = state.controllers[channel];
+        int32_t number = 0;
+        int32_t program = d1;
+        if (controller.bankMsb == 127) {
+            number = controller.bankLsb;
+        } else if (controller.rhythmPart) {
+            number = 1;
+            program /= 8;
+        }
+        recallProgram(channel, number, program);
+        return; // program changes are not learned or assigned
+    }
+    case 0xB0:
+        controlChange(channel, first, last, d1, d2);
+        // Bank select and the channel mode messages are not learned or assigned.
+        if (d1 == 0 || d1 == 32 || d1 >= 120)
+            return;
+        source = d1;
+        value = d1 == 64 ? (d2 >= 64 ? 1.0f : 0.0f) : d2 / 127.0f;
+        break;
+    default:
+        return;
+    }
+    if (source >= 0)
+        applyControllerAssignments(source, value, first, last);
+}
+
+void Quorix::controlChange(int32_t channel, int32_t first, int32_t last, int32_t controller, int32_t x)
+{
+    switch (controller) {
+    case 0:
+        state.controllers[channel].bankMsb = x;
+        return;
+    case 32:
+        state.controllers[channel].bankLsb = x;
+        return;
+    case 1: {
+        const float v = x / 127.0f;
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].modulation = static_cast<int32_t>(v);
+        const int32_t current = getCurrentChannel();
+        if (current >= first && current <= last)
+            postEditorFloat(tag::ModulationWheel, v);
+        return;
+    }
+    case 6:
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].dataEntryMsb = x;
+        dataEntry(first, last, 0);
+        return;
+    case 38:
+        dataEntry(first, last, x);
+        return;
+    case 7:
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].volumeTarget = static_cast<float>(x);
+        return;
+    case 10:
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].panTarget = static_cast<float>(x);
+        return;
+    case 11:
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].expressionTarget = static_cast<float>(x);
+        return;
+    case 64:
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].damper = x >= 64 ? 1 : 0;
+        return;
+    case 66:
+        // Pressing the pedal holds the notes whose keys are down at that moment; releasing it
+        // lets them all go.
+        for (int32_t c = first; c <= last; ++c) {
+            ControllerState &cs = state.controllers[c];
+            if (cs.sostenuto == x)
+                continue;
+            if ((cs.sostenuto == 0 || x == 0) && state.target.channels[c].on) {
+                ChannelPlayState &play = state.play[c];
+                for (int32_t i = 0; i < play.voiceCount; ++i) {
+                    VoiceRecord &v = play.voices[i];
+                    if (x == 0)
+                        v.sostenutoHeld = 0;
+                    else if ((v.flags & 1) && !(v.flags & 12))
+                        v.sostenutoHeld = 1;
+                }
+            }
+            cs.sostenuto = x;
+        }
+        return;
+    case 98:
+    case 99:
+    case 100:
+    case 101:
+        for (int32_t c = first; c <= last; ++c) {
+            ControllerState &cs = state.controllers[c];
+            if (controller == 98)
+                cs.nrpn = (cs.nrpn & 0x7F00) + x;
+            else if (controller == 99)
+                cs.nrpn = (cs.nrpn & 0x7F) + x * 256;
+            else if (controller == 100)
+                cs.rpn = (cs.rpn & 0x7F00) + x;
+            else
+                cs.rpn = (cs.rpn & 0x7F) + x * 256;
+            if (controller <= 99)
+                cs.rpn = kNoParameterNumber;
+            else
+                cs.nrpn = kNoParameterNumber;
+            cs.dataEntryMsb = 0;
+        }
+        return;
+    case 120:
+        for (int32_t c = first; c <= last; ++c)
+            resetChannel(c, 0);
+        return;
+    case 121:
+        for (int32_t c = first; c <= last; ++c)
+            resetControllers(c, 1);
+        return;
+    case 123:
+        for (int32_t c = first; c <= last; ++c)
+            allSoundOff(c, 0.0f);
+        return;
+    case 124:
+    case 125:
+        if (sharedConfiguration().omniOn)
+            setParameterValue(master::PriorityMode, controller == 124 ? 1.0f : 0.0f);
+        return;
+    case 126:
+    case 127:
+        for (int32_t c = first; c <= last; ++c)
+            state.controllers[c].channelOnly = controller == 127 ? 1 : 0;
+        return;
+    default:
+        return;
+    }
+}
+
+void Quorix::dataEntry(int32_t first, int32_t last, int32_t lsb)
+{
+    const ConfigurationBlock &configuration = sharedConfiguration();
+    for (int32_t c = first; c <= last; ++c) {
+        const ControllerState &cs = state.controllers[c];
+        const bool melody = state.target.channels[c].mode == 0;
+        const bool drum = state.target.channels[c].mode == 1;
+        const int32_t msb = cs.dataEntryMsb;
+        int32_t target = -1;
+        float value = 0.0f;
+        if (configuration.rpnOn) {
+            switch (cs.rpn) {
+            case 0: // pitch bend sensitivity
+                if (melody) {
+                    target = local::PitchBendRange;
+                    value = msb / 24.0f;
+                }
+                break;
+            case 2: // coarse tuning
+                target = local::Transpose;
+                value = (msb - 16) / 96.0f;
+                break;
+            case 5: // modulation depth range
+                if (melody) {
+                    target = local::OscLfoAmount;
+                    value = std::sqrt((msb * 128 + lsb) / 4096.0f);
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        if (configuration.nrpnOn) {
+            const int32_t n = cs.nrpn;
+            if (melody) {
+                switch (n) {
+                case 0x0108: target = local::LfoRate; value = msb / 127.0f; break;
+                case 0x0109: target = local::OscLfoAmount; value = std::sqrt(msb / 4064.0f); break;
+                case 0x010A: target = local::LfoDelayTime; value = msb / 127.0f; break;
+                case 0x0120: target = local::FilterCutoff; value = msb / 127.0f; break;
+                case 0x0121: target = local::FilterResonance; value = msb / 127.0f; break;
+                case 0x0163: target = local::AmpEnvelope; value = msb / 127.0f; break;
+                case 0x0164: target = local::AmpEnvelope + 1; value = msb / 127.0f; break;
+                case 0x0165: target = local::AmpEnvelope + 2; value = msb / 127.0f; break;
+                case 0x0166: target = local::AmpEnvelope + 3; value = msb / 127.0f; break;
+                default: break;
+                }
+            } else if (drum) {
+                const int32_t key = (n & 0x7F) - 24;
+                if (key >= 0 && key < kDrumKeys) {
+                    const int32_t keyBase = kDrumKeyValues * key;
+                    switch (n >> 8) {
+                    case 0x18: target = local::DrumSemitone + keyBase; value = (msb - 16) / 96.0f; break;
+                    case 0x19: target = local::DrumFinetone + keyBase; value = msb / 127.0f; break;
+                    case 0x14: target = local::DrumFilterCutoff + keyBase; value = msb / 127.0f; break;
+                    case 0x15: target = local::DrumFilterResonance + keyBase; value = msb / 127.0f; break;
+                    case 0x1A: target = local::DrumVolume + keyBase; value = msb / 127.0f; break;
+                    case 0x1C: target = local::DrumPan + keyBase; value = msb / 127.0f; break;
+                    case 0x16: target = local::DrumAttack + keyBase; value = msb / 127.0f; break;
+                    case 0x17: target = local::DrumRelease + keyBase; value = msb / 127.0f; break;
+                    case 0x1E: target = local::DrumChorusSend + keyBase; value = msb / 127.0f; break;
+                    case 0x1D: target = local::DrumReverbSend + keyBase; value = msb / 127.0f; break;
+                    default: break;
+                    }
+                }
+            }
+        }
+        if (target >= 0)
+            setParameterValue(parameterIndex(c, target), std::clamp(value, 0.0f, 1.0f));
+    }
+}
+
+void Quorix::resetControllers(int32_t channel, uint8_t keepOthers)
+{
+    if (channel >= kChannelCount)
+        return;
+    podoSyncCriticalBlock lock(&instanceLock);
+    const int32_t first = channel < 0 ? 0 : channel;
+    const int32_t last = channel < 0 ? kChannelCount - 1 : channel;
+    for (int32_t c = first; c <= last; ++c) {
+        ControllerState &cs = state.controllers[c];
+        if (!keepOthers) {
+            cs = ControllerState{};
+            cs.rhythmPart = c == 9 ? 1 : 0;
+            cs.channelOnly = 0;
+        }
+        cs.pitchBend = 8192;
+        // Through the handler, so linked channels, the bend display and bend assignments follow.
+        handleMidiMessage(c, 0xE0, 0, 64);
+        cs.volumeCurrent = cs.volumeTarget = 100.0f;
+        cs.panCurrent = cs.panTarget = 64.0f;
+        cs.expressionCurrent = cs.expressionTarget = 127.0f;
+        cs.sostenuto = 0;
+        cs.damper = 0;
+        cs.nrpn = kNoParameterNumber;
+        cs.rpn = kNoParameterNumber;
+        cs.dataEntryMsb = 0;
+    }
+}
+
+void Quorix::recallProgram(int32_t channel, int32_t bankNumber, int32_t program)
+{
+    if (bankNumber < 0 || bankNumber >= banks::kBankNumberCount || !patchCategories)
+        return;
+    const int32_t category = patchCategoryIndex[bankNumber];
+    if (category < 0 || category >= numPatchCategories)
+        return;
+    if (program < 0 || program >= patchCategories[category].numPatches)
+        return;
+    recallPatch(channel, category, program);
+}
