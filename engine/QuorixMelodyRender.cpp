@@ -27,6 +27,8 @@ constexpr uint8_t kKeyHeld = 1, kGliding = 2, kFadeRequested = 4, kFading = 8;
 constexpr float kSilentOutput = 1e-6f;
 // 127 x 8192: key tracking pivots at key 63.5.
 constexpr float kKeyTrackingSpan = 1040384.0f;
+// Sample steps per output sample at most (the configuration's largest factor).
+constexpr int kMaxOversampling = 16;
 
 float clamp01(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f; }
 
@@ -79,102 +81,77 @@ void designFilter(VoiceRecord &v, float cutoff, float resonance, float rate, int
 struct LayerRun {
     const int16_t *data;
     int32_t size;
-    int32_t loopStart;
-    int32_t index;
-    float accumulator;
+    int32_t loopStart;  // 0: one-shot
+    int32_t index;      // the last position read
+    float accumulator;  // fraction plus the step still to be applied
     float step;
+    int32_t stoppedAt;  // step at which a one-shot reached its end in this sub-block, else -1
 };
 
-inline float layerValue(LayerRun &l, bool &stopped)
+// Reads steps interpolated values of a layer into out. The read position is carried as one
+// double (index + accumulator), so the loop's only dependency from step to step is one
+// addition; a step past the end loops inside the loop or stops a one-shot on its last value.
+void readLayer(LayerRun &l, float *__restrict out, int steps)
 {
-    const float f = advanceReadPosition(l.index, l.accumulator, l.size, l.loopStart, stopped);
-    l.accumulator = f + l.step;
-    return cubicSample(l.data, l.index, f);
+    const int16_t *__restrict data = l.data;
+    const int32_t size = l.size;
+    double position = static_cast<double>(l.index) + static_cast<double>(l.accumulator);
+    double step = l.step;
+    int32_t index = l.index;
+    for (int k = 0; k < steps; ++k) {
+        index = static_cast<int32_t>(position);
+        if (index > size) {
+            const double fraction = position - static_cast<double>(index);
+            bool stopped = false;
+            advanceReadPosition(index, 0.0f, size, l.loopStart, stopped);
+            if (stopped) {
+                position = static_cast<double>(size);
+                step = 0.0;
+                if (l.stoppedAt < 0)
+                    l.stoppedAt = k;
+            } else {
+                position = static_cast<double>(index) + fraction;
+            }
+        }
+        out[k] = cubicSample(data, index, static_cast<float>(position - static_cast<double>(index)));
+        position += step;
+    }
+    l.index = index;
+    l.accumulator = static_cast<float>(position - static_cast<double>(index));
+    l.step = static_cast<float>(step);
 }
 
-// The sample loop of one voice: n output samples of oversampling steps each. Layers is the
-// number of layers with data (in runs[0..Layers-1]); Sections 1 (2-pole) or 2 (4-pole).
-// Returns false when a one-shot end finished the voice.
-struct Ramps {
-    float mix, mixStep;
-    float filterMix, filterMixStep;
-    float amp, ampStep;
-    float gain, gainStep;
-    FilterSection coefficient[2], coefficientStep[2];
-};
-
-template <int Layers, int Sections>
-bool runVoice(LayerRun *runs, int otherStopped, Ramps &r, float *memory, int n, int oversampling, float *out)
+// The filter over a sub-block's steps, its coefficients moving linearly from their start by
+// their step each sample step. Sections is 1 (2-pole) or 2 (4-pole).
+template <int Sections>
+void filterSteps(const float *__restrict x, float *__restrict y, int steps, FilterSection c0, FilterSection c1,
+                 const FilterSection &d0, const FilterSection &d1, float *memory)
 {
-    LayerRun a = runs[0];
-    LayerRun b = Layers == 2 ? runs[1] : runs[0];
-    float mix = r.mix, filterMix = r.filterMix, amp = r.amp, ampStep = r.ampStep, gain = r.gain;
-    FilterSection c0 = r.coefficient[0], c1 = r.coefficient[1];
-    const FilterSection d0 = r.coefficientStep[0], d1 = r.coefficientStep[1];
     float w1 = memory[0], w2 = memory[1], w3 = memory[2], w4 = memory[3];
-    bool alive = true;
-    for (int j = 0; j < n; ++j) {
-        float o = 0.0f;
-        for (int s = 0; s < oversampling; ++s) {
-            bool stoppedA = false, stoppedB = false;
-            const float s0 = layerValue(a, stoppedA);
-            float x = s0;
-            if (Layers == 2) {
-                const float s1 = layerValue(b, stoppedB);
-                x = s0 + (s1 - s0) * mix;
-            }
-            if (stoppedA || stoppedB) {
-                // A one-shot layer reached its end: it stays on its last value with step 0, and
-                // the voice ends when no layer still moves.
-                if (stoppedA)
-                    a.step = a.accumulator = 0.0f;
-                if (stoppedB)
-                    b.step = b.accumulator = 0.0f;
-                const bool none = a.step == 0.0f && (Layers == 2 ? b.step == 0.0f : otherStopped != 0);
-                if (none && alive) {
-                    alive = false;
-                    amp = 0.0f;
-                    ampStep = 0.0f;
-                }
-            }
-            mix += r.mixStep;
-            c0.a1 += d0.a1;
-            c0.a2 += d0.a2;
-            c0.gain += d0.gain;
-            float w = x - c0.a1 * w1 - c0.a2 * w2;
-            float y = c0.gain * (w + 2.0f * w1 + w2);
-            w2 = w1;
-            w1 = w;
-            if (Sections == 2) {
-                c1.a1 += d1.a1;
-                c1.a2 += d1.a2;
-                c1.gain += d1.gain;
-                w = y - c1.a1 * w3 - c1.a2 * w4;
-                y = c1.gain * (w + 2.0f * w3 + w4);
-                w4 = w3;
-                w3 = w;
-            }
-            filterMix += r.filterMixStep;
-            o = y + filterMix * (x - 2.0f * y);
+    for (int k = 0; k < steps; ++k) {
+        c0.a1 += d0.a1;
+        c0.a2 += d0.a2;
+        c0.gain += d0.gain;
+        float w = x[k] - (c0.a1 * w1 + c0.a2 * w2);
+        float out = c0.gain * (w + 2.0f * w1 + w2);
+        w2 = w1;
+        w1 = w;
+        if (Sections == 2) {
+            c1.a1 += d1.a1;
+            c1.a2 += d1.a2;
+            c1.gain += d1.gain;
+            w = out - (c1.a1 * w3 + c1.a2 * w4);
+            out = c1.gain * (w + 2.0f * w3 + w4);
+            w4 = w3;
+            w3 = w;
         }
-        amp = std::max(amp + ampStep, 0.0f);
-        gain += r.gainStep;
-        out[j] += amp * gain * o;
+        y[k] = out;
     }
-    runs[0] = a;
-    if (Layers == 2)
-        runs[1] = b;
     memory[0] = w1;
     memory[1] = w2;
     memory[2] = w3;
     memory[3] = w4;
-    r.amp = amp;
-    r.ampStep = ampStep;
-    return alive;
 }
-
-using VoiceLoop = bool (*)(LayerRun *, int, Ramps &, float *, int, int, float *);
-constexpr VoiceLoop voiceLoops[2][2] = {{runVoice<1, 1>, runVoice<1, 2>}, {runVoice<2, 1>, runVoice<2, 2>}};
 
 bool samplePlayable(const SampleRecord *sample)
 {
@@ -238,7 +215,6 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
         v.filterStart = cutoffFor(b, v, b.glideTime <= 0.0f ? v.targetPitch : v.pitch, b.mStart);
         v.startPending = 0;
     }
-    Ramps r;
     FilterSection start[2] = {};
     designFilter(v, v.filterStart, b.resonance, filterRate, b.slope, start);
 
@@ -260,13 +236,12 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     v.filterEnv.output = clamp01(v.filterEnv.output + static_cast<float>(n) * v.filterEnv.step);
     slewParameter(&v.filterStart, cutoffFor(b, v, v.pitch, b.mEnd), n);
     FilterSection end[2] = {};
-    lowPassCoefficients(v.filterStart, b.resonanceEnd, filterRate, b.slope, end);
+    designFilter(v, v.filterStart, b.resonanceEnd, filterRate, b.slope, end);
 
     // Layer steps from the pitch, the note and fine tables and the temperament.
     const float tuning = b.tuningRatio[((v.key % 12) + 12) % 12];
     LayerRun runs[2];
     int count = 0;
-    int stoppedAbsent = 1; // with one layer: whether the other one is silent for good
     for (int layer = 0; layer < 2; ++layer) {
         if (!present[layer])
             continue;
@@ -280,44 +255,83 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
         }
         // A loop start outside the data plays as a one-shot.
         const int32_t loopStart = sample.loopStart >= 1 && sample.loopStart <= sample.size ? sample.loopStart : 0;
-        SampleLayerPosition &position = v.layerPositions[layer];
-        position.index = std::clamp(position.index, 1, sample.size);
-        runs[count++] = LayerRun{sample.data, sample.size, loopStart, position.index, position.fraction, v.layerGains[layer]};
-    }
-    if (count == 1) {
-        const int other = present[0] ? 1 : 0;
-        stoppedAbsent = !present[other] || v.layerGains[other] == 0.0f;
+        const SampleLayerPosition &position = v.layerPositions[layer];
+        runs[count++] = LayerRun{sample.data, sample.size, loopStart, std::clamp(position.index, 1, sample.size),
+                                 position.fraction, v.layerGains[layer], -1};
     }
 
-    const int steps = n * v.oversampling;
+    const int oversampling = std::clamp(v.oversampling, 1, kMaxOversampling);
+    const int steps = n * oversampling;
     const float perStep = 1.0f / static_cast<float>(steps);
-    r.mix = b.mixStart;
-    r.mixStep = (b.mixEnd - b.mixStart) * perStep;
-    r.filterMix = b.filterMixStart;
-    r.filterMixStep = (b.filterMixEnd - b.filterMixStart) * perStep;
-    r.amp = v.ampEnv.output;
-    r.ampStep = v.ampEnv.step;
-    r.gain = gain0;
-    r.gainStep = (gain1 - gain0) / static_cast<float>(n);
-    const int sections = b.slope == 1 ? 1 : 2;
-    for (int s = 0; s < sections; ++s) {
-        r.coefficient[s] = start[s];
-        r.coefficientStep[s] = FilterSection{(end[s].a1 - start[s].a1) * perStep, (end[s].a2 - start[s].a2) * perStep,
-                                             (end[s].gain - start[s].gain) * perStep};
-    }
-    if (sections == 1) {
-        r.coefficient[1] = FilterSection{};
-        r.coefficientStep[1] = FilterSection{};
+
+    // Both layers (or the one with data), crossfaded.
+    float x[kMaxSubBlock * kMaxOversampling];
+    readLayer(runs[0], x, steps);
+    if (count == 2) {
+        float second[kMaxSubBlock * kMaxOversampling];
+        readLayer(runs[1], second, steps);
+        const float mixStep = (b.mixEnd - b.mixStart) * perStep;
+        for (int k = 0; k < steps; ++k)
+            x[k] += (second[k] - x[k]) * (b.mixStart + static_cast<float>(k) * mixStep);
     }
 
-    const bool alive = voiceLoops[count - 1][sections - 1](runs, stoppedAbsent, r, v.filterMemory, n, v.oversampling, out);
+    // The step at which no layer moves any more: the voice ends there.
+    int endStep = steps;
+    {
+        int k = 0;
+        bool stillMoving = false;
+        for (int layer = 0, r = 0; layer < 2; ++layer) {
+            if (!present[layer]) {
+                continue;
+            }
+            const LayerRun &run = runs[r++];
+            if (run.stoppedAt >= 0)
+                k = std::max(k, run.stoppedAt);
+            else if (run.step != 0.0f)
+                stillMoving = true;
+        }
+        const bool anyStopped = runs[0].stoppedAt >= 0 || (count == 2 && runs[1].stoppedAt >= 0);
+        if (anyStopped && !stillMoving)
+            endStep = k;
+    }
+
+    // The low-pass, its coefficients moving from start to end across the steps.
+    const int sections = b.slope == 1 ? 1 : 2;
+    FilterSection d[2] = {};
+    for (int s = 0; s < sections; ++s)
+        d[s] = FilterSection{(end[s].a1 - start[s].a1) * perStep, (end[s].a2 - start[s].a2) * perStep,
+                             (end[s].gain - start[s].gain) * perStep};
+    float y[kMaxSubBlock * kMaxOversampling];
+    if (sections == 1)
+        filterSteps<1>(x, y, steps, start[0], start[1], d[0], d[1], v.filterMemory);
+    else
+        filterSteps<2>(x, y, steps, start[0], start[1], d[0], d[1], v.filterMemory);
+
+    // Each output sample takes the last of its steps: filter mix, envelope and velocity gain.
+    const float filterMixStep = (b.filterMixEnd - b.filterMixStart) * perStep;
+    const float gainStep = (gain1 - gain0) / static_cast<float>(n);
+    float amp = v.ampEnv.output;
+    float ampStep = v.ampEnv.step;
+    float gain = gain0;
+    const int endSample = endStep < steps ? endStep / oversampling : n;
+    for (int j = 0; j < n; ++j) {
+        const int k = j * oversampling + oversampling - 1;
+        const float filterMix = b.filterMixStart + static_cast<float>(k + 1) * filterMixStep;
+        const float o = y[k] + filterMix * (x[k] - 2.0f * y[k]);
+        if (j == endSample) {
+            amp = 0.0f;
+            ampStep = 0.0f;
+        }
+        amp = std::max(amp + ampStep, 0.0f);
+        gain += gainStep;
+        out[j] += amp * gain * o;
+    }
 
     // Write the layers back; a layer whose step fell to 0 has stopped for good.
-    int k = 0;
-    for (int layer = 0; layer < 2; ++layer) {
+    for (int layer = 0, r = 0; layer < 2; ++layer) {
         if (!present[layer])
             continue;
-        const LayerRun &run = runs[k++];
+        const LayerRun &run = runs[r++];
         v.layerPositions[layer] = SampleLayerPosition{run.index, run.accumulator};
         if (run.step == 0.0f)
             v.layerGains[layer] = 0.0f;
@@ -328,8 +342,8 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     v.designResonance = b.resonanceEnd;
     v.designRate = filterRate;
     v.designSlope = b.slope;
-    v.ampEnv.output = r.amp;
-    if (!alive)
+    v.ampEnv.output = amp;
+    if (endStep < steps)
         endVoice(v);
 }
 

@@ -121,7 +121,7 @@ TEST(Plugin, RendersTheDemoSongThroughOurHost)
         {
             for (int ch = 0; ch < 4; ++ch)
                 for (int32_t i = 0; i < n; ++i)
-                    nonZero += c[ch][i] != 0.0f;
+                    nonZero += std::fabs(c[ch][i]) > 1e-9f; // above the render's anti-denormal floor
             frames += n;
             return true;
         }
@@ -133,7 +133,7 @@ TEST(Plugin, RendersTheDemoSongThroughOurHost)
     EXPECT_GT(report.eventsSent, 1000);
     EXPECT_EQ(report.nonFiniteSamples, 0);
     EXPECT_EQ(sink.frames, report.frames);
-    EXPECT_EQ(sink.nonZero, 0) << "the instrument plays silence until the engine exists";
+    EXPECT_EQ(sink.nonZero, 0) << "without a sound library the instrument plays silence";
     EXPECT_TRUE(plugin.wantsMidi()) << "an instrument asks for MIDI when resumed";
     EXPECT_TRUE(plugin.unknownOpcodes().empty());
 

@@ -1,0 +1,259 @@
+// The instrument as a host meets it: loaded from the module through our host, its program
+// chunk saved and restored, its host commands sent, a note played on a sound library written
+// to disk, with every allocation of the process counted while it renders.
+#include "banks/SampleBanks.h"
+#include "banks/Wavetables.h"
+#include "engine/ParameterIndex.h"
+#include "engine/ProgramBlock.h"
+#include "host/KestraneVST.h"
+#include "host/tests/TestHome.h"
+#include "tools/tests/TestSupport.h"
+#include "tools/vsthost/VstPlugin.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void *allocate(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void *p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void *allocateNothrow(std::size_t size) noexcept
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
+
+} // namespace
+
+// Every allocation of the process, the plug-in's included, comes through here.
+void *operator new(std::size_t size) { return allocate(size); }
+void *operator new[](std::size_t size) { return allocate(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept { return allocateNothrow(size); }
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept { return allocateNothrow(size); }
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete[](void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
+
+using namespace engine;
+
+namespace {
+
+const char *pluginPath = QUORIX_PLUGIN;
+
+class CountAllocations
+{
+public:
+    CountAllocations()
+    {
+        allocations = 0;
+        counting = true;
+    }
+    ~CountAllocations() { counting = false; }
+    long count() const { return allocations.load(); }
+};
+
+// A looped sine of 100 values at 44,000 Hz (440 Hz at its root key 69) in bank 0, wavetable 1
+// of melody category 0, written where the plug-in's registry value "Path" points.
+class PluginRoad : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        const std::string folder = qtest::testHome() + "/library/";
+        std::filesystem::create_directories(folder);
+        std::vector<int16_t> sine(2000);
+        for (size_t i = 0; i < sine.size(); ++i)
+            sine[i] = int16_t(std::lround(16384.0 * std::sin(2.0 * std::numbers::pi * double(i) / 100.0)));
+        const banks::SampleSource sample{44000, 1, sine.data(), int32_t(sine.size())};
+        ASSERT_TRUE(banks::writeSampleBank(podoStr(folder.c_str()), 0, "Test", &sample, 1, 76));
+        const KeyZone zone{0, 0, 69, 127};
+        const banks::WavetableSource wavetable{"Sine", true, &zone, 1};
+        ASSERT_TRUE(banks::writeWavetableCategory(podoStr(folder.c_str()), 0, "Test", false, &wavetable, 1, 76));
+        KestraneVST registry;
+        ASSERT_TRUE(registry.writeMachineRegistryString(podoStr("Path"), podoStr(folder.c_str())));
+    }
+
+    void SetUp() override { ASSERT_TRUE(plugin.load(pluginPath)) << plugin.error(); }
+
+    std::vector<uint8_t> chunk()
+    {
+        void *data = nullptr;
+        const intptr_t size = plugin.dispatch(effGetChunk, 0, 0, &data);
+        const auto *bytes = static_cast<const uint8_t *>(data);
+        return std::vector<uint8_t>(bytes, bytes + size);
+    }
+    intptr_t setChunk(std::vector<uint8_t> &bytes)
+    {
+        return plugin.dispatch(effSetChunk, 0, intptr_t(bytes.size()), bytes.data());
+    }
+    static ProgramBlock &blockOf(std::vector<uint8_t> &bytes) { return *reinterpret_cast<ProgramBlock *>(bytes.data()); }
+    intptr_t command(const char (&what)[5], float opt, void *ptr = nullptr)
+    {
+        return plugin.dispatch(effVendorSpecific, vstFourCC("host"), vstFourCC(what), ptr, opt);
+    }
+
+    qhost::VstPlugin plugin;
+};
+
+// A program with two plain melody channels playing the sine at unity gain; the second holds
+// two voices.
+void sineProgram(ProgramBlock &b)
+{
+    auto at = [&b](int channel, int localId, float value) { b.values[parameterIndex(channel, localId)] = value; };
+    b.values[master::Volume] = 0.70710678f;
+    b.values[master::Tune] = 0.5f;
+    b.values[master::Transpose] = 0.5f;
+    b.values[master::VoiceLimit] = 1.0f;
+    b.tempo = 120.0f;
+    for (int c = 0; c < 2; ++c) {
+        at(c, local::On, 1.0f);
+        at(c, local::Volume, 0.70710678f);
+        at(c, local::Pan, 0.5f);
+        at(c, local::VoiceLimit, c == 0 ? 0.25f : 2.0f / 64.0f);
+        at(c, local::Transpose, 0.5f);
+        at(c, local::KeyRangeHigh, 1.0f);
+        at(c, local::VelocityRangeHigh, 1.0f);
+        at(c, local::PitchBendRange, 2.0f / 24.0f);
+        at(c, local::OscWave, 1.0f / 16384.0f);
+        at(c, local::OscSemitone, 0.5f);
+        at(c, local::OscFinetone, 0.5f);
+        at(c, local::OscSemitone + 1, 0.5f);
+        at(c, local::OscFinetone + 1, 0.5f);
+        at(c, local::FilterCutoff, 1.0f);
+        at(c, local::FilterEnvAmount, 0.5f);
+        at(c, local::FilterKeyTracking, 0.5f);
+        at(c, local::AmpEnvelope + 2, 1.0f);
+    }
+}
+
+TEST_F(PluginRoad, TheChunkGoesOutAndComesBackUnchangedInEitherByteOrder)
+{
+    std::vector<uint8_t> bytes = chunk();
+    ASSERT_EQ(bytes.size(), size_t(kProgramBlockSize));
+    EXPECT_EQ(bytes[0], 76);
+    sineProgram(blockOf(bytes));
+    ASSERT_EQ(setChunk(bytes), 1);
+    const std::vector<uint8_t> saved = chunk();
+    EXPECT_EQ(saved, bytes);
+
+    std::vector<uint8_t> swapped = saved;
+    swapped[0] = 66;
+    swapProgramByteOrder(&blockOf(swapped), 1);
+    swapped[0] = 66;
+    command("SetV", 0.1f);
+    ASSERT_EQ(setChunk(swapped), 1);
+    EXPECT_EQ(chunk(), saved);
+
+    std::vector<uint8_t> unknown = saved;
+    unknown[0] = 'X';
+    EXPECT_EQ(setChunk(unknown), 0);
+    std::vector<uint8_t> shorter(saved.begin(), saved.end() - 4);
+    EXPECT_EQ(setChunk(shorter), 0);
+    EXPECT_EQ(chunk(), saved);
+}
+
+TEST_F(PluginRoad, HostCommandsChangeWhatTheChunkHolds)
+{
+    EXPECT_EQ(command("poly", 64.0f), 0);
+    std::vector<uint8_t> bytes = chunk();
+    EXPECT_FLOAT_EQ(blockOf(bytes).values[master::VoiceLimit], 63.0f / 1023.0f);
+    command("poly", 5000.0f);
+    command("SetV", 0.3f);
+    bytes = chunk();
+    EXPECT_FLOAT_EQ(blockOf(bytes).values[master::VoiceLimit], 1.0f);
+    EXPECT_FLOAT_EQ(blockOf(bytes).values[master::Volume], 0.3f);
+    const char others[][5] = {"Dtct", "RAMs", "anof", "bMtO", "load", "free", "what"};
+    for (const auto &other : others)
+        EXPECT_EQ(command(other, 1.0f), 0) << other;
+}
+
+// A note through the host's own calls: events, then processing; measured and counted.
+TEST_F(PluginRoad, ANoteSoundsAtItsPitchAndTheRenderNeverAllocates)
+{
+    std::vector<uint8_t> bytes = chunk();
+    sineProgram(blockOf(bytes));
+    ASSERT_EQ(setChunk(bytes), 1);
+    const float rate = 48000.0f;
+    plugin.setSampleRate(rate);
+    plugin.setBlockSize(256);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    AEffect *e = plugin.effect();
+
+    const size_t frames = 48000;
+    std::vector<float> left(frames), right(frames), subLeft(256), subRight(256);
+    VstMidiEvent notes[40] = {};
+    char listBytes[sizeof(VstEvents) + 40 * sizeof(VstEvent *)] = {};
+    auto *list = reinterpret_cast<VstEvents *>(listBytes);
+    long counted = 0;
+    for (size_t done = 0; done < left.size(); done += 256) {
+        const int32_t n = int32_t(std::min<size_t>(256, left.size() - done));
+        // The note at the start; then, in the first blocks, chords that steal voices and
+        // controllers, at offsets inside the block.
+        list->numEvents = 0;
+        if (done == 0) {
+            notes[0] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x90), 69, 100, 0}, 0, 0, 0, 0};
+            list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&notes[0]);
+        } else if (done < 256 * 20) {
+            for (int i = 0; i < 8; ++i) {
+                const char status = char(i < 6 ? 0x91 : 0xB1);
+                notes[i] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), int32_t(i * 30), 0, 0, 0,
+                                        {status, char(i < 6 ? 40 + (done / 256 + i) % 40 : 7), char(90), 0}, 0, 0, 0, 0};
+                list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&notes[i]);
+            }
+        } else if (done == 256 * 20) {
+            notes[0] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 100, 0, 0, 0, {char(0xB1), 123, 0, 0}, 0, 0, 0, 0};
+            list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&notes[0]);
+        }
+        float *outputs[4] = {left.data() + done, right.data() + done, subLeft.data(), subRight.data()};
+        CountAllocations scope;
+        if (list->numEvents)
+            plugin.dispatch(effProcessEvents, 0, 0, list);
+        e->processReplacing(e, nullptr, outputs, n);
+        counted += scope.count();
+    }
+    EXPECT_EQ(counted, 0);
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (size_t i = size_t(rate / 2); i < left.size(); ++i)
+        if (left[i - 1] < 0.0f && left[i] >= 0.0f) {
+            const double t = double(i - 1) + double(-left[i - 1]) / double(left[i] - left[i - 1]);
+            if (first < 0)
+                first = t;
+            last = t;
+            ++crossings;
+        }
+    ASSERT_GT(crossings, 100);
+    const double frequency = (crossings - 1) * rate / (last - first);
+    EXPECT_NEAR(1200.0 * std::log2(frequency / 440.0), 0.0, 1.0);
+    for (float v : left)
+        ASSERT_TRUE(std::isfinite(v) && std::fpclassify(v) != FP_SUBNORMAL);
+
+    // The counter sees the plug-in's own allocations: building an instance allocates.
+    {
+        CountAllocations scope;
+        qhost::VstPlugin second;
+        ASSERT_TRUE(second.load(pluginPath));
+        EXPECT_GT(scope.count(), 0);
+    }
+}
+
+} // namespace
