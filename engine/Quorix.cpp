@@ -1,5 +1,6 @@
 #include "engine/Quorix.h"
 
+#include "banks/PatchBanks.h"
 #include "editor/Quorix_Editor.h"
 #include "effects/CSFXChorus.h"
 #include "effects/CSFXReverb.h"
@@ -171,8 +172,10 @@ void Quorix::onSetProgram(int32_t)
         instrumentEditor->postFloat(tag::BulkLoading, -1.0f);
         instrumentEditor->postFloat(tag::MidiLearn, -1.0f);
     }
-    // No patch library is loaded yet, so the program names no patch category.
-    assignProgramName(programBlock.name, -1, -1);
+    // The program is named after the patch its first channel came from.
+    const int32_t number = programBlock.channels[0].sourceCategory;
+    const int32_t category = number < 0 || number > kLastCategoryNumber ? -1 : patchCategoryIndex[number];
+    assignProgramName(programBlock.name, category, programBlock.channels[0].sourcePatch);
 }
 
 void Quorix::assignProgramName(const podoStr &name, int32_t categoryIndex, int32_t patchIndex)

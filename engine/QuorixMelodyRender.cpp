@@ -8,6 +8,7 @@
 #include "engine/Quorix.h"
 
 #include "banks/SampleBanks.h"
+#include "engine/VoiceRender.h"
 #include "engine/dsp/denormals.h"
 #include "engine/dsp/noteLengths.h"
 #include "engine/dsp/pitchTables.h"
@@ -21,7 +22,7 @@ using namespace engine;
 
 namespace {
 
-constexpr uint8_t kKeyHeld = 1, kGliding = 2, kFadeRequested = 4, kFading = 8;
+constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding, kFadeRequested = kVoiceFadeRequested;
 // Below this an envelope output counts as silent (a decay to a sustain of 0 lands on it only
 // approximately, after many small float steps).
 constexpr float kSilentOutput = 1e-6f;
@@ -153,11 +154,6 @@ void filterSteps(const float *__restrict x, float *__restrict y, int steps, Filt
     memory[3] = w4;
 }
 
-bool samplePlayable(const SampleRecord *sample)
-{
-    return sample && sample->data && sample->size > 0;
-}
-
 void endVoice(VoiceRecord &v)
 {
     v.flags |= kFadeRequested;
@@ -180,13 +176,8 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     }
 
     // Amplitude envelope, with the fast fade of a stolen or stopped voice.
-    if (v.flags & (kFadeRequested | kFading)) {
-        if ((v.flags & kFadeRequested) && !(v.flags & kFading)) {
-            v.flags |= kFading;
-            v.ampEnv.step = -v.ampEnv.output / 16.0f;
-            v.ampEnv.level = 255.0;
-        }
-        v.ampEnv.level = std::max(v.ampEnv.level - 16.0 * n, 0.0);
+    if (isFading(v)) {
+        advanceFade(v, n);
     } else {
         if (!(v.flags & kKeyHeld) && v.ampEnv.state != kEnvRelease) {
             const bool held = b.damperHolds || (b.sostenutoHolds && v.sostenutoHeld);
@@ -345,15 +336,6 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     v.ampEnv.output = amp;
     if (endStep < steps)
         endVoice(v);
-}
-
-float panMap(float p, float c)
-{
-    if (c < 64.0f)
-        p = p * c / 64.0f;
-    else if (c > 64.0f)
-        p = p + (1.0f - p) * (c - 64.0f) / 64.0f;
-    return clamp01(p);
 }
 
 } // namespace

@@ -48,10 +48,10 @@ TEST_F(HostHooks, TheChunkIsACopyThatLaterChangesLeaveAlone)
     ASSERT_EQ(q->dispatcher(effGetChunk, 0, 0, &data, 0.0f), kProgramBlockSize);
     ASSERT_NE(data, static_cast<void *>(&q->programBlock));
     auto *handed = static_cast<ProgramBlock *>(data);
-    EXPECT_EQ(handed->byteOrder, 76);
-    EXPECT_EQ(handed->values[master::Tune], 0.25f);
+    EXPECT_EQ(+handed->byteOrder, 76);
+    EXPECT_EQ(+handed->values[master::Tune], 0.25f);
     set(master::Tune, 0.75f);
-    EXPECT_EQ(handed->values[master::Tune], 0.25f);
+    EXPECT_EQ(+handed->values[master::Tune], 0.25f);
 }
 
 TEST_F(HostHooks, AChunkGivenBackRestoresEveryValue)
@@ -112,20 +112,20 @@ TEST_F(HostHooks, EveryFieldOfAChunkIsBroughtIntoRange)
     b.channels[7].sourcePatch = 3;
     ASSERT_EQ(setChunk(bytes), 1);
     const ProgramBlock &p = q->programBlock;
-    EXPECT_EQ(p.values[master::Volume], 0.0f);
-    EXPECT_EQ(p.values[master::Tune], 1.0f);
-    EXPECT_EQ(p.currentChannel, 0);
-    EXPECT_EQ(p.selectedDrumSlot[2], 0);
-    EXPECT_EQ(p.returnPage, 0);
-    EXPECT_EQ(p.tuning.temperament, 0);
-    EXPECT_EQ(p.tuning.offsets[4], -99);
-    EXPECT_EQ(p.tempo, 120.0f);
+    EXPECT_EQ(+p.values[master::Volume], 0.0f);
+    EXPECT_EQ(+p.values[master::Tune], 1.0f);
+    EXPECT_EQ(+p.currentChannel, 0);
+    EXPECT_EQ(+p.selectedDrumSlot[2], 0);
+    EXPECT_EQ(+p.returnPage, 0);
+    EXPECT_EQ(+p.tuning.temperament, 0);
+    EXPECT_EQ(+p.tuning.offsets[4], -99);
+    EXPECT_EQ(+p.tempo, 120.0f);
     EXPECT_EQ(std::strlen(p.name), 23u);
     EXPECT_EQ(std::strlen(p.channels[5].name), 23u);
-    EXPECT_EQ(p.channels[6].sourceCategory, -1);
-    EXPECT_EQ(p.channels[6].sourcePatch, -1);
-    EXPECT_EQ(p.channels[7].sourceCategory, 12);
-    EXPECT_EQ(p.channels[7].sourcePatch, 3);
+    EXPECT_EQ(+p.channels[6].sourceCategory, -1);
+    EXPECT_EQ(+p.channels[6].sourcePatch, -1);
+    EXPECT_EQ(+p.channels[7].sourceCategory, 12);
+    EXPECT_EQ(+p.channels[7].sourcePatch, 3);
 }
 
 TEST_F(HostHooks, TheOneProgramIsNamedAndOtherIndexesAreNot)

@@ -175,12 +175,12 @@ TEST_F(PluginRoad, HostCommandsChangeWhatTheChunkHolds)
 {
     EXPECT_EQ(command("poly", 64.0f), 0);
     std::vector<uint8_t> bytes = chunk();
-    EXPECT_FLOAT_EQ(blockOf(bytes).values[master::VoiceLimit], 63.0f / 1023.0f);
+    EXPECT_FLOAT_EQ(+blockOf(bytes).values[master::VoiceLimit], 63.0f / 1023.0f);
     command("poly", 5000.0f);
     command("SetV", 0.3f);
     bytes = chunk();
-    EXPECT_FLOAT_EQ(blockOf(bytes).values[master::VoiceLimit], 1.0f);
-    EXPECT_FLOAT_EQ(blockOf(bytes).values[master::Volume], 0.3f);
+    EXPECT_FLOAT_EQ(+blockOf(bytes).values[master::VoiceLimit], 1.0f);
+    EXPECT_FLOAT_EQ(+blockOf(bytes).values[master::Volume], 0.3f);
     const char others[][5] = {"Dtct", "RAMs", "anof", "bMtO", "load", "free", "what"};
     for (const auto &other : others)
         EXPECT_EQ(command(other, 1.0f), 0) << other;

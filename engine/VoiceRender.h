@@ -1,0 +1,45 @@
+#pragma once
+// What the melody and the drum renders do alike to a voice: the fast fade of a voice whose stop
+// was asked for (stealing, mute groups, the instance limit, all sound off), whether a layer's
+// sample can be read at all, and the pan of the pan controller.
+
+#include "banks/SampleBanks.h"
+#include "engine/EngineState.h"
+
+#include <algorithm>
+
+namespace engine {
+
+inline constexpr uint8_t kVoiceKeyHeld = 1;
+inline constexpr uint8_t kVoiceGliding = 2;
+inline constexpr uint8_t kVoiceFadeRequested = 4;
+inline constexpr uint8_t kVoiceFading = 8;
+
+inline bool isFading(const VoiceRecord &v) { return (v.flags & (kVoiceFadeRequested | kVoiceFading)) != 0; }
+
+// One sub-block of n samples of a fade: output and level both reach 0 within 16 samples.
+inline void advanceFade(VoiceRecord &v, int n)
+{
+    if ((v.flags & kVoiceFadeRequested) && !(v.flags & kVoiceFading)) {
+        v.flags |= kVoiceFading;
+        v.ampEnv.step = -v.ampEnv.output / 16.0f;
+        v.ampEnv.level = 255.0;
+    }
+    v.ampEnv.level = std::max(v.ampEnv.level - 16.0 * n, 0.0);
+}
+
+// A sample a voice may read in this sub-block: the shared data can be released at any time
+// between sub-blocks (the host's "free"), so this is asked every sub-block.
+inline bool samplePlayable(const SampleRecord *sample) { return sample && sample->data && sample->size > 0; }
+
+// Pan p (0..1) moved by the pan controller c (0..127, 64 centre).
+inline float panMap(float p, float c)
+{
+    if (c < 64.0f)
+        p = p * c / 64.0f;
+    else if (c > 64.0f)
+        p = p + (1.0f - p) * (c - 64.0f) / 64.0f;
+    return p > 0.0f ? (p < 1.0f ? p : 1.0f) : 0.0f;
+}
+
+} // namespace engine
