@@ -8,7 +8,9 @@
 
 #include "banks/SampleBanks.h"
 #include "banks/Wavetables.h"
-#include "engine/dsp/noteLengths.h"
+#include "engine/Arpeggiator.h"
+#include "engine/PatternClock.h"
+#include "engine/VoiceRender.h"
 #include "engine/dsp/pitchTables.h"
 
 #include <algorithm>
@@ -20,7 +22,8 @@ using namespace engine;
 namespace {
 
 constexpr int32_t kLowestDrumKey = 24; // drum key k answers MIDI key 24 + k
-constexpr uint8_t kKeyHeld = 1, kGliding = 2, kFadeRequested = 4, kFading = 8;
+constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding, kFadeRequested = kVoiceFadeRequested,
+                  kFading = kVoiceFading;
 
 bool isChannel(int32_t channel) { return channel >= 0 && channel < kChannelCount; }
 
@@ -34,39 +37,12 @@ float fineTuneRatio(float f)
     return 1.0f;
 }
 
-// Steps of the arpeggio for the held keys: octaves x keys, up-and-down patterns longer. Held to
-// the arpeggiator's note table.
-int32_t arpeggioLength(const MelodyState &m, int32_t heldCount)
-{
-    static constexpr int32_t kinds[8] = {0, 0, 1, 2, 1, 2, 0, 0};
-    int32_t n = std::max(m.arpOctave, 1) * heldCount;
-    if (n > 1) {
-        const int32_t kind = kinds[std::clamp(m.arpPattern, 0, 7)];
-        if (kind == 1)
-            n = 2 * n - 2;
-        else if (kind == 2)
-            n = 2 * n;
-    }
-    return std::min(n, kArpNotes);
-}
-
-// The step a pattern is on at a song position: its whole number of steps, modulo the length.
-int32_t patternStep(double position, double stepLength, int32_t length)
-{
-    if (length <= 0 || !(stepLength > 0.0) || !std::isfinite(position))
-        return 0;
-    const double steps = std::trunc(position / stepLength);
-    int32_t step = static_cast<int32_t>(std::fmod(steps, static_cast<double>(length)));
-    return step < 0 ? step + length : step;
-}
-
+// Within a millionth of a step of a boundary counts as on it, as for the pattern clock.
 bool onStepBoundary(double position, double stepLength)
 {
     const double steps = position / stepLength;
-    return steps == std::floor(steps);
+    return std::fabs(steps - std::round(steps)) <= 1e-6;
 }
-
-bool sounds(const SampleRecord *sample) { return sample && sample->data && sample->size > 0; }
 
 } // namespace
 
@@ -405,7 +381,7 @@ void Quorix::startMelodyVoice(int32_t c, int32_t key, int32_t velocity, uint8_t 
         }
         play.arpHeldKeys[play.arpHeldCount++] = HeldKey{key, velocity};
         play.arpOrderValid = 0;
-        play.arpLength = arpeggioLength(m, play.arpHeldCount);
+        play.arpLength = arpeggioLength(m.arpPattern, m.arpOctave, play.arpHeldCount);
         if (!arpRunning) {
             for (int32_t other = 0; other < kChannelCount && !arpRunning; ++other) {
                 const ChannelState &oc = state.target.channels[other];
@@ -418,7 +394,7 @@ void Quorix::startMelodyVoice(int32_t c, int32_t key, int32_t velocity, uint8_t 
                 state.runtime.ownSongPosition = 0.0;
             }
         }
-        const double stepLength = arpeggiatorNoteLength(m.arpRate);
+        const double stepLength = arpeggiatorStepLength(m.arpRate);
         const int32_t length = std::max(play.arpLength, 1);
         const int32_t step = patternStep(hostPosition, stepLength, length);
         play.arpLastStep = step;
@@ -505,7 +481,7 @@ void Quorix::startMelodyVoice(int32_t c, int32_t key, int32_t velocity, uint8_t 
             v.layerRootKeys[layer] = rootKey;
             const float rate = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
             v.layerSteps[layer] = static_cast<float>(sample->rate) / (noteFrequency[rootKey] * rate);
-            v.layerGains[layer] = sounds(sample) ? 1.0f : 0.0f;
+            v.layerGains[layer] = samplePlayable(sample) ? 1.0f : 0.0f;
             v.layerPositions[layer] = SampleLayerPosition{1, 0.0f};
         }
         std::memset(v.filterMemory, 0, sizeof v.filterMemory);
@@ -627,10 +603,10 @@ void Quorix::noteOff(int32_t first, int32_t last, int32_t key, uint8_t audition)
                     break;
                 }
             }
-            play.arpLength = arpeggioLength(m, play.arpHeldCount);
+            play.arpLength = arpeggioLength(m.arpPattern, m.arpOctave, play.arpHeldCount);
             play.arpOrderValid = 0;
             if (play.arpLength > 0)
-                play.arpLastStep = patternStep(hostPosition, arpeggiatorNoteLength(m.arpRate), play.arpLength);
+                play.arpLastStep = patternStep(hostPosition, arpeggiatorStepLength(m.arpRate), play.arpLength);
             updatePatternsRunning();
             continue;
         }

@@ -45,30 +45,3 @@ inline const NoteLength& lfoSyncNoteLength(float x) {
 inline const NoteLength& delaySyncNoteLength(float x) {
   return delaySyncNoteLengths[noteLengthIndex(x, kDelaySyncNoteLengthCount)];
 }
-
-// Step lengths of the step sequencer in beats, by rate 0..7, plus 8 for triplets.
-inline constexpr int kSequencerStepLengthCount = 16;
-inline constexpr double seqStepLengths[kSequencerStepLengthCount] = {
-    4.0,       2.0,       1.0,       0.5,       0.25,      0.125,      0.0625,     0.03125,
-    8.0 / 3.0, 4.0 / 3.0, 2.0 / 3.0, 1.0 / 3.0, 1.0 / 6.0, 1.0 / 12.0, 1.0 / 24.0, 1.0 / 48.0,
-};
-
-// Step lengths of the arpeggiator in beats, by rate 0..17: dotted, straight, triplets.
-inline constexpr int kArpeggiatorNoteLengthCount = 18;
-inline constexpr double arpNoteLengths[kArpeggiatorNoteLengthCount] = {
-    6.0, 3.0, 1.5, 0.75, 0.375, 0.1875, 4.0, 2.0, 1.0, 0.5, 0.25, 0.125,
-    8.0 / 3.0, 4.0 / 3.0, 2.0 / 3.0, 1.0 / 3.0, 1.0 / 6.0, 1.0 / 12.0,
-};
-
-// The sequencer's step length for a rate and the triplet switch; rates outside 0..7 are held.
-inline double sequencerStepLength(int rate, bool triplet) {
-  if (rate < 0) rate = 0;
-  if (rate > 7) rate = 7;
-  return seqStepLengths[rate + (triplet ? 8 : 0)];
-}
-
-inline double arpeggiatorNoteLength(int rate) {
-  if (rate < 0) rate = 0;
-  if (rate > kArpeggiatorNoteLengthCount - 1) rate = kArpeggiatorNoteLengthCount - 1;
-  return arpNoteLengths[rate];
-}
