@@ -18,21 +18,6 @@ uint8_t *valueBytes(ProgramBlock &block, int32_t index)
     return reinterpret_cast<uint8_t *>(&block) + offsetof(ProgramBlock, values) + sizeof(float) * index;
 }
 
-// The controller states as a reset of all channels leaves them.
-void resetControllerStates(EngineState &state)
-{
-    for (int32_t c = 0; c < kChannelCount; ++c) {
-        ControllerState &controller = state.controllers[c];
-        std::memset(&controller, 0, sizeof controller);
-        controller.rhythmPart = c == kDrumChannel ? 1 : 0;
-        controller.pitchBend = 8192;
-        controller.volumeCurrent = controller.volumeTarget = 100.0f;
-        controller.panCurrent = controller.panTarget = 64.0f;
-        controller.expressionCurrent = controller.expressionTarget = 127.0f;
-        controller.nrpn = controller.rpn = 0x7F7F;
-    }
-}
-
 } // namespace
 
 bool Quorix::buildDefaultProgram()
@@ -73,7 +58,7 @@ void Quorix::resetToGmDefault()
 {
     // Held for the whole reset: no block renders a half-reset program.
     podoSyncCriticalBlock lock(&instanceLock);
-    resetControllerStates(state);
+    resetControllers(-1, 0);
     loadDefaultProgram(-1);
     // Volume, tune, transpose, voice limit and the switches keep their running values.
     storeEngineState(-1, false);

@@ -33,6 +33,12 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
     case code("Dtct"):
         state.runtime.flushEffectTails = opt >= 0.5f ? 1 : 0;
         break;
+    case code("GMrs"):
+        resetToGmDefault();
+        break;
+    case code("GSrs"):
+        resetToGsDefault();
+        break;
     case code("RAMs"):
         sharedConfiguration().ramOption = 1;
         break;

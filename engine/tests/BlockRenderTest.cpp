@@ -196,6 +196,8 @@ TEST_F(BlockRender, AMeterAboveFullScaleMarksItsPairAtTheNextBlock)
 
 TEST_F(BlockRender, ANegativeSongPositionRecovers)
 {
+    q->setUseHostTempo(false); // the engine's own position and tempo
+    q->setTempo(120.0f);
     q->state.runtime.ownSongPosition = -2.5;
     block(64);
     const double position = q->state.runtime.ownSongPosition;

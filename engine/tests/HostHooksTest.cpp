@@ -2,6 +2,7 @@
 // suspend, sample rate, pins and the end of an edit.
 #include "engine/tests/PlaySupport.h"
 
+#include "engine/DefaultProgram.h"
 #include "engine/ParameterIndex.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +194,22 @@ TEST_F(HostHooks, TheHostCommandsReachTheirTargets)
     EXPECT_EQ(command("what", 1.0f), 0);
     EXPECT_EQ(q->dispatcher(effVendorSpecific, vstFourCC("tsoh"), vstFourCC("SetV"), nullptr, 0.9f), 0);
     EXPECT_EQ(std::memcmp(&before, &q->programBlock, sizeof before), 0);
+}
+
+TEST_F(HostHooks, TheGmAndGsResetsLoadTheDefaultProgramAndTheGsResetKeepsTheVolume)
+{
+    const int32_t cutoff = parameterIndex(2, local::FilterCutoff);
+    const float defaultCutoff = defaultProgram.values[cutoff];
+    const float defaultVolume = defaultProgram.values[master::Volume];
+    ASSERT_NE(defaultVolume, 0.3f);
+    set(master::Volume, 0.3f);
+    set(cutoff, defaultCutoff > 0.5f ? 0.1f : 0.9f);
+    EXPECT_EQ(command("GSrs", 0.0f), 0);
+    EXPECT_EQ(q->getParameterValue(master::Volume), 0.3f);
+    EXPECT_EQ(q->getParameterValue(cutoff), defaultCutoff);
+    set(cutoff, defaultCutoff > 0.5f ? 0.1f : 0.9f);
+    EXPECT_EQ(command("GMrs", 0.0f), 0);
+    EXPECT_EQ(q->getParameterValue(cutoff), defaultCutoff);
 }
 
 TEST_F(HostHooks, TheSystemEffectsStartAtTheFramesRateAndFollowTheHost)
