@@ -124,6 +124,12 @@ void sineProgram(ProgramBlock &b)
     b.values[master::Transpose] = 0.5f;
     b.values[master::VoiceLimit] = 1.0f;
     b.tempo = 120.0f;
+    // Whatever the default program holds: no channel, no modulation, equal temperament.
+    for (int i = kMasterParameterCount; i < kParameterCount; ++i)
+        b.values[i] = 0.0f;
+    b.tuning.temperament = 0;
+    for (int p = 0; p < 12; ++p)
+        b.tuning.offsets[p] = 0;
     for (int c = 0; c < 2; ++c) {
         at(c, local::On, 1.0f);
         at(c, local::Volume, 0.70710678f);
