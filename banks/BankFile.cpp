@@ -4,6 +4,7 @@
 #include "foundation/podoFile.h"
 #include "foundation/podoFileFind.h"
 #include "foundation/podoLog.h"
+#include "foundation/podoShell.h"
 #include "foundation/podoWnd.h"
 
 #include <algorithm>
@@ -353,13 +354,25 @@ void BankWriter::name(const char *text)
     bytes(field, sizeof field);
 }
 
-bool writeBankFile(const podoStr &path, const std::vector<uint8_t> &bytes)
+uint32_t replaceBankFile(const podoStr &path, const std::vector<uint8_t> &bytes)
 {
+    const podoStr temporary = path + ".tmp";
     podoFile file;
-    if (file.open(path, podoFileFlags::write | podoFileFlags::create) != 0)
-        return false;
-    const bool written = file.write(bytes.data(), 1, bytes.size()) == bytes.size();
-    return file.close() == 0 && written;
+    uint32_t error = file.open(temporary, podoFileFlags::write | podoFileFlags::create);
+    if (error != 0)
+        return error;
+    if (!bytes.empty() && file.write(bytes.data(), 1, bytes.size()) != bytes.size())
+        error = file.getError() != 0 ? file.getError() : 1;
+    const uint32_t closed = file.close(true);
+    if (error == 0)
+        error = closed;
+    if (error == 0 && !podo::moveFile(temporary, path))
+        error = 1;
+    if (error != 0)
+        podo::deleteFile(temporary);
+    return error;
 }
+
+bool writeBankFile(const podoStr &path, const std::vector<uint8_t> &bytes) { return replaceBankFile(path, bytes) == 0; }
 
 } // namespace banks

@@ -186,7 +186,11 @@ private:
     bool swap;
 };
 
-// Writes bytes as the whole file at path; false when it cannot be created or written.
+// Writes bytes as the whole file at path: into path + ".tmp", flushed to the disk, then renamed
+// over the old file, so a crash or a full disk never leaves a cut file behind. 0, or the error
+// code of the failing call (the temporary file is then removed).
+uint32_t replaceBankFile(const podoStr &path, const std::vector<uint8_t> &bytes);
+// The same, true when written.
 bool writeBankFile(const podoStr &path, const std::vector<uint8_t> &bytes);
 
 } // namespace banks

@@ -209,7 +209,11 @@ bool loadPatches(const BankLoadSetup &setup)
     firstUserCategory = 0;
     std::fill(std::begin(patchCategoryIndex), std::end(patchCategoryIndex), kNoIndex);
     podoStr stems[kMaxBankFiles];
-    const int n = listBankFiles(setup.folder, ".pth", 0, stems);
+    const int listed = listBankFiles(setup.folder, ".pth", 0, stems);
+    const int n = std::min(listed, kMaxFactoryCategories);
+    if (listed > n)
+        setup.log(3, true, formatText("%s:%s: %d patch files not loaded: the user banks need their room", kMakerWord,
+                                      kProductWord, listed - n));
     patchCategories = new (std::nothrow) PatchCategory[kMaxPatchCategories]();
     if (!patchCategories) {
         setup.showError("Memory allocation for patch list is failed.", "");

@@ -14,6 +14,9 @@
 
 namespace banks {
 inline constexpr int kMaxPatchCategories = 128;
+// User banks always number at least this many, so the factory categories leave them room.
+inline constexpr int kMinUserBanks = 4;
+inline constexpr int kMaxFactoryCategories = kMaxPatchCategories - kMinUserBanks;
 inline constexpr int kMaxPatchesPerCategory = 128;
 inline constexpr int kMaxChannelsPerPatch = 16;
 inline constexpr int kChannelProgramValues = 1789; // local ids 17..1,805 of one channel

@@ -20,6 +20,13 @@ void Quorix_Editor::onClose()
 {
     clearMessages();
     editorOpen = false;
+    engine->savePendingAutomation();
+}
+
+void Quorix_Editor::idle()
+{
+    podoVSTEditor::idle();
+    engine->savePendingAutomation();
 }
 
 void Quorix_Editor::paramChanged(int32_t, uint64_t) {}

@@ -17,6 +17,9 @@ public:
 
     bool onOpen(void *parentWindow) override;
     void onClose() override;
+    // Drains the queue, then writes the automation file when a MIDI learn on the audio thread
+    // asked for it (the audio thread never writes files).
+    void idle() override;
     // One queued notification; with no pages nothing shows it yet.
     void paramChanged(int32_t tag, uint64_t payload) override;
     // Host slot hostSlot changed to value: the control of the parameter the slot drives follows.

@@ -4,6 +4,8 @@
 #include "editor/Quorix_Editor.h"
 #include "effects/CSFXChorus.h"
 #include "effects/CSFXReverb.h"
+#include "banks/PatchBanks.h"
+#include "engine/AutomationFile.h"
 #include "engine/HostAutomationMap.h"
 #include "engine/Temperaments.h"
 #include "engine/dsp/pitchTables.h"
@@ -32,13 +34,19 @@ ConfigurationBlock &sharedConfiguration() { return configurationBlock; }
 
 podoVST *createPluginInstance(audioMasterCallback audioMaster) { return new Quorix(audioMaster); }
 
-Quorix::Quorix(audioMasterCallback audioMaster) : KestraneVSTInstrument(audioMaster, kProgramCount, kHostParameterCount)
+// The instance counts itself in and out in the same processLock section as it decides on being
+// the first (library loaded) or the last (shared files saved, library freed): two instances made
+// or closed at once on two threads can then never both skip the load or the save.
+Quorix::Quorix(audioMasterCallback audioMaster)
+    : KestraneVSTInstrument(audioMaster, kProgramCount, kHostParameterCount, InstanceCounting::byDerived)
 {
     std::memset(static_cast<void *>(&programBlock), 0, sizeof programBlock);
     clearEngineState(state);
     podoSyncCriticalBlock process(&processLock());
-    loadSharedBanks();
-    initialize(getInstanceCount());
+    const int32_t live = countInstanceIn();
+    if (live <= 1)
+        loadSharedLibrary();
+    initialize(live);
 }
 
 Quorix::~Quorix()
@@ -50,9 +58,15 @@ Quorix::~Quorix()
     const int32_t live = getInstanceCount();
     podo::logMessage(1, false, "%s:%s: closing... #%d", makerName.getNarrow(), KestraneVST::productName.getNarrow(),
                      live);
-    if (live <= 1 && !hasConstructionFailed())
+    const bool last = countInstanceOut() == 0;
+    if (last && !hasConstructionFailed()) {
         saveConfiguration();
-    if (live <= 1) {
+        saveAutomation();
+        writePatchColors();
+    } else {
+        savePendingAutomation(); // a learn of this instance's last moments
+    }
+    if (last) {
         freePatches();
         freeWavetables();
         freeSamples(true);
@@ -62,6 +76,8 @@ Quorix::~Quorix()
 
 void Quorix::initialize(int32_t liveInstances)
 {
+    if (liveInstances <= 1 && !readPatchColors())
+        writePatchColors();
     clearEngineState(state);
     if (liveInstances <= 1) {
         resetConfiguration();
@@ -73,6 +89,13 @@ void Quorix::initialize(int32_t liveInstances)
         selectTemperament(-1);
         buildDefaultProgram();
         clearHostAutomationMaps();
+        setDefaultMidiAssignments(1, 0);
+        const int32_t automation = loadAutomation();
+        if (automation != fileOk) {
+            if (automation != fileNotAccessible)
+                podo::showError(dataFileErrorText(automation), kAutomationFileName, kErrorCaption, nullptr);
+            setDefaultMidiAssignments(1, 0);
+        }
     }
     buildPitchTables();
     loadDefaultProgram(-1);
@@ -107,19 +130,23 @@ void Quorix::deleteEffects()
 
 Quorix_Editor *Quorix::createEditor() { return new (std::nothrow) Quorix_Editor(this); }
 
+// Under instanceLock (the frame's open); the one place where processLock is taken inside it.
 void Quorix::onOpen()
 {
-    {
-        podoSyncCriticalBlock process(&processLock());
-        if (!instrumentEditor)
-            instrumentEditor = createEditor();
-        if (!instrumentEditor) {
-            podo::showError("creator", "editor", kErrorCaption, nullptr);
-            setConstructionFailed();
-            return;
-        }
+    podoSyncCriticalBlock process(&processLock());
+    if (!instrumentEditor)
+        instrumentEditor = createEditor();
+    if (!instrumentEditor) {
+        // The instance plays on without an editor; the flag keeps the shared files from being
+        // saved by it.
+        podo::showError("creator", "editor", kErrorCaption, nullptr);
+        setConstructionFailed();
     }
     setProgram(0);
+    int32_t category = 0, patch = 0;
+    readInitialPreset(&category, &patch);
+    recallPatch(0, patchCategoryIndex[category], patch);
+    savePendingAutomation();
 }
 
 // The state chunk is the program block. The host reads it after the hook has returned, outside

@@ -12,7 +12,9 @@
 
 #include "banks/BankFile.h"
 #include "banks/KeyZone.h"
+#include "banks/UserBanks.h"
 #include "engine/ConfigurationBlock.h"
+#include "engine/ControllerAssignments.h"
 #include "engine/EngineState.h"
 #include "engine/ParameterApply.h"
 #include "engine/ParameterIndex.h"
@@ -22,6 +24,7 @@
 #include "host/KestraneVST.h"
 
 #include <cstdint>
+#include <string>
 
 class Quorix_Editor;
 class podoFile;
@@ -122,11 +125,21 @@ public:
     virtual void decodeHostParameter(int32_t slot, float value, float *asFloat, int32_t *asInteger, bool *asBoolean);
 
     // The process-wide sound library (banks/): loaded by the first live instance, freed by the last.
-    // Reloads it when this is the only live instance: samples, wavetables, factory patches.
+    // Reloads it when this is the only live instance: samples, wavetables, factory patches, user banks.
     virtual void loadSharedBanks();
     virtual bool loadSampleBanks();
     virtual bool loadWavetables();
     virtual bool loadPatches();
+    // User banks (the user folder's ".usr" files after the factory categories; at least four).
+    virtual bool loadUserBanks();
+    // -1: adds empty banks up to four; an index: empties that user bank.
+    virtual bool initUserBank(int32_t index);
+    // -1: every user bank.
+    virtual bool saveUserBanks(int32_t index);
+    // Patch colours ("Quorix.plc") and the initial preset (the registry's "Initial Preset").
+    virtual bool readPatchColors();
+    virtual bool writePatchColors();
+    virtual bool setInitialPreset(int32_t categoryIndex, int32_t patchIndex);
     virtual void freePatches();
     virtual void freeWavetables();
     virtual void freeSamples(bool freeTables);
@@ -240,6 +253,33 @@ public:
     // Closes the file and moves it to its backup name; false when it could not be moved.
     virtual bool backupFile(podoFile &file);
 
+    // Controller assignments (process-wide tables, engine/ControllerAssignments.h). Every change
+    // takes instanceLock, then engineSharedLock; arguments outside the tables change nothing.
+    virtual int16_t addMasterAssignment(int16_t source, int32_t index, float min, float max, uint8_t reversed);
+    virtual int16_t addChannelAssignment(int16_t source, int32_t localId, float min, float max, uint8_t reversed);
+    virtual int16_t addSequencerAssignment(int16_t source, int32_t localId, float min, float max, uint8_t reversed);
+    virtual int16_t addInstrumentAssignment(int32_t mode, int16_t source, int32_t localId, float min, float max,
+                                            uint8_t reversed);
+    virtual int16_t addSpecialAssignment(int16_t source, int32_t tag, float min, float max, uint8_t reversed);
+    virtual void setDefaultMidiAssignments(uint8_t withDefaults, uint8_t withExtras);
+    // The editor's menus read and change entries through these, then call saveAutomation.
+    virtual bool getAssignment(engine::AssignmentTable table, int32_t entry, ControllerAssignment *out);
+    virtual bool setAssignment(engine::AssignmentTable table, int32_t entry, const ControllerAssignment &value);
+    // MIDI learn, then every assignment of the source, for one message's value (0..1) on the
+    // channels first..last. Runs on the audio thread: a learn only marks the file for saving.
+    virtual void applyControllerAssignments(int32_t source, float value, int32_t first, int32_t last);
+
+    // Automation file (assignments and host map) and controller report. Codes: 0 done,
+    // 3 not opened or created, 4 wrong magic, 5 unsupported version, 6 damaged.
+    virtual int32_t readAutomationFile(const podoStr &path);
+    virtual int32_t writeAutomationFile(const podoStr &path);
+    virtual int32_t loadAutomation();
+    virtual int32_t saveAutomation();
+    // Writes the automation file when a learn asked for it; call off the audio thread only.
+    virtual void savePendingAutomation();
+    virtual bool isAutomationSavePending();
+    virtual int32_t writeMidiAssignReport();
+
     // Tunings.
     virtual void selectTemperament(int32_t temperament);
     // Refused (false) for a pitch class outside 0..11; cents are held to -99..+99.
@@ -278,6 +318,10 @@ protected:
     void dropVoices(int32_t channel);
     void clearInsertEffect(InsertEffectSlot &slot);
     void deleteEffects();
+    int16_t addAssignment(engine::AssignmentTable table, int32_t entry, int16_t source, float min, float max,
+                          uint8_t reversed);
+    // A parameter's name as the controller report lists it.
+    virtual std::string reportName(int32_t index);
     // Where this instance's loaders look and report.
     banks::BankLoadSetup bankLoadSetup();
     // Voice allocation within the channel's limit; the index of the new voice.
@@ -295,6 +339,13 @@ protected:
     void renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold);
     void dispatchEvent(const VstEvent *event);
     void postBlockEnd();
+    banks::UserBankSetup userBankSetup(const banks::EmptyPatchTemplate *emptyPatch);
+    // What an empty user patch holds.
+    virtual void fillEmptyPatch(banks::EmptyPatchTemplate &out);
+    // Loads the whole shared library; the caller holds processLock and is the only live instance.
+    void loadSharedLibrary();
+    // The category number and patch index the registry names (50/0 by default).
+    void readInitialPreset(int32_t *category, int32_t *patch);
 
     ProgramBlock programBlock;
     EngineState state;

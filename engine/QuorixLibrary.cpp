@@ -20,10 +20,18 @@ void Quorix::loadSharedBanks()
     podoSyncCriticalBlock process(&processLock());
     if (getInstanceCount() > 1)
         return;
+    loadSharedLibrary();
+}
+
+void Quorix::loadSharedLibrary()
+{
     // Each loader empties its tables first; a failed load leaves what it read usable.
     loadSampleBanks();
     loadWavetables();
     loadPatches();
+    loadUserBanks();
+    if (numPatchCategories - firstUserCategory < banks::kMinUserBanks && initUserBank(-1))
+        saveUserBanks(-1);
 }
 
 bool Quorix::loadSampleBanks()

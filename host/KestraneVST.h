@@ -48,8 +48,9 @@ private:
 class KestraneVSTInstrument : public podoVSTInstrument, public KestraneVST
 {
 public:
-    KestraneVSTInstrument(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams)
-        : podoVSTInstrument(audioMaster, numPrograms, numParams)
+    KestraneVSTInstrument(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams,
+                          InstanceCounting counting = InstanceCounting::byFrame)
+        : podoVSTInstrument(audioMaster, numPrograms, numParams, counting)
     {
     }
 };

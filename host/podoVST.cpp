@@ -45,7 +45,7 @@ podoSyncCritical &processLock()
     return lock;
 }
 
-podoVST::podoVST(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams)
+podoVST::podoVST(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams, InstanceCounting counting)
     : AudioEffectX(audioMaster, numPrograms, numParams)
 {
     makerName = "Kestrane";
@@ -62,22 +62,10 @@ podoVST::podoVST(audioMasterCallback audioMaster, int32_t numPrograms, int32_t n
     sysexPool = new char[sysexPoolBytes];
 
     podoSyncCriticalBlock block(&processLock());
-    ++instanceCount;
-    instanceNumber = instanceCount;
+    if (counting == InstanceCounting::byFrame)
+        countInstanceIn();
     const char *maker = makerName.getNarrow();
     const char *product = productName.getNarrow();
-    podo::logMessage(1, false, "%s:%s: instance #%d", maker, product, instanceNumber);
-    if (instanceNumber <= 1) {
-        podo::logMessage(1, false, "%s:%s: version %d.%d.%d.%d (%s) %s", maker, product, int(versionWord >> 24),
-                         int((versionWord >> 16) & 0xFF), int((versionWord >> 8) & 0xFF), int(versionWord & 0xFF),
-                         __DATE__, "x86-64-bit");
-        if (audioMaster) {
-            char vendor[64] = {0};
-            char hostProduct[64] = {0};
-            getHostVendorString(vendor);
-            getHostProductString(hostProduct);
-        }
-    }
     hostParameterCache = new float[size_t(numParams > 0 ? numParams : 0) + 1]();
     podo::setModuleInstance(); // the identity part finds the module's folder through it
     if (audioMaster) {
@@ -101,14 +89,50 @@ podoVST::~podoVST()
         podoVST::close();
         delete[] hostParameterCache;
         hostParameterCache = nullptr;
-        if (--instanceCount < 0) {
-            instanceCount = 0;
-            podo::logMessage(4, true, "%s:%s: dtor not matched", makerName.getNarrow(), productName.getNarrow());
-        }
+        if (counted)
+            countInstanceOut();
     }
     delete[] sysexPool;
     delete[] reinterpret_cast<QueuedEvent *>(eventStore);
     delete[] reinterpret_cast<char *>(eventList);
+}
+
+int32_t podoVST::countInstanceIn()
+{
+    podoSyncCriticalBlock block(&processLock());
+    if (counted)
+        return instanceCount;
+    counted = true;
+    ++instanceCount;
+    instanceNumber = instanceCount;
+    const char *maker = makerName.getNarrow();
+    const char *product = productName.getNarrow();
+    podo::logMessage(1, false, "%s:%s: instance #%d", maker, product, instanceNumber);
+    if (instanceNumber <= 1) {
+        podo::logMessage(1, false, "%s:%s: version %d.%d.%d.%d (%s) %s", maker, product, int(versionWord >> 24),
+                         int((versionWord >> 16) & 0xFF), int((versionWord >> 8) & 0xFF), int(versionWord & 0xFF),
+                         __DATE__, "x86-64-bit");
+        if (audioMaster) {
+            char vendor[64] = {0};
+            char hostProduct[64] = {0};
+            getHostVendorString(vendor);
+            getHostProductString(hostProduct);
+        }
+    }
+    return instanceCount;
+}
+
+int32_t podoVST::countInstanceOut()
+{
+    podoSyncCriticalBlock block(&processLock());
+    if (!counted)
+        return instanceCount;
+    counted = false;
+    if (--instanceCount < 0) {
+        instanceCount = 0;
+        podo::logMessage(4, true, "%s:%s: dtor not matched", makerName.getNarrow(), productName.getNarrow());
+    }
+    return instanceCount;
 }
 
 int32_t podoVST::getInstanceCount()
@@ -575,8 +599,9 @@ void podoVST::updateTimeInfo()
 
 // ---- podoVSTInstrument ----
 
-podoVSTInstrument::podoVSTInstrument(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams)
-    : podoVST(audioMaster, numPrograms, numParams)
+podoVSTInstrument::podoVSTInstrument(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams,
+                                     InstanceCounting counting)
+    : podoVST(audioMaster, numPrograms, numParams, counting)
 {
     isSynth(true);
 }

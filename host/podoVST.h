@@ -31,7 +31,14 @@ public:
     // The host's buffer for "cV2S" texts holds this much, terminator included.
     static constexpr int32_t hostTextBytes = 64;
 
-    podoVST(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams);
+    // Who counts a frame among the live instances. A derived class that decides on being the
+    // first or the last live instance (the instrument loads and frees the shared library) counts
+    // itself, so that the decision and the change of the count share one processLock section;
+    // otherwise the frame counts itself in its constructor and out in its destructor.
+    enum class InstanceCounting { byFrame, byDerived };
+
+    podoVST(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams,
+            InstanceCounting counting = InstanceCounting::byFrame);
     ~podoVST() override;
 
     // Set when this instance must not be handed to the host (no host callback, engine or editor
@@ -133,6 +140,12 @@ public:
     int32_t getDroppedEventCount() const { return droppedEvents; }
 
 protected:
+    // Counts this frame in (once) and answers the live count after it; the caller holds
+    // processLock for as long as its decision on that count must hold.
+    int32_t countInstanceIn();
+    // Counts it out (once) and answers the live count after it, under the caller's processLock.
+    int32_t countInstanceOut();
+
     // Deletes the editor object through its virtual destructor and detaches it, under processLock.
     // The engine's destructor calls this first, so the editor never outlives what it shows.
     void deleteEditor();
@@ -163,6 +176,7 @@ private:
     bool parameterInRange(int32_t index) const { return index >= 0 && index < numParams; }
 
     bool constructionFailed = false;
+    bool counted = false; // among the live instances; under processLock
     // Preallocated at construction: the list handed to the engine, the event copies and the
     // System Exclusive bytes they point at. Touched only under instanceLock.
     VstEvents *eventList = nullptr;
@@ -176,7 +190,8 @@ private:
 class podoVSTInstrument : public podoVST
 {
 public:
-    podoVSTInstrument(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams);
+    podoVSTInstrument(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams,
+                      InstanceCounting counting = InstanceCounting::byFrame);
     int32_t canDo(char *text) override;
     int32_t getPlugCategory() override { return kPlugCategSynth; }
 };

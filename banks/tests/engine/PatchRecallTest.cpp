@@ -76,7 +76,8 @@ TEST_F(LibraryInstance, TheFirstInstanceLoadsTheLibraryAndTheLastFreesIt)
 {
     ASSERT_EQ(numSampleBanks, 2);
     ASSERT_EQ(numWavetableCategories, 2);
-    ASSERT_EQ(numPatchCategories, 1);
+    ASSERT_EQ(firstUserCategory, 1) << "the factory category, then the user banks";
+    ASSERT_EQ(numPatchCategories, 1 + banks::kMinUserBanks);
     EXPECT_NE(banks::findSample(*q->findZone(WaveLocation{2, 1}, 60)).data, nullptr);
 
     // A second instance shares what is loaded: it neither reloads nor frees it.
@@ -157,7 +158,7 @@ TEST_F(LibraryInstance, RecallOfNothingLeavesTheProgramAsItIs)
     struct Case {
         int32_t category, patch;
     };
-    for (const Case &c : {Case{-1, 0}, Case{1, 0}, Case{127, 0}, Case{leads, -1}}) {
+    for (const Case &c : {Case{-1, 0}, Case{numPatchCategories, 0}, Case{127, 0}, Case{leads, -1}}) {
         SCOPED_TRACE(testing::Message() << c.category << "/" << c.patch);
         EXPECT_EQ(q->recallPatch(0, c.category, c.patch), 0);
         EXPECT_EQ(0, std::memcmp(before.data(), &q->programBlock, before.size()));

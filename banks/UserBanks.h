@@ -1,0 +1,72 @@
+#pragma once
+// User banks: the patch categories the user fills, one ".usr" file per bank in the user folder,
+// appended to patchCategories after the factory categories (type 3). There are always at least
+// four; a damaged bank file is kept under its backup name and the bank renewed empty.
+//
+// The files on disk follow the table: a bank loaded under another number or name than its file
+// carries (numbers must ascend) has its file renamed, so the same files load the same way at the
+// next start; no bank is ever written over another bank's file; every write replaces its file
+// whole (BankFile's replaceBankFile).
+
+#include "banks/PatchBanks.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace banks {
+
+inline constexpr int32_t kFirstUserBankNumber = 120;
+inline constexpr int32_t kUserBankVersion = 1;
+
+// What an empty patch is made of: channel 0 of the default program (local ids 17..1,805) and its
+// system-effect values 9..16 followed by 0 (no tempo).
+struct EmptyPatchTemplate {
+    float values[kChannelProgramValues];
+    float globals[kPatchGlobalValues];
+};
+
+struct UserBankSetup : BankLoadSetup {
+    const EmptyPatchTemplate *emptyPatch = nullptr; // null: all values 0
+    // Moves a file to its backup name; false when it could not be moved.
+    std::function<bool(const podoStr &path)> backup;
+};
+
+// Appends every ".usr" bank of setup.folder after the factory categories (firstUserCategory is
+// set to the factory count). False only when memory ran out.
+bool loadUserBanks(const UserBankSetup &setup);
+
+// -1: adds empty banks up to four user banks; an index: makes that user bank empty (keeping its
+// number when no other bank carries it). False when memory ran out.
+bool initUserBank(const UserBankSetup &setup, int32_t index);
+
+// Writes bank index (-1: every user bank) as folder + "%03d %s.usr". A bank without patches has
+// no file to write and is skipped. False when a file cannot be written.
+bool saveUserBanks(const UserBankSetup &setup, int32_t index);
+
+// saveUserBanks in two steps, so that a caller can take the images under its lock and write
+// them after releasing it.
+struct UserBankImage {
+    podoStr path;
+    std::vector<uint8_t> bytes;
+};
+std::vector<UserBankImage> encodeUserBanks(const UserBankSetup &setup, int32_t index);
+bool writeUserBanks(const UserBankSetup &setup, const std::vector<UserBankImage> &images);
+
+// What reading one bank file found.
+enum class UserBankResult { loaded, damaged, outOfMemory };
+
+// One bank from a source at the start of its file (the loader's step, and the fuzzers' entry).
+// On damaged, the category holds no patches and the message was shown.
+UserBankResult readUserBankFile(BankReader &reader, const UserBankSetup &setup, int32_t index, const podoStr &path,
+                                PatchCategory &category, int32_t &combinations, int32_t &singles);
+
+// The file image of a bank in the given byte order (76 or 66). A patch without channels or
+// globals is written as the empty patch, so the file always reads back.
+std::vector<uint8_t> encodeUserBank(const PatchCategory &category, uint8_t byteOrderMark,
+                                    const EmptyPatchTemplate *emptyPatch);
+
+// A colour code as the browser indexes its table with it: 0..8 (-2 reads as 7, 10 as 1).
+int16_t normalisedColour(int32_t code);
+
+} // namespace banks
