@@ -1,5 +1,6 @@
 #include "foundation/podoGlobals.h"
 
+#include <atomic>
 #include <cstdio>
 #include <iterator>
 
@@ -96,15 +97,16 @@ char16_t preferredSeparator()
     return pathSeparators.getWide(codePageUtf8)[0];
 }
 
+// Every new instance sets it while others may read it: the accesses are atomic.
 ModuleHandle setModuleInstance()
 {
-    moduleInstance = recordedModule.handle;
-    return moduleInstance;
+    std::atomic_ref<ModuleHandle>(moduleInstance).store(recordedModule.handle);
+    return recordedModule.handle;
 }
 
 ModuleHandle getModuleInstance()
 {
-    return moduleInstance;
+    return std::atomic_ref<ModuleHandle>(moduleInstance).load();
 }
 
 const char *versionToText(uint32_t version)

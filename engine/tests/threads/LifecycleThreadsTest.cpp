@@ -1,0 +1,130 @@
+// Instances made, opened, played and closed on two threads at once. The first of them loads the
+// shared library exactly once, the last one saves the shared files and frees it, and the shared
+// assignment tables are only ever touched under their locks (this binary runs under
+// ThreadSanitizer, which fails it on any unguarded access).
+#include "banks/tests/BankTestLibrary.h"
+#include "engine/ParameterIndex.h"
+#include "engine/Quorix.h"
+#include "foundation/podoLog.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <latch>
+#include <string_view>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string home;
+
+class TemporaryHome : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "quorix-threads-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        home = pattern;
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
+        setenv("QUORIX_REGISTRY", (home + "/registry").c_str(), 1);
+        setenv("QUORIX_REGISTRY_SYSTEM", (home + "/registry-system").c_str(), 1);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(home, ignored);
+    }
+};
+
+const auto *registered = ::testing::AddGlobalTestEnvironment(new TemporaryHome);
+
+std::string userFolder() { return home + "/config/Kestrane/Quorix/"; }
+
+intptr_t quietHost(AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
+{
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+class ThreadQuorix : public Quorix
+{
+public:
+    ThreadQuorix() : Quorix(quietHost) {}
+};
+
+// Each load of the library ends with one user-bank total line.
+std::atomic<int> libraryLoads{0};
+void countLoads(const char16_t *piece)
+{
+    if (std::u16string_view(piece).find(u"Total User ") != std::u16string_view::npos)
+        ++libraryLoads;
+}
+
+} // namespace
+
+TEST(LifecycleThreads, TwoInstancesAtOnceLoadTheLibraryOnceAndTheLastOneSavesAndFreesIt)
+{
+    LibraryFolder lib;
+    TestLibrary content;
+    ASSERT_TRUE(content.write(lib.setup.folder, banks::kLittleEndianMark));
+    {
+        KestraneVST identity;
+        ASSERT_TRUE(identity.writeMachineRegistryString("Path", lib.setup.folder));
+    }
+    const podo::DebugSink previous = podo::setDebugSink(countLoads);
+    const int chorusSend = engine::parameterIndex(1, engine::local::ChorusSend);
+
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        for (const char *name : {"Quorix.con", "Quorix.atm", "Quorix.plc"})
+            fs::remove(userFolder() + name);
+        libraryLoads = 0;
+        ThreadQuorix *instances[2] = {};
+        std::latch made(2), closing(2);
+        auto life = [&](int i) {
+            made.arrive_and_wait();
+            ThreadQuorix *q = instances[i] = new ThreadQuorix();
+            q->dispatcher(effOpen, 0, 0, nullptr, 0.0f);
+            // One instance learns a controller while both apply the shared tables.
+            if (i == 1)
+                q->setAssignment(engine::AssignmentTable::channel, engine::local::ChorusSend - 17,
+                                 {1, 0, 0.0f, 1.0f, 0});
+            for (int k = 0; k <= 40; ++k) {
+                q->applyControllerAssignments(74, k / 40.0f, i, i);
+                q->applyControllerAssignments(20, k / 40.0f, 1, 1);
+            }
+        };
+        std::thread a(life, 0), b(life, 1);
+        a.join();
+        b.join();
+        EXPECT_EQ(libraryLoads.load(), 1);
+        EXPECT_EQ(numSampleBanks, 2);
+        EXPECT_EQ(numPatchCategories, 1 + banks::kMinUserBanks);
+        // The learn took whichever source came first, from either instance; both apply it.
+        ControllerAssignment learned{};
+        ASSERT_TRUE(instances[0]->getAssignment(engine::AssignmentTable::channel, engine::local::ChorusSend - 17,
+                                                &learned));
+        EXPECT_TRUE(learned.source == 20 || learned.source == 74) << learned.source;
+        instances[0]->applyControllerAssignments(learned.source, 0.5f, 1, 1);
+        EXPECT_EQ(instances[0]->getParameterValue(chorusSend), 0.5f);
+
+        auto close = [&](int i) {
+            closing.arrive_and_wait();
+            delete instances[i];
+        };
+        std::thread c(close, 0), d(close, 1);
+        c.join();
+        d.join();
+        EXPECT_EQ(patchCategories, nullptr);
+        EXPECT_EQ(numSampleBanks, 0);
+        for (const char *name : {"Quorix.con", "Quorix.atm", "Quorix.plc"})
+            EXPECT_TRUE(fs::exists(userFolder() + name)) << name;
+    }
+    podo::setDebugSink(previous);
+}
