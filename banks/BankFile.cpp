@@ -8,11 +8,13 @@
 #include "foundation/podoWnd.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 namespace banks {
 
@@ -356,7 +358,10 @@ void BankWriter::name(const char *text)
 
 uint32_t replaceBankFile(const podoStr &path, const std::vector<uint8_t> &bytes)
 {
-    const podoStr temporary = path + ".tmp";
+    // Named per process and write, so that two writers of one file never share a temporary.
+    static std::atomic<uint32_t> writes{0};
+    podoStr temporary;
+    temporary.format("%s.%d-%u.tmp", path.getNarrow(), static_cast<int>(getpid()), writes.fetch_add(1) + 1);
     podoFile file;
     uint32_t error = file.open(temporary, podoFileFlags::write | podoFileFlags::create);
     if (error != 0)

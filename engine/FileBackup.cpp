@@ -3,6 +3,9 @@
 #include "foundation/podoFile.h"
 #include "foundation/podoShell.h"
 
+#include <atomic>
+#include <unistd.h>
+
 namespace engine {
 
 namespace {
@@ -40,7 +43,10 @@ bool moveToBackup(const podoStr &path)
 
 uint32_t writeFileReplacing(const podoStr &path, const void *data, size_t size, bool backupOld)
 {
-    const podoStr temporary = path + ".tmp";
+    // Named per process and write, so that two writers of one file never share a temporary.
+    static std::atomic<uint32_t> writes{0};
+    podoStr temporary;
+    temporary.format("%s.%d-%u.tmp", path.getNarrow(), static_cast<int>(getpid()), writes.fetch_add(1) + 1);
     podoFile file;
     uint32_t error = file.open(temporary, podoFileFlags::write | podoFileFlags::create);
     if (error != 0)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -359,7 +360,8 @@ TEST_F(UserBanksTest, SaveThatCannotWriteIsReported)
     EXPECT_FALSE(banks::saveUserBanks(setup, -1));
     ASSERT_EQ(lib.report.boxes.size(), 1u);
     EXPECT_EQ(lib.report.boxes[0].message, "User file create error.");
-    EXPECT_FALSE(fs::exists(lib.folder.path("121 User 2.usr.tmp")));
+    for (const std::string &name : files())
+        EXPECT_NE(fs::path(name).extension(), ".tmp") << name;
 }
 
 TEST_F(UserBanksTest, AKillDuringASaveLeavesTheBankWhole)
@@ -394,4 +396,22 @@ TEST_F(UserBanksTest, AKillDuringASaveLeavesTheBankWhole)
                     bytes == std::string(bytesB.begin(), bytesB.end()))
             << bytes.size() << " bytes of " << bytesA.size();
     }
+}
+
+TEST_F(UserBanksTest, TwoWritersOfOneFileAtOnceEachReplaceItWhole)
+{
+    const std::vector<uint8_t> one(100000, 1), two(120000, 2);
+    const podoStr path = lib.setup.folder + "shared.usr";
+    std::atomic<int> failed{0};
+    auto writer = [&](const std::vector<uint8_t> &bytes) {
+        for (int i = 0; i < 20; ++i)
+            failed += banks::writeBankFile(path, bytes) ? 0 : 1;
+    };
+    std::thread a(writer, std::cref(one)), b(writer, std::cref(two));
+    a.join();
+    b.join();
+    EXPECT_EQ(failed.load(), 0);
+    const std::string bytes = lib.folder.read("shared.usr");
+    EXPECT_TRUE(bytes == std::string(one.begin(), one.end()) || bytes == std::string(two.begin(), two.end()));
+    EXPECT_EQ(files(), std::set<std::string>{"shared.usr"});
 }

@@ -130,7 +130,7 @@ TEST(AutomationFile, OldVersionOfTheOtherOrderDropsChannelVolumeAndPanOnTheirOwn
         const ControllerAssignment &pan = read->table(AssignmentTable::channel)[21 - kChannelAssignmentBase];
         EXPECT_EQ(+volume.source, c.volumeAfter);
         EXPECT_EQ(+pan.source, c.panAfter);
-        EXPECT_EQ(volume.max, c.volumeAfter ? 0.9f : 1.0f);
+        EXPECT_EQ(+volume.max, c.volumeAfter ? 0.9f : 1.0f);
         EXPECT_EQ(+volume.reversed, c.volumeAfter ? 1 : 0);
         // Everything else reads with its bytes reversed, the same as the newer version.
         auto expected = sampleImage();
@@ -157,8 +157,8 @@ TEST(AutomationFile, OutOfRangeFieldsAreHeldToTheirRanges)
     ASSERT_EQ(parse(file, *read), fileOk);
     const ControllerAssignment &entry = read->table(AssignmentTable::master)[0];
     EXPECT_EQ(+entry.source, 131);
-    EXPECT_EQ(entry.min, 0.0f);
-    EXPECT_EQ(entry.max, 1.0f);
+    EXPECT_EQ(+entry.min, 0.0f);
+    EXPECT_EQ(+entry.max, 1.0f);
     EXPECT_EQ(+entry.reversed, 1);
     EXPECT_EQ(+read->table(AssignmentTable::master)[1].source, 0);
     EXPECT_EQ(read->hostMap[0], kParameterCount);

@@ -212,8 +212,8 @@ TEST_F(Assignments, LearnTakesTheSourceAndTheFileIsWrittenOffTheAudioThread)
     const ControllerAssignment &entry = channelAssignments[local::ChorusSend - 17];
     EXPECT_EQ(+entry.state, 0);
     EXPECT_EQ(+entry.source, 20);
-    EXPECT_EQ(entry.min, 0.0f);
-    EXPECT_EQ(entry.max, 1.0f);
+    EXPECT_EQ(+entry.min, 0.0f);
+    EXPECT_EQ(+entry.max, 1.0f);
     EXPECT_EQ(q->getParameterValue(ch(0, local::ChorusSend)), 0.6f) << "the learning message drives it at once";
     EXPECT_TRUE(countsMatchTables());
     EXPECT_FALSE(fs::exists(automationFile())) << "no file written on the audio thread";

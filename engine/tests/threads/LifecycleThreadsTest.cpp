@@ -110,7 +110,7 @@ TEST(LifecycleThreads, TwoInstancesAtOnceLoadTheLibraryOnceAndTheLastOneSavesAnd
         ControllerAssignment learned{};
         ASSERT_TRUE(instances[0]->getAssignment(engine::AssignmentTable::channel, engine::local::ChorusSend - 17,
                                                 &learned));
-        EXPECT_TRUE(learned.source == 20 || learned.source == 74) << learned.source;
+        EXPECT_TRUE(learned.source == 20 || learned.source == 74) << +learned.source;
         instances[0]->applyControllerAssignments(learned.source, 0.5f, 1, 1);
         EXPECT_EQ(instances[0]->getParameterValue(chorusSend), 0.5f);
 
