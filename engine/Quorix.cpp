@@ -44,8 +44,11 @@ Quorix::Quorix(audioMasterCallback audioMaster)
     clearEngineState(state);
     podoSyncCriticalBlock process(&processLock());
     const int32_t live = countInstanceIn();
-    if (live <= 1)
+    if (live <= 1) {
+        // First, so that the empty user patches made while loading hold the default program.
+        buildDefaultProgram();
         loadSharedLibrary();
+    }
     initialize(live);
 }
 

@@ -5,6 +5,7 @@
 #include "engine/AutomationFile.h"
 #include "engine/FileBackup.h"
 #include "engine/ParameterIndex.h"
+#include "engine/ParameterText.h"
 #include "foundation/podoFile.h"
 #include "foundation/podoLog.h"
 #include "foundation/podoShell.h"
@@ -248,16 +249,8 @@ int32_t Quorix::writeMidiAssignReport()
 
 std::string Quorix::reportName(int32_t index)
 {
-    if (!isStoredParameter(index))
-        return std::string();
-    int32_t mode = 0;
-    {
-        podoSyncCriticalBlock lock(&instanceLock);
-        mode = state.target.channels[0].mode;
-    }
-    const std::string name = parameterBaseName(index, mode);
-    const int32_t local = index - kMasterParameterCount + kFirstLocalId;
-    if (index >= kMasterParameterCount && local >= kInstrumentAssignmentBase && !name.empty())
-        return (mode == 1 ? "Drum:" : "Melody:") + name;
-    return name;
+    // Instrument entries are named by channel 1's present mode; special entries have no name.
+    char text[kParameterTextSize] = {};
+    parameterName(index, text, 1);
+    return text;
 }

@@ -1,6 +1,7 @@
 // The default program and the General MIDI and GS resets.
 #include "engine/Quorix.h"
 
+#include "banks/PatchBanks.h"
 #include "engine/DefaultProgram.h"
 
 #include <cstddef>
@@ -63,11 +64,13 @@ void Quorix::resetToGmDefault()
     // Volume, tune, transpose, voice limit and the switches keep their running values.
     storeEngineState(-1, false);
     applyProgram(true);
-    // The first patch of the first category on every melody channel, of the second on the kit.
-    // A missing or empty category leaves the channel as the default program made it.
+    // The first patch of category 0 on every melody channel, of category 1 (the kits) on the
+    // drum channel, found by number: the user banks follow the factory categories in the table,
+    // so a library without one of them must not hand the channel a user bank's patch. A missing
+    // or empty category leaves the channel as the default program made it.
     for (int32_t c = 0; c < kChannelCount; ++c) {
         state.controllers[c].rhythmPart = c == kDrumChannel ? 1 : 0;
-        recallPatch(c, c == kDrumChannel ? 1 : 0, 0);
+        recallPatch(c, patchCategoryIndex[c == kDrumChannel ? 1 : 0], 0);
     }
     changeProgramName("GM Default");
 }

@@ -4,6 +4,7 @@
 
 #include "banks/PatchColours.h"
 #include "banks/UserBanks.h"
+#include "engine/DefaultProgram.h"
 #include "engine/FileBackup.h"
 #include "engine/ParameterIndex.h"
 #include "foundation/podoLog.h"
@@ -44,13 +45,12 @@ int64_t leadingNumber(const char *text)
 
 void Quorix::fillEmptyPatch(banks::EmptyPatchTemplate &out)
 {
-    // The values a fresh instance's first channel and system effects hold.
+    // Channel 0 of the default program and its system effects; the tempo stays 0 (none).
     std::memset(&out, 0, sizeof out);
-    podoSyncCriticalBlock lock(&instanceLock);
     for (int32_t v = 0; v < banks::kChannelProgramValues; ++v)
-        out.values[v] = programBlock.values[parameterIndex(0, kFirstLocalId + v)];
+        out.values[v] = defaultProgram.values[parameterIndex(0, kFirstLocalId + v)];
     for (int32_t g = 0; g < 8; ++g)
-        out.globals[g] = programBlock.values[master::ChorusFirst + g];
+        out.globals[g] = defaultProgram.values[master::ChorusFirst + g];
 }
 
 banks::UserBankSetup Quorix::userBankSetup(const banks::EmptyPatchTemplate *emptyPatch)

@@ -3,11 +3,14 @@
 // user bank that cannot be saved.
 #include "banks/PatchColours.h"
 #include "banks/tests/BankTestLibrary.h"
+#include "engine/DefaultProgram.h"
+#include "engine/ParameterIndex.h"
 #include "engine/tests/EngineTestSupport.h"
 #include "foundation/podoWnd.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -213,4 +216,19 @@ TEST_F(Lifecycle, AUserBankThatCannotBeSavedLeavesTheUserFolderInPlace)
     EXPECT_EQ(q.saveAutomation(), 0);
     EXPECT_TRUE(userFileExists("Quorix.atm"));
     fs::remove(path);
+}
+
+TEST_F(Lifecycle, EmptyUserPatchesOfTheFirstStartHoldTheDefaultProgram)
+{
+    std::memset(static_cast<void *>(&defaultProgram), 0, sizeof defaultProgram); // as a new process has it
+    TestQuorix q;
+    ASSERT_TRUE(userFileExists("120 User 1.usr"));
+    const PatchRecord &patch = patchCategories[firstUserCategory].patches[0];
+    ASSERT_EQ(+patch.numChannels, 1);
+    for (int32_t v = 0; v < banks::kChannelProgramValues; ++v)
+        ASSERT_EQ(patch.channels[0].values[v], +defaultProgram.values[engine::parameterIndex(0, 17 + v)]) << v;
+    for (int32_t g = 0; g < 8; ++g)
+        EXPECT_EQ(patch.globals[g], +defaultProgram.values[engine::master::ChorusFirst + g]) << g;
+    EXPECT_EQ(patch.globals[8], 0.0f);
+    EXPECT_NE(+defaultProgram.values[engine::parameterIndex(0, engine::local::Volume)], 0.0f);
 }
