@@ -1,6 +1,7 @@
 #include "foundation/podoShell.h"
 
 #include "foundation/platform/podoPlatformShell.h"
+#include "foundation/podoWnd.h"
 
 #include <algorithm>
 #include <atomic>
@@ -159,6 +160,52 @@ bool removeFolder(const podoStr &folder, bool removeEmptiedParents, bool include
 
 FileDialogHook setFileDialogHook(FileDialogHook hook) { return fileDialogHook.exchange(hook); }
 
+namespace {
+
+// The request's filter list ("text\0pattern\0...\0\0") as pairs.
+std::vector<std::pair<std::string, std::string>> filterPairs(const FileDialogRequest &request)
+{
+    std::vector<std::string> parts;
+    std::string list(request.filter.getNarrow(), size_t(std::max(request.filterLength, 0)));
+    for (size_t at = 0; at < list.size() && list[at] != '\0';) {
+        size_t end = list.find('\0', at);
+        if (end == std::string::npos)
+            end = list.size();
+        parts.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2)
+        pairs.emplace_back(parts[i], parts[i + 1]);
+    return pairs;
+}
+
+// The desktop's chooser: it starts in the initial folder with the proposed name, unless that name
+// carries a folder of its own.
+bool desktopDialog(const FileDialogRequest &request, podoStr &chosen)
+{
+    platform::FileChoice choice;
+    choice.save = request.save;
+    choice.title = narrow(request.title);
+    choice.filters = filterPairs(request);
+    std::string name = narrow(request.fileName);
+    choice.proposedPath = !name.empty() && name[0] == '/' ? name : narrow(request.initialFolder) + name;
+    choice.owner = request.owner ? reinterpret_cast<uintptr_t>(request.owner->handle()) : 0;
+    std::string path;
+    if (!platform::chooseFile(choice, path))
+        return false;
+    chosen = path.c_str();
+    return true;
+}
+
+std::string fileName(const std::string &path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
 bool fileDialog(bool save, podoStr &path, const podoStr &initialPath, const podoStr &extension, const podoStr &typeName,
                 const podoStr &qualifier, podoWnd *owner)
 {
@@ -183,16 +230,31 @@ bool fileDialog(bool save, podoStr &path, const podoStr &initialPath, const podo
     request.owner = owner;
 
     FileDialogHook hook = fileDialogHook.load();
-    podoStr chosen;
-    if (!hook || !hook(request, chosen))
-        return false;
-    std::string result = narrow(chosen);
-    if (result.empty())
-        return false;
-    if (save && !hasExtension(result) && !ext.empty())
-        result += ext[0] == '.' ? ext : "." + ext;
-    path = result.c_str();
-    return true;
+    for (;;) {
+        podoStr chosen;
+        if (!(hook ? hook(request, chosen) : desktopDialog(request, chosen)))
+            return false;
+        std::string result = narrow(chosen);
+        if (result.empty())
+            return false;
+        if (save && !hasExtension(result) && !ext.empty())
+            result += ext[0] == '.' ? ext : "." + ext;
+        // The name with its extension is the one that would be overwritten: ask about that one. A "no"
+        // shows the dialog again with the name.
+        if (!hook && save && platform::pathKind(result) != PathKind::none) {
+            std::string question = fileName(result) + " already exists.\nDo you want to replace it?";
+            uintptr_t ownerWindow = owner ? reinterpret_cast<uintptr_t>(owner->handle()) : 0;
+            int answer = platform::askQuestion(narrow(request.title), question, ownerWindow);
+            if (answer < 0)
+                return false;
+            if (answer == 0) {
+                request.fileName = result.c_str();
+                continue;
+            }
+        }
+        path = result.c_str();
+        return true;
+    }
 }
 
 bool shellOpen(const podoStr &pathOrAddress)

@@ -1,5 +1,6 @@
 #include "foundation/podoWnd.h"
 
+#include "foundation/podoDesktop.h"
 #include "foundation/podoLog.h"
 
 #include <atomic>
@@ -8,15 +9,23 @@ podoWnd::podoWnd(void *handle) : windowHandle(handle) {}
 
 podoWnd::~podoWnd() { destroy(false); }
 
-bool podoWnd::create(podoWnd *, int32_t, int32_t, int32_t, int32_t)
+bool podoWnd::create(podoWnd *parent, int32_t x, int32_t y, int32_t width, int32_t height)
 {
     destroy(false);
-    return false; // no window layer to create one with
+    podo::DesktopLayer *layer = podo::desktopLayer();
+    // A child needs its parent's window.
+    if (!layer || (parent && !parent->handle()))
+        return false;
+    windowHandle = layer->createWindow(parent ? parent->handle() : nullptr, x, y, width, height);
+    owned = windowHandle != nullptr;
+    return owned;
 }
 
-void podoWnd::destroy(bool)
+void podoWnd::destroy(bool force)
 {
-    // An owned window would be destroyed here; none can be created yet.
+    if (windowHandle && (owned || force))
+        if (podo::DesktopLayer *layer = podo::desktopLayer())
+            layer->destroyWindow(windowHandle);
     windowHandle = nullptr;
     owned = false;
     shown = false;
@@ -30,16 +39,85 @@ void podoWnd::attach(void *newHandle)
 
 void podoWnd::show(bool visible)
 {
-    if (windowHandle)
-        shown = visible;
+    if (!windowHandle)
+        return;
+    if (podo::DesktopLayer *layer = podo::desktopLayer())
+        layer->showWindow(windowHandle, visible);
+    shown = visible;
+}
+
+void podoWnd::update()
+{
+    if (podo::DesktopLayer *layer = podo::desktopLayer(); layer && windowHandle)
+        layer->updateWindow(windowHandle);
+}
+
+void podoWnd::bringToFront()
+{
+    if (podo::DesktopLayer *layer = podo::desktopLayer(); layer && windowHandle)
+        layer->bringToFront(windowHandle);
+}
+
+void podoWnd::move(int32_t x, int32_t y)
+{
+    if (podo::DesktopLayer *layer = podo::desktopLayer(); layer && windowHandle)
+        layer->setWindowBounds(windowHandle, x, y, 0, 0, true, false);
+}
+
+void podoWnd::resize(int32_t width, int32_t height)
+{
+    if (podo::DesktopLayer *layer = podo::desktopLayer(); layer && windowHandle)
+        layer->setWindowBounds(windowHandle, 0, 0, width, height, false, true);
+}
+
+void podoWnd::setBounds(int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    if (podo::DesktopLayer *layer = podo::desktopLayer(); layer && windowHandle)
+        layer->setWindowBounds(windowHandle, x, y, width, height, true, true);
+}
+
+void podoWnd::centerOnMonitor()
+{
+    podo::DesktopLayer *layer = podo::desktopLayer();
+    int32_t width = 0, height = 0;
+    if (!layer || !windowHandle || !layer->getWindowSize(windowHandle, width, height))
+        return;
+    int32_t monitorWidth = 0, monitorHeight = 0, left = 0, top = 0;
+    getMonitorRect(&monitorWidth, &monitorHeight, &left, &top);
+    move(left + (monitorWidth - width) / 2, top + (monitorHeight - height) / 2);
 }
 
 int32_t podoWnd::getMonitorRect(int32_t *width, int32_t *height, int32_t *left, int32_t *top)
 {
-    for (int32_t *out : {width, height, left, top})
-        if (out)
-            *out = 0;
-    return 0;
+    int32_t rect[4] = {0, 0, 0, 0};
+    int32_t result = 0;
+    if (podo::DesktopLayer *layer = podo::desktopLayer())
+        result = layer->getMonitorRect(windowHandle, rect);
+    if (result < 0) {
+        result = 0;
+        rect[0] = rect[1] = rect[2] = rect[3] = 0;
+    }
+    if (width)
+        *width = rect[2] - rect[0];
+    if (height)
+        *height = rect[3] - rect[1];
+    if (left)
+        *left = rect[0];
+    if (top)
+        *top = rect[1];
+    return result;
+}
+
+float podoWnd::dpiScale()
+{
+    podo::DesktopLayer *layer = podo::desktopLayer();
+    return layer ? layer->dpiScale(windowHandle) : 1.0f;
+}
+
+bool podoWnd::setText(const podoStr &text)
+{
+    podo::DesktopLayer *layer = podo::desktopLayer();
+    return layer && windowHandle && layer->setWindowText(windowHandle, text);
 }
 
 namespace podo {
@@ -62,10 +140,17 @@ int32_t messageBox(podoWnd *owner, const podoStr &caption, const podoStr &messag
         text.format("%s\n\n%s", message.getNarrow(), detail.getNarrow());
     else if (hasText(message) || hasText(detail))
         text.format("%s", (hasText(message) ? message : detail).getNarrow());
-    bool useOwner = owner && owner->handle() && owner->isVisible();
+    DesktopLayer *layer = desktopLayer();
+    // The system's answer when there is one; the shown state when no window system can be asked.
+    bool useOwner = owner && owner->handle() &&
+                    (layer ? layer->isWindowVisible(owner->handle()) : owner->isVisible());
     int32_t shownFlags = flags | mbTopmost | (useOwner ? 0 : mbTaskModal);
     if (MessageBoxHook hook = messageBoxHook.load())
         return hook(useOwner ? owner : nullptr, caption, text, shownFlags);
+    // A box blocks its thread: only the user-interface thread may wait for the user.
+    if (layer && isUserInterfaceThread())
+        if (int32_t answer = layer->messageBox(useOwner ? owner->handle() : nullptr, caption, text, shownFlags))
+            return answer;
     return (flags & 0xF) == mbOkCancel ? idCancel : idOk;
 }
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 // A wrapper around one window handle that either owns the window (it created it) or merely refers to
-// one (the host's window, a dialog's owner). Creating, moving and measuring windows needs a window
-// layer that is not part of the foundation yet: until then create answers false and the geometry
-// operations do nothing; the handle, ownership and shown state work as described.
+// one (the host's window, a dialog's owner). The window system's work goes through the desktop layer
+// (podoDesktop.h); without one, create answers false, the geometry operations do nothing and the
+// monitor is unknown, while the handle, ownership and shown state work as described.
 class podoWnd
 {
 public:
@@ -21,17 +21,23 @@ public:
     virtual void *handle() const { return windowHandle; }
     virtual void show(bool visible);
     virtual void hide() { show(false); }
+    // The state last set with show or hide, not asked of the system.
     virtual bool isVisible() const { return shown; }
-    virtual void update() {}
-    virtual void bringToFront() {}
-    virtual void move(int32_t, int32_t) {}
-    virtual void resize(int32_t, int32_t) {}
-    virtual void setBounds(int32_t, int32_t, int32_t, int32_t) {}
-    virtual void centerOnMonitor() {}
-    // Without a window layer: no monitor can be asked; all sizes 0 and result 0.
+    virtual void update();
+    virtual void bringToFront();
+    virtual void move(int32_t x, int32_t y);
+    // Keeps the position.
+    virtual void resize(int32_t width, int32_t height);
+    virtual void setBounds(int32_t x, int32_t y, int32_t width, int32_t height);
+    virtual void centerOnMonitor();
+    // The full rectangle of the monitor nearest the window (each output may be null); the result is 1
+    // for the primary monitor. When the monitor cannot be asked: the screen's size at 0, 0 and result
+    // 0 (all 0 without a screen).
     virtual int32_t getMonitorRect(int32_t *width, int32_t *height, int32_t *left, int32_t *top);
-    virtual float dpiScale() { return 1.0f; }
-    virtual bool setText(const podoStr &) { return false; }
+    // The screen's dots per inch divided by 96 (1 when unknown).
+    virtual float dpiScale();
+    // The window's title.
+    virtual bool setText(const podoStr &text);
 
 private:
     bool owned = false;
@@ -50,10 +56,10 @@ constexpr int32_t mbTopmost = 0x40000;
 constexpr int32_t idOk = 1;
 constexpr int32_t idCancel = 2;
 
-// Message boxes go to a hook: a window layer shows them, a test scripts the answer. The hook gets the
-// owner (null when absent or hidden), the caption, the whole text and the flags with topmost (and
-// task-modal without an owner) added. Without a hook nothing is shown and nothing blocks: an OK box
-// answers OK, an OK/Cancel box answers Cancel.
+// A test scripts message boxes through a hook. The hook gets the owner (null when absent or hidden), the
+// caption, the whole text and the flags with topmost (and task-modal without an owner) added. Without a
+// hook the desktop layer shows the box, on the user-interface thread only. Anywhere else, or when no
+// box can be shown, nothing blocks: an OK box answers OK, an OK/Cancel box answers Cancel.
 using MessageBoxHook = int32_t (*)(podoWnd *owner, const podoStr &caption, const podoStr &text, int32_t flags);
 MessageBoxHook setMessageBoxHook(MessageBoxHook hook);
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // File-system, known-folder, registry-store and shell services of the operating system, for the
@@ -37,5 +38,22 @@ std::string registrySystemRoot();
 
 // Runs `program` found on PATH with the arguments and waits for it; true when it ran and exited 0.
 bool runProgram(const std::string &program, const std::vector<std::string> &arguments);
+// The same, with the program's standard output read into `output`; its exit status, or -1 when it could
+// not be started or did not end by itself.
+int runProgramOutput(const std::string &program, const std::vector<std::string> &arguments, std::string &output);
+
+// The desktop's file chooser and question dialog (zenity), each waiting for the user.
+struct FileChoice {
+    bool save = false;
+    std::string title;
+    // Display text and pattern pairs ("Patterns (*.ptn)", "*.ptn"); the first is selected.
+    std::vector<std::pair<std::string, std::string>> filters;
+    std::string proposedPath; // the folder and name the chooser starts with
+    uintptr_t owner = 0;      // the window the dialog belongs to; 0 for none
+};
+// True when the user chose a file; false when cancelled or when no chooser can be shown.
+bool chooseFile(const FileChoice &choice, std::string &chosen);
+// 1 for yes, 0 for no, -1 when the question cannot be shown.
+int askQuestion(const std::string &title, const std::string &text, uintptr_t owner);
 
 } // namespace podo::platform

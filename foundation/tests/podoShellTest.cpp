@@ -172,9 +172,14 @@ TEST(FileDialog, BuildsTitleAndFilterAndAddsTheExtensionToASavedName)
     EXPECT_EQ(lastFilter, std::string("Patterns (*.ptn)\0*.ptn\0Any Type (*.*)\0*.*\0\0", 43));
 
     podo::setFileDialogHook(nullptr);
+    podoTestFolder noPrograms;
+    const char *programs = std::getenv("PATH");
+    std::string previousPrograms = programs ? programs : "";
+    setenv("PATH", noPrograms.root.c_str(), 1);
     podoStr path("start.ptn");
     EXPECT_FALSE(podo::fileDialog(true, path, podoStr(""), podoStr(".ptn"), podoStr("Patterns"), podoStr(""), nullptr))
         << "no dialog can be shown: nothing chosen, nothing blocks";
+    setenv("PATH", previousPrograms.c_str(), 1);
     podo::setFileDialogHook(previous);
 }
 

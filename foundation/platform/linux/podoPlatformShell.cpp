@@ -161,13 +161,33 @@ std::string registrySystemRoot()
     return "/etc/xdg/quorix-registry";
 }
 
-bool runProgram(const std::string &program, const std::vector<std::string> &arguments)
+namespace {
+
+std::vector<char *> argumentVector(const std::string &program, const std::vector<std::string> &arguments)
 {
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
     for (const auto &a : arguments)
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
+    return argv;
+}
+
+int waitExit(pid_t pid)
+{
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+bool runProgram(const std::string &program, const std::vector<std::string> &arguments)
+{
+    std::vector<char *> argv = argumentVector(program, arguments);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // The program's chatter is not ours to show; its exit status is the answer.
@@ -179,12 +199,38 @@ bool runProgram(const std::string &program, const std::vector<std::string> &argu
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return false;
+    return waitExit(pid) == 0;
+}
+
+int runProgramOutput(const std::string &program, const std::vector<std::string> &arguments, std::string &output)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    std::vector<char *> argv = argumentVector(program, arguments);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (rc != 0) {
+        close(fds[0]);
+        return -1;
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n > 0)
+            output.append(buffer, size_t(n));
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    close(fds[0]);
+    return waitExit(pid);
 }
 
 } // namespace podo::platform
