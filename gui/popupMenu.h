@@ -13,9 +13,10 @@ namespace qgui {
 struct PopupMenuList;
 
 struct PopupItem {
-    std::string title;
+    std::string title;         // text after a "\t" is shown on the right
     bool separator = false;    // a line; never chosen
-    bool enabled = true;       // disabled items are shown greyed and cannot be chosen
+    bool enabled = true;       // disabled items cannot be chosen
+    bool greyed = true;        // a disabled item is shown greyed; false: it looks like the others
     bool checked = false;      // a tick in front
     bool isDefault = false;    // drawn bold
     bool columnBreak = false;  // starts a new column
@@ -24,7 +25,9 @@ struct PopupItem {
 
 struct PopupMenuList {
     std::vector<PopupItem> items;
-    int32_t itemsPerColumn = 0;  // 0: one column unless an item breaks it
+    int32_t itemsPerColumn = 0;  // 0: one column unless an item breaks it or the screen is too short
+    // "&" in a title marks the next character: shown underlined, typed to choose the item ("&&" shows "&").
+    bool mnemonics = false;
 };
 
 // Indexes from the top menu down to the chosen item; empty when the menu was dismissed.

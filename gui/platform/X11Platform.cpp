@@ -4,17 +4,12 @@
 #include "gui/platform/x11Keys.h"
 #include "gui/platform/x11Shared.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
-#include <poll.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 
 namespace qgui {
@@ -50,8 +45,6 @@ public:
         if (trap.failed() || !window) return false;
         visual = DefaultVisual(dpy, DefaultScreen(dpy));
         clipboardAtom = XInternAtom(dpy, "CLIPBOARD", False);
-        utf8Atom = XInternAtom(dpy, "UTF8_STRING", False);
-        propertyAtom = XInternAtom(dpy, "QGUI_CLIPBOARD", False);
         x11::registerWindow(window, dpy);
         return true;
     }
@@ -94,16 +87,7 @@ public:
 
     double getScreenDPI() const override {
         // The desktop's font resolution when set, else the screen's physical size.
-        if (const char* rms = XResourceManagerString(dpy)) {
-            XrmInitialize();
-            XrmDatabase db = XrmGetStringDatabase(rms);
-            char* type = nullptr;
-            XrmValue value;
-            double dpi = 0;
-            if (db && XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr) dpi = std::atof(value.addr);
-            if (db) XrmDestroyDatabase(db);
-            if (dpi > 0) return dpi;
-        }
+        if (double dpi = x11::resourceDpi(dpy); dpi > 0) return dpi;
         int screen = DefaultScreen(dpy);
         int mm = DisplayWidthMM(dpy, screen);
         return mm > 0 ? DisplayWidth(dpy, screen) * 25.4 / mm : 96.0;
@@ -122,29 +106,8 @@ public:
     }
 
     bool getClipboardText(std::string& text) override {
-        if (XGetSelectionOwner(dpy, clipboardAtom) == None) return false;
-        XDeleteProperty(dpy, window, propertyAtom);
-        XConvertSelection(dpy, clipboardAtom, utf8Atom, propertyAtom, window, CurrentTime);
-        XFlush(dpy);
-        // Wait at most half a second for the owner's answer; other events stay queued.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-        XEvent ev;
-        while (!XCheckTypedWindowEvent(dpy, window, SelectionNotify, &ev)) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            pollfd pfd{ConnectionNumber(dpy), POLLIN, 0};
-            poll(&pfd, 1, 10);
-        }
-        if (ev.xselection.property == None) return false;
-        Atom type;
-        int format;
-        unsigned long count, after;
-        unsigned char* data = nullptr;
-        bool ok = XGetWindowProperty(dpy, window, propertyAtom, 0, 1 << 20, True, AnyPropertyType, &type, &format,
-                                     &count, &after, &data) == Success &&
-                  data && format == 8;
-        if (ok) text.assign(reinterpret_cast<char*>(data), count);
-        if (data) XFree(data);
-        return ok;
+        // At most half a second for the owner's answer.
+        return x11::readSelectionText(dpy, window, clipboardAtom, text, 500);
     }
 
     void pumpEvents() override {
@@ -294,7 +257,7 @@ private:
     Visual* visual = nullptr;
     cairo_surface_t* surface = nullptr;
     int32_t width = 0, height = 0;
-    Atom clipboardAtom = None, utf8Atom = None, propertyAtom = None;
+    Atom clipboardAtom = None;
     unsigned int lastButton = 0;
     Time lastPressTime = 0;
     CPoint lastPress;

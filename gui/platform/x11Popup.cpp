@@ -25,11 +25,53 @@ struct Metrics {
     double checkWidth() const { return std::round(20 * scale); }
     double arrowWidth() const { return std::round(16 * scale); }
     double padding() const { return std::round(8 * scale); }
+    double rightGap() const { return std::round(24 * scale); }  // between the text and the text on the right
 };
 
 struct ItemBox {
     CRect rect;  // window coordinates
 };
+
+// A title as shown: the text, the text on the right (after "\t") and the mnemonic's bytes in the text.
+struct Label {
+    std::string text, right;
+    size_t mnemonicAt = std::string::npos;
+    size_t mnemonicLength = 0;
+};
+
+Label parseTitle(const std::string& title, bool mnemonics) {
+    Label l;
+    size_t tab = title.find('\t');
+    const std::string left = title.substr(0, tab);
+    if (tab != std::string::npos) l.right = title.substr(tab + 1);
+    if (!mnemonics) {
+        l.text = left;
+        return l;
+    }
+    for (size_t i = 0; i < left.size(); ++i) {
+        if (left[i] != '&') {
+            l.text += left[i];
+            continue;
+        }
+        if (++i >= left.size()) break;  // a lone "&" at the end shows nothing
+        if (left[i] != '&' && l.mnemonicAt == std::string::npos) {
+            // The whole UTF-8 character after the "&".
+            size_t n = 1;
+            while (i + n < left.size() && (static_cast<unsigned char>(left[i + n]) & 0xC0) == 0x80) ++n;
+            l.mnemonicAt = l.text.size();
+            l.mnemonicLength = n;
+        }
+        l.text += left[i];
+    }
+    return l;
+}
+
+// The mnemonic as typed: ASCII letters in either case.
+std::string foldKey(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
 
 // One open level of the menu.
 struct Level {
@@ -51,24 +93,36 @@ double textWidth(cairo_t* cr, const std::string& s, bool bold, double size) {
     return te.x_advance;
 }
 
-// Places the items in columns: a new column after itemsPerColumn items or at an item that breaks.
-CPoint layout(const PopupMenuList& list, const Metrics& m, std::vector<ItemBox>& boxes) {
+// Places the items in columns: a new column after itemsPerColumn items, at an item that breaks, or
+// where the column would grow taller than maxHeight (a menu taller than the screen goes on beside).
+CPoint layout(const PopupMenuList& list, const Metrics& m, double maxHeight, std::vector<ItemBox>& boxes) {
     cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     cairo_t* cr = cairo_create(scratch);
     std::vector<std::vector<size_t>> columns(1);
+    double columnHeight = 0;
     for (size_t i = 0; i < list.items.size(); ++i) {
+        double h = list.items[i].separator ? m.separatorHeight() : m.itemHeight();
         bool full = list.itemsPerColumn > 0 && static_cast<int32_t>(columns.back().size()) >= list.itemsPerColumn;
-        if (!columns.back().empty() && (full || list.items[i].columnBreak)) columns.emplace_back();
+        bool tooTall = maxHeight > 0 && columnHeight + h > maxHeight;
+        if (!columns.back().empty() && (full || tooTall || list.items[i].columnBreak)) {
+            columns.emplace_back();
+            columnHeight = 0;
+        }
         columns.back().push_back(i);
+        columnHeight += h;
     }
     boxes.assign(list.items.size(), {});
     double x = 0, height = 0;
     for (const auto& column : columns) {
-        double w = 0;
+        double w = 0, right = 0;
         for (size_t i : column) {
             const PopupItem& item = list.items[i];
-            if (!item.separator) w = std::max(w, textWidth(cr, item.title, item.isDefault, m.fontSize()));
+            if (item.separator) continue;
+            Label label = parseTitle(item.title, list.mnemonics);
+            w = std::max(w, textWidth(cr, label.text, item.isDefault, m.fontSize()));
+            if (!label.right.empty()) right = std::max(right, textWidth(cr, label.right, item.isDefault, m.fontSize()));
         }
+        if (right > 0) w += m.rightGap() + right;
         w += m.checkWidth() + m.arrowWidth() + m.padding();
         double y = 0;
         for (size_t i : column) {
@@ -96,9 +150,9 @@ public:
     bool openLevel(const PopupMenuList* list, CPoint at, double flipX, double flipY) {
         Level level;
         level.list = list;
-        CPoint size = layout(*list, metrics, level.boxes);
         CRect monitor;
         x11::nearestMonitor(dpy, CRect(at, CPoint(1, 1)), monitor);
+        CPoint size = layout(*list, metrics, monitor.getHeight() - 2, level.boxes);
         // Kept on screen: flipped to the other side when it does not fit, then pushed inside.
         if (at.x + size.x > monitor.right) at.x = flipX - size.x;
         if (at.y + size.y > monitor.bottom) at.y = flipY - size.y;
@@ -318,9 +372,51 @@ private:
                     }
                 }
                 break;
-            default: break;
+            default: {
+                char typed[8] = {};
+                int n = XLookupString(&e, typed, sizeof typed - 1, nullptr, nullptr);
+                if (n > 0 && l.list->mnemonics) return mnemonic(a, foldKey(std::string(typed, static_cast<size_t>(n))), result);
+                break;
+            }
         }
         return false;
+    }
+
+    // A typed mnemonic: the only item with it is chosen (a submenu opens); with several, the next one is
+    // highlighted.
+    bool mnemonic(size_t a, const std::string& typed, PopupResult& result) {
+        // Opening a submenu adds a level: hold the list, not the level.
+        const PopupMenuList* list = levels[a].list;
+        std::vector<int> matches;
+        for (size_t i = 0; i < list->items.size(); ++i) {
+            const PopupItem& it = list->items[i];
+            if (!selectable(it)) continue;
+            Label label = parseTitle(it.title, true);
+            if (label.mnemonicAt != std::string::npos &&
+                foldKey(label.text.substr(label.mnemonicAt, label.mnemonicLength)) == typed)
+                matches.push_back(static_cast<int>(i));
+        }
+        if (matches.empty()) return false;
+        if (matches.size() > 1) {
+            int next = matches[0];
+            for (int m : matches)
+                if (m > levels[a].hover) {
+                    next = m;
+                    break;
+                }
+            setHover(a, next);
+            return false;
+        }
+        setHover(a, matches[0]);
+        if (list->items[static_cast<size_t>(matches[0])].submenu) {
+            if (levels.size() > a + 1) {
+                active = a + 1;
+                setHover(a + 1, step(levels[a + 1], -1, 1));
+            }
+            return false;
+        }
+        result = pathTo(static_cast<int>(a), matches[0]);
+        return true;
     }
 
     void draw(Level& l) {
@@ -355,8 +451,9 @@ private:
                 cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
                 cairo_fill(cr);
             }
-            double ink = hot ? 1.0 : it.enabled ? 0.1 : 0.6;
-            cairo_set_source_rgb(cr, ink, ink, hot ? 1.0 : it.enabled ? 0.12 : 0.6);
+            bool dim = !it.enabled && it.greyed;
+            double ink = hot ? 1.0 : dim ? 0.6 : 0.1;
+            cairo_set_source_rgb(cr, ink, ink, hot ? 1.0 : dim ? 0.6 : 0.12);
             if (it.checked) {
                 double cx = r.left + m.checkWidth() / 2, cy = r.top + r.getHeight() / 2, s = 4 * m.scale;
                 cairo_set_line_width(cr, 1.8 * m.scale);
@@ -371,8 +468,25 @@ private:
             cairo_set_font_size(cr, m.fontSize());
             cairo_font_extents_t fe;
             cairo_font_extents(cr, &fe);
-            cairo_move_to(cr, r.left + m.checkWidth(), r.top + (r.getHeight() + fe.ascent - fe.descent) / 2);
-            cairo_show_text(cr, it.title.c_str());
+            Label label = parseTitle(it.title, l.list->mnemonics);
+            double baseline = r.top + (r.getHeight() + fe.ascent - fe.descent) / 2;
+            cairo_move_to(cr, r.left + m.checkWidth(), baseline);
+            cairo_show_text(cr, label.text.c_str());
+            if (label.mnemonicAt != std::string::npos) {
+                cairo_text_extents_t before, under;
+                cairo_text_extents(cr, label.text.substr(0, label.mnemonicAt).c_str(), &before);
+                cairo_text_extents(cr, label.text.substr(label.mnemonicAt, label.mnemonicLength).c_str(), &under);
+                double y = std::round(baseline + std::max(1.0, fe.descent / 2)) + 0.5;
+                cairo_move_to(cr, r.left + m.checkWidth() + before.x_advance, y);
+                cairo_rel_line_to(cr, under.x_advance, 0);
+                cairo_stroke(cr);
+            }
+            if (!label.right.empty()) {
+                cairo_text_extents_t te;
+                cairo_text_extents(cr, label.right.c_str(), &te);
+                cairo_move_to(cr, r.right - m.arrowWidth() - te.x_advance, baseline);
+                cairo_show_text(cr, label.right.c_str());
+            }
             if (it.submenu) {
                 double ax = r.right - m.arrowWidth() / 2, ay = r.top + r.getHeight() / 2, s = 3.5 * m.scale;
                 cairo_move_to(cr, ax - s / 2, ay - s);
