@@ -1,5 +1,6 @@
 // The popup menu on X11: override-redirect windows, a pointer and keyboard grab and an event loop of its
 // own that returns when the user chose an item or dismissed the menu.
+#include "gui/platform/x11Keys.h"
 #include "gui/platform/x11Shared.h"
 #include "gui/popupMenu.h"
 
@@ -373,9 +374,8 @@ private:
                 }
                 break;
             default: {
-                char typed[8] = {};
-                int n = XLookupString(&e, typed, sizeof typed - 1, nullptr, nullptr);
-                if (n > 0 && l.list->mnemonics) return mnemonic(a, foldKey(std::string(typed, static_cast<size_t>(n))), result);
+                x11::TranslatedKey typed = x11::translateKey(&e);
+                if (l.list->mnemonics && !typed.text.empty()) return mnemonic(a, foldKey(typed.text), result);
                 break;
             }
         }

@@ -93,11 +93,30 @@ private:
 // Plays the user with xdotool runs, one after another, on a thread of its own while the test waits in
 // a menu or a box. Keys and clicks go in runs of their own, without a window: xdotool then sends real
 // (XTEST) input, never half a key to a window that closed in between.
+// A run of just kGrabbed waits until someone (the popup) holds the keyboard, so no key is sent too soon.
+const std::string kGrabbed = "(keyboard grabbed)";
+
+bool keyboardGrabbed() {
+    Display* dpy = XOpenDisplay(nullptr);
+    bool grabbed = pumpUntil([] {}, [&] {
+        int r = XGrabKeyboard(dpy, DefaultRootWindow(dpy), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (r == GrabSuccess) XUngrabKeyboard(dpy, CurrentTime);
+        XSync(dpy, False);
+        return r == AlreadyGrabbed;
+    });
+    XCloseDisplay(dpy);
+    return grabbed;
+}
+
 class Player {
 public:
     explicit Player(std::vector<std::vector<std::string>> runs)
         : thread([runs] {
               for (auto run : runs) {
+                  if (run == std::vector<std::string>{kGrabbed}) {
+                      keyboardGrabbed();
+                      continue;
+                  }
                   run.insert(run.begin(), "xdotool");
                   runProgram(run);
               }
@@ -162,14 +181,12 @@ struct TestMenu {
 constexpr int kRow = 20;
 int rowCentre(int rowsAbove, int separatorsAbove) { return 1 + rowsAbove * kRow + separatorsAbove * 7 + kRow / 2; }
 
-// Clicks at (40, 50) in the host window, waits for the popup, then plays `input` (xdotool commands,
-// "%H" for the host window).
+// Clicks at (40, 50) in the host window, waits until the popup holds the keyboard, then plays `input`
+// (xdotool commands, "%H" for the host window).
 std::vector<std::vector<std::string>> menuInput(const Host& host, const std::vector<std::string>& input) {
     std::vector<std::string> played;
     for (const auto& a : input) played.push_back(a == "%H" ? host.id() : a);
-    return {{"mousemove", "--window", host.id(), "40", "50", "click", "3"},
-            {"search", "--sync", "--onlyvisible", "--name", "^qgui-popup$", "sleep", "0.2"},
-            played};
+    return {{"mousemove", "--window", host.id(), "40", "50", "click", "3"}, {kGrabbed}, played};
 }
 
 }  // namespace
