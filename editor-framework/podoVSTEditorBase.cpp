@@ -1,6 +1,7 @@
 #include "editor-framework/podoVSTEditorBase.h"
 
 #include "foundation/podoLog.h"
+#include "gui/CControl.h"
 
 #include <cstring>
 #include <new>
@@ -104,4 +105,96 @@ int32_t podoVSTEditorBase::queuePending()
 {
     podoSyncCriticalBlock block(&editorLock);
     return pending;
+}
+
+void podoVSTEditorBase::registerControl(qgui::CControl *control) { controls.add(podoVGControl(control)); }
+
+qgui::CControl *podoVSTEditorBase::getControlAt(int32_t index) const
+{
+    return index >= 0 && index < controls.getCount() ? controls.at(index)->getControl() : nullptr;
+}
+
+void podoVSTEditorBase::rebuildControlIndex()
+{
+    controls.shrink();
+    controlsByTag.removeAll();
+    controlsByTag.setCapacity(controls.getCapacity());
+    controlsByTag.addAll(controls);
+    controlsByTag.sort(true);
+}
+
+// A search by halving on the tags themselves: no probe entry, no allocation.
+int32_t podoVSTEditorBase::findControlIndex(int32_t tag)
+{
+    int32_t low = 0, high = controlsByTag.getCount() - 1;
+    while (low <= high) {
+        const int32_t middle = low + (high - low) / 2;
+        const int32_t probe = controlsByTag.at(middle)->getTag();
+        if (probe == tag)
+            return middle;
+        if (probe > tag)
+            high = middle - 1;
+        else
+            low = middle + 1;
+    }
+    return -1;
+}
+
+float podoVSTEditorBase::getControlValueAt(int32_t index, int32_t tag)
+{
+    if (index < 0 || index >= controlsByTag.getCount())
+        return 0.0f;
+    const podoVGControl *entry = controlsByTag.at(index);
+    return entry->getTag() == tag && tag >= 0 ? entry->getControl()->getValue() : 0.0f;
+}
+
+bool podoVSTEditorBase::setControlValueAt(int32_t index, int32_t tag, float value)
+{
+    if (index < 0 || index >= controlsByTag.getCount())
+        return false;
+    const podoVGControl *entry = controlsByTag.at(index);
+    if (tag < 0 || entry->getTag() != tag)
+        return false;
+    entry->getControl()->setValue(value);
+    return true;
+}
+
+bool podoVSTEditorBase::setControlVisibleAt(int32_t index, int32_t tag, bool visible)
+{
+    if (index < 0 || index >= controlsByTag.getCount())
+        return false;
+    const podoVGControl *entry = controlsByTag.at(index);
+    if (tag < 0 || entry->getTag() != tag)
+        return false;
+    entry->getControl()->setVisible(visible);
+    return true;
+}
+
+float podoVSTEditorBase::getParameter(int32_t tag)
+{
+    const int32_t index = findControlIndex(tag);
+    return index < 0 ? 0.0f : getControlValueAt(index, tag);
+}
+
+// The search lands anywhere in a run of equal tags: walk down from there, then up.
+void podoVSTEditorBase::setParameter(int32_t tag, float value)
+{
+    const int32_t found = findControlIndex(tag);
+    if (found < 0)
+        return;
+    for (int32_t n = found; n >= 0 && setControlValueAt(n, tag, value); --n) {
+    }
+    for (int32_t n = found + 1; n < controlsByTag.getCount() && setControlValueAt(n, tag, value); ++n) {
+    }
+}
+
+void podoVSTEditorBase::setVisibleByTag(int32_t tag, bool visible)
+{
+    const int32_t found = findControlIndex(tag);
+    if (found < 0)
+        return;
+    for (int32_t n = found; n >= 0 && setControlVisibleAt(n, tag, visible); --n) {
+    }
+    for (int32_t n = found + 1; n < controlsByTag.getCount() && setControlVisibleAt(n, tag, visible); ++n) {
+    }
 }

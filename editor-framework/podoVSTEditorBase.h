@@ -1,8 +1,10 @@
-// The window-independent part of an editor: the notification queue through which the engine and the
-// plug-in frame tell the editor about changes from any thread, and the hooks a concrete editor
-// overrides. The control registry joins this class with the editor's controls.
+// The window-independent part of an editor: the registry of its controls, found by tag; the notification
+// queue through which the engine and the plug-in frame tell the editor about changes from any thread; and
+// the hooks a concrete editor overrides.
 #pragma once
 
+#include "editor-framework/podoVGControl.h"
+#include "foundation/davalArray.h"
 #include "foundation/podoSyncCritical.h"
 #include "host/vst24abi.h"
 
@@ -11,6 +13,10 @@
 
 class AudioEffect;
 class podoWnd;
+
+namespace qgui {
+class CControl;
+}
 
 // One notification: a tag and a 64-bit payload (a float's bits in the low half, an integer, four
 // packed bytes with the first lowest, or a pointer); the tag says which.
@@ -49,12 +55,34 @@ public:
     virtual void onResume() {}
     virtual bool onKeyDown(VstKeyCode, bool, bool, bool, bool) { return false; }
     virtual bool onKeyUp(VstKeyCode, bool, bool, bool, bool) { return false; }
-    virtual float getParameter(int32_t) { return 0.0f; }
-    virtual void setParameter(int32_t, float) {}
+    // Value of one control carrying the tag (any of them when several do), 0 when none does.
+    virtual float getParameter(int32_t tag);
+    // Sets the value of every control carrying the tag.
+    virtual void setParameter(int32_t tag, float value);
+    // Called first by every value change of a control; may rewrite tag and value.
+    virtual void preValueChanged(qgui::CControl *, int32_t &, float &) {}
     virtual void beginEdit();
     virtual void endEdit();
     // Applies one queued entry: setParameter with the low 32 bits read as a float.
     virtual void paramChanged(int32_t tag, uint64_t payload);
+
+    // The registry. Controls are appended in creation order (a tag may appear several times); lookups by
+    // tag see the sorted copy made by the last rebuildControlIndex, and run on the user-interface thread.
+    virtual void registerControl(qgui::CControl *control);
+    virtual void rebuildControlIndex();
+    // Index in the sorted copy of an entry with the tag (any entry of a run of equal tags), -1 when none.
+    virtual int32_t findControlIndex(int32_t tag);
+    // The index operations act only when the entry at index (sorted copy) carries the tag.
+    virtual float getControlValueAt(int32_t index, int32_t tag);
+    virtual bool setControlValueAt(int32_t index, int32_t tag, float value);
+    virtual void setVisibleByTag(int32_t tag, bool visible);
+    virtual bool setControlVisibleAt(int32_t index, int32_t tag, bool visible);
+    // Resizes the host's window to the editor's rectangle; the frame class does it.
+    virtual bool sizeHostWindow() { return false; }
+
+    // Registered controls in creation order.
+    int32_t getControlCount() const { return controls.getCount(); }
+    qgui::CControl *getControlAt(int32_t index) const;
 
     int32_t getEditCount() const { return editCount; }
     // Queue state, for the editor's own checks.
@@ -72,6 +100,8 @@ protected:
     AudioEffect *effect;
     std::atomic<podoWnd *> window{nullptr};
     float lastIdleTime = 0.0f;
+    davalSortableArray<podoVGControl> controls;      // creation order
+    davalSortableArray<podoVGControl> controlsByTag; // copy of controls, ascending by tag
     int32_t editCount = 0;
     EditorMessage *messages = nullptr;
     int32_t capacity = 0;
