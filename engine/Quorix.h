@@ -178,6 +178,9 @@ public:
     virtual void resetToGmDefault();
     virtual void resetToGsDefault();
 
+    // System Exclusive input, read no further than the event's length.
+    virtual void handleSysEx(const VstMidiSysexEvent *event);
+
     // Parameter names, units and texts (at most 63 characters and the terminator).
     virtual void parameterName(int32_t index, char *text, int32_t style);
     virtual void parameterUnit(int32_t index, char *text);
