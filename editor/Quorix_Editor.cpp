@@ -23,9 +23,9 @@ void Quorix_Editor::onClose()
     engine->savePendingAutomation();
 }
 
-void Quorix_Editor::idle()
+void Quorix_Editor::onIdle()
 {
-    podoVSTEditor::idle();
+    podoVSTEditor::onIdle();
     engine->savePendingAutomation();
 }
 

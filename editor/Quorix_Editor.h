@@ -19,7 +19,7 @@ public:
     void onClose() override;
     // Drains the queue, then writes the automation file when a MIDI learn on the audio thread
     // asked for it (the audio thread never writes files).
-    void idle() override;
+    void onIdle() override;
     // One queued notification; with no pages nothing shows it yet.
     void paramChanged(int32_t tag, uint64_t payload) override;
     // Host slot hostSlot changed to value: the control of the parameter the slot drives follows.

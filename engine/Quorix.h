@@ -240,9 +240,6 @@ public:
                                    float *chorusRight, float *reverbLeft, float *reverbRight);
     virtual void sequencerTick(int32_t channel, int32_t n);
     virtual void arpeggiatorStep(int32_t channel, int32_t n);
-    virtual void handleSysEx(const VstMidiSysexEvent *event);
-    // MIDI learn and the controller assignments for one message's source (0..131) and value.
-    virtual void applyControllerAssignments(int32_t source, float value, int32_t first, int32_t last);
     // A program change: the patch of the bank number's category, when it exists, into the channel.
     virtual void recallProgram(int32_t channel, int32_t bankNumber, int32_t program);
 

@@ -13,12 +13,6 @@ using namespace engine;
 
 namespace {
 
-// Controller-assignment sources besides the controller numbers.
-constexpr int32_t kSourceNoteOn = 128;
-constexpr int32_t kSourceNoteOff = 129;
-constexpr int32_t kSourcePitchBend = 130;
-constexpr int32_t kSourcePressure = 131;
-
 constexpr int32_t kNoParameterNumber = 0x7F7F;
 
 } // namespace
@@ -59,22 +53,22 @@ void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_
     case 0x90:
         if (d2 >= 1) {
             noteOn(first, last, d1, d2, 0, 0, 0, -1);
-            source = kSourceNoteOn;
+            source = kSourceNoteOnVelocity;
             value = d2 / 127.0f;
             break;
         }
         [[fallthrough]];
     case 0x80:
         noteOff(first, last, d1, 0);
-        source = kSourceNoteOff;
+        source = kSourceNoteOffVelocity;
         value = d2 / 127.0f;
         break;
     case 0xA0:
-        source = kSourcePressure;
+        source = kSourceAftertouch;
         value = d2 / 127.0f;
         break;
     case 0xD0:
-        source = kSourcePressure;
+        source = kSourceAftertouch;
         value = d1 / 127.0f;
         break;
     case 0xE0: {

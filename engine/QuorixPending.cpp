@@ -7,7 +7,3 @@ void Quorix::renderDrumChannel(int32_t, float *, float *, int32_t, float *, floa
 void Quorix::sequencerTick(int32_t, int32_t) {}
 
 void Quorix::arpeggiatorStep(int32_t, int32_t) {}
-
-void Quorix::handleSysEx(const VstMidiSysexEvent *) {}
-
-void Quorix::applyControllerAssignments(int32_t, float, int32_t, int32_t) {}

@@ -62,6 +62,7 @@ public:
     void applyControllerAssignments(int32_t source, float value, int32_t first, int32_t last) override
     {
         assignments.push_back({source, value, first, last});
+        Quorix::applyControllerAssignments(source, value, first, last);
     }
     void recallProgram(int32_t channel, int32_t bankNumber, int32_t program) override
     {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <set>
 #include <sstream>
 
@@ -133,7 +134,14 @@ TEST(Plugin, RendersTheDemoSongThroughOurHost)
     EXPECT_GT(report.eventsSent, 1000);
     EXPECT_EQ(report.nonFiniteSamples, 0);
     EXPECT_EQ(sink.frames, report.frames);
-    EXPECT_EQ(sink.nonZero, 0) << "without a sound library the instrument plays silence";
+    // The release build makes the factory library beside the plug-in; the sanitized one plays
+    // without a library, which must be silence rather than noise.
+    const bool library = std::filesystem::exists(std::filesystem::path(pluginPath).parent_path() /
+                                                 ".factory-library.made");
+    if (library)
+        EXPECT_GT(sink.nonZero, report.frames) << "the demo song sounds";
+    else
+        EXPECT_EQ(sink.nonZero, 0) << "without a sound library the instrument plays silence";
     EXPECT_TRUE(plugin.wantsMidi()) << "an instrument asks for MIDI when resumed";
     EXPECT_TRUE(plugin.unknownOpcodes().empty());
 
