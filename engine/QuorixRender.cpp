@@ -116,10 +116,12 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
     // in the host's list.
     const VstEvents *events = pendingEvents;
     const int32_t count = events ? std::clamp(events->numEvents, 0, static_cast<int32_t>(eventQueueCapacity)) : 0;
+    // The host's list runs past the two entries the record declares.
+    VstEvent *const *list = events ? events->events : nullptr;
     std::memset(eventDispatched, 0, static_cast<size_t>(count));
     int32_t p = 0;
     for (int32_t e = 0; e <= count; ++e) {
-        const VstEvent *event = e < count ? events->events[e] : nullptr;
+        const VstEvent *event = e < count ? list[e] : nullptr;
         int32_t start = p;
         if (e < count) {
             const int32_t at = event ? event->deltaFrames : p;
@@ -135,7 +137,7 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
         if (isMidi(event) && !eventDispatched[e] && (statusOf(event) & 0xF0) == 0xB0) {
             const uint8_t channel = statusOf(event) & 0x0F;
             for (int32_t j = e; j < count; ++j) {
-                const VstEvent *candidate = events->events[j];
+                const VstEvent *candidate = list[j];
                 if (!candidate || candidate->deltaFrames != p)
                     break;
                 if (!isMidi(candidate) || eventDispatched[j])
@@ -314,7 +316,9 @@ void Quorix::postBlockEnd()
     }
     float beat = 0.0f;
     if (hostPlaying || runtime.patternsRunning) {
-        const int64_t q = static_cast<int64_t>(std::trunc(hostPosition * 2.0));
+        // The host's position may be anything; far out of range it shows no beat rather than overflow.
+        const double half = std::isfinite(hostPosition) ? std::clamp(hostPosition * 2.0, -9.0e15, 9.0e15) : 0.0;
+        const int64_t q = static_cast<int64_t>(std::trunc(half));
         const int64_t bar = 2 * std::max<int64_t>(hostTimeSignature[0], 1);
         beat = q % bar == 0 ? 1.0f : (q % 2 == 0 ? 0.67f : 0.0f);
     }
