@@ -62,9 +62,11 @@ public:
     void close() override;
     bool isOpen() override;
     // The host's idle: onIdle (by default the queue drain), the frame's idle, then onTimer with the
-    // seconds of audio processed since the previous idle. The base's drain hook and the host's idle have
-    // one name and signature, so a concrete editor puts its idle work in onIdle.
-    void idle() final;
+    // seconds of audio processed since the previous idle. The base's drain and the host's idle share one
+    // name and signature, so this overrides both: a concrete editor puts its per-idle work in onIdle, or
+    // overrides idle and calls podoVSTEditor::idle() from it (never podoVSTEditorBase::idle() alone,
+    // which would skip the frame's idle and the timer).
+    void idle() override;
     virtual void onIdle() { podoVSTEditorBase::idle(); }
     bool onKeyDown(VstKeyCode &key) override;
     bool onKeyUp(VstKeyCode &key) override;

@@ -11,6 +11,10 @@
 constexpr int32_t kDragStepStyle = 0x1000000;
 // The frame's view attribute that holds 1 (32 bits) while a text entry has the keyboard.
 constexpr qgui::CViewAttributeID kTextEntryFlagAttribute = 1;
+// The text control's view attribute through which its entry asks the listener (inside valueChanged)
+// for a length limit (76), leave to keep an over-long text (112) or to paste (80); the listener
+// answers in the same attribute (see gui/CTextEdit.h).
+constexpr qgui::CViewAttributeID textEntryVeto = qgui::kTextEntryVetoAttribute;
 
 // Up to three separately coloured text parts drawn on successive lines (part i one label height lower
 // than part 0). Part 0 and the toolkit label's text agree. Style bit 2 draws each part with a one-pixel

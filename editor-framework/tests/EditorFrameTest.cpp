@@ -264,6 +264,36 @@ TEST(EditorFrame, TheTimerAdvancesWithTheAudioProcessed)
     EXPECT_NEAR(alone.timer[1], 0.033f, 1e-6);
 }
 
+// An editor that puts its own work into the host's idle (as the instrument's does) still drains the
+// queue and runs the timer when the host's dispatcher calls idle.
+TEST(EditorFrame, AnEditorOverridingIdleKeepsTheDrainAndTheTimer)
+{
+    struct OwnIdle : TestEditor {
+        using TestEditor::TestEditor;
+        int own = 0;
+        void idle() override
+        {
+            podoVSTEditor::idle();
+            ++own;
+        }
+    };
+    Instrument fx;
+    OwnIdle editor(&fx);
+    auto *control = new CControl(CRect(0, 0, 10, 10), nullptr, 7);
+    editor.registerControl(control);
+    editor.rebuildControlIndex();
+    ASSERT_TRUE(editor.open(nullptr));
+    editor.postFloat(7, 0.75f);
+    fx.runningTime = 0.5f;
+    fx.dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(editor.own, 1);
+    EXPECT_EQ(editor.queuePending(), 0);
+    EXPECT_FLOAT_EQ(control->getValue(), 0.75f);
+    EXPECT_EQ(editor.timer, (std::vector<float>{0.5f}));
+    editor.close();
+    control->forget();
+}
+
 TEST(EditorFrame, SuspendEndsATextEntryAndTheHostWindowIsSizedOnlyOnChange)
 {
     sizeRequests().clear();
