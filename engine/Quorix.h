@@ -295,6 +295,9 @@ public:
     virtual void pasteSteps(bool insert, int32_t lane, int32_t step, int32_t laneFrom, int32_t laneTo,
                             int32_t stepFrom, int32_t stepTo);
     virtual void clearSteps(bool shift, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
+    // A Standard MIDI File into a channel's running sequencer (lane 0..4, or -1 for all five by MIDI
+    // channel), under instanceLock: 0 read, 1 no such channel or lane, 2 no memory, 3 not opened.
+    virtual int32_t importPatternMidiFile(const podoStr &path, int32_t channel, int32_t lane);
     // Both return the number of steps of the selection.
     virtual int32_t expandSteps(bool insert, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
     virtual int32_t compressSteps(bool shift, int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo);
