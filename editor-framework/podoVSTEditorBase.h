@@ -89,11 +89,13 @@ public:
     int32_t queueCapacity();
     int32_t queuePending();
 
+    // The open frame's platform window (owner of the editor's menus and message boxes); null while closed.
+    podoWnd *getWindow() const { return window.load(); }
+
 protected:
     // Set by the frame when its window opens and cleared when it closes (user-interface thread);
     // producers read it without the lock.
     void setWindow(podoWnd *newWindow) { window.store(newWindow); }
-    podoWnd *getWindow() const { return window.load(); }
 
     podoSyncCritical editorLock; // guards the queue fields below; the innermost lock of the system
     void *userData = nullptr;

@@ -41,6 +41,8 @@ TEST(ScalaFile, TheTemperamentIsWrittenAsTwelvePitchesInCents)
               "  700.0\tG\r\n  800.0\tG#\r\n  900.0\tA\r\n 1000.0\tA#\r\n 1100.0\tB\r\n 1200.0\tC\r\n");
 
     engine.selectTemperament(10); // a user row names no temperament; its offsets are written
+    for (int p = 0; p < 12; ++p)
+        engine.setTuningOffset(p, 0); // the user rows are the process's, shared by every instance
     engine.setTuningOffset(0, -7);
     engine.setTuningOffset(7, 2);
     ASSERT_EQ(scalaFile::writeScalaFile(&engine, pathOf(folder.file("sub/user.scl"))), 0);
