@@ -113,7 +113,7 @@ struct Commands : ::testing::Test {
         engine.getTuningBlock(&tuning);
         return tuning.temperament;
     }
-    float value(int32_t channel, int32_t local) { return engine.programBlock.values[channel * 1789 + local]; }
+    float value(int32_t channel, int32_t local) { return engine.valueAt(channel * 1789 + local); }
     static int32_t stepNote(int32_t lane, int32_t step) { return 48 + 130 * lane + 2 * step; }
 };
 

@@ -25,12 +25,12 @@ podoStr pathOf(const std::string &file) { return podoStr(file.c_str()); }
 void fill(Engine &engine, int32_t first, int32_t count, float seed)
 {
     for (int32_t i = 0; i < count; ++i)
-        engine.programBlock.values[first + i] = std::fmod(seed + 0.001f * float(i), 1.0f);
+        engine.setValueAt(first + i, std::fmod(seed + 0.001f * float(i), 1.0f));
 }
 
 std::vector<float> values(Engine &engine, int32_t first, int32_t count)
 {
-    return std::vector<float>(engine.programBlock.values + first, engine.programBlock.values + first + count);
+    return engine.valuesAt(first, count);
 }
 
 } // namespace
@@ -67,8 +67,7 @@ TEST(PatternFiles, APatternIsTheChannelsSequencerAndShowsPartZero)
     std::vector<float> expected = saved;
     expected[engine::local::SeqPart - engine::local::SeqOn] = 0.0f;
     EXPECT_EQ(values(engine, index(9, engine::local::SeqOn), patternValueCount), expected);
-    EXPECT_EQ(engine.programBlock.values[index(9, engine::local::LastLane + 1)],
-              engine.programBlock.values[index(8, engine::local::LastLane + 1)])
+    EXPECT_EQ(engine.valueAt(index(9, engine::local::LastLane + 1)), engine.valueAt(index(8, engine::local::LastLane + 1)))
         << "nothing past the sequencer";
 }
 

@@ -1,8 +1,12 @@
 #include "editorFilesTestSupport.h"
 
+#include "engine/ProgramBlock.h"
+
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,5 +78,27 @@ std::string readText(const std::string &file)
 }
 
 Engine::Engine() : Quorix(quietHost) {}
+
+float Engine::valueAt(int32_t index) const
+{
+    float value;
+    std::memcpy(&value, reinterpret_cast<const uint8_t *>(&programBlock) + offsetof(ProgramBlock, values) + 4 * index,
+                sizeof value);
+    return value;
+}
+
+void Engine::setValueAt(int32_t index, float value)
+{
+    std::memcpy(reinterpret_cast<uint8_t *>(&programBlock) + offsetof(ProgramBlock, values) + 4 * index, &value,
+                sizeof value);
+}
+
+std::vector<float> Engine::valuesAt(int32_t first, int32_t count) const
+{
+    std::vector<float> values;
+    for (int32_t i = 0; i < count; ++i)
+        values.push_back(valueAt(first + i));
+    return values;
+}
 
 } // namespace edfiles

@@ -28,6 +28,10 @@ public:
     Engine();
     using Quorix::programBlock;
     using Quorix::state;
+    // The program block is packed: its values are copied, never referenced.
+    float valueAt(int32_t index) const;
+    void setValueAt(int32_t index, float value);
+    std::vector<float> valuesAt(int32_t first, int32_t count) const;
 };
 
 } // namespace edfiles
