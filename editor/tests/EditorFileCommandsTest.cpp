@@ -80,7 +80,7 @@ public:
     bool onOpen(void *) override { return true; }
 };
 
-struct Commands : ::testing::Test {
+struct FileCommands : ::testing::Test {
     Script answers;
     Engine engine;
     Folder folder;
@@ -119,7 +119,7 @@ struct Commands : ::testing::Test {
 
 } // namespace
 
-TEST_F(Commands, TheTuningMenuSelectsTemperamentsAtTheLabelsCorner)
+TEST_F(FileCommands, TheTuningMenuSelectsTemperamentsAtTheLabelsCorner)
 {
     engine.selectTemperament(0);
     answers.menuAnswers = {12, 0};
@@ -148,7 +148,7 @@ TEST_F(Commands, TheTuningMenuSelectsTemperamentsAtTheLabelsCorner)
     EXPECT_EQ(answers.menus.size(), 2u);
 }
 
-TEST_F(Commands, ScalaDialogsStartWhereTheLastScaleWas)
+TEST_F(FileCommands, ScalaDialogsStartWhereTheLastScaleWas)
 {
     engine.selectTemperament(10);
     engine.setTuningOffset(4, -12);
@@ -177,7 +177,7 @@ TEST_F(Commands, ScalaDialogsStartWhereTheLastScaleWas)
     EXPECT_EQ(engine.getTuningOffset(4), -12) << "a file that cannot be opened keeps the offsets";
 }
 
-TEST_F(Commands, ALaneSavedFromOneLaneLoadsIntoAnother)
+TEST_F(FileCommands, ALaneSavedFromOneLaneLoadsIntoAnother)
 {
     const int32_t channel = engine.getCurrentChannel();
     engine.setParameterValue(channel * 1789 + stepNote(2, 5), (7 + 48) * 0.01f);
@@ -201,7 +201,7 @@ TEST_F(Commands, ALaneSavedFromOneLaneLoadsIntoAnother)
     EXPECT_EQ(answers.dialogs.back().fileName, "a.lan") << "a save suggests the last loaded lane's name";
 }
 
-TEST_F(Commands, AMidiFileFillsTheLaneAndTheProgram)
+TEST_F(FileCommands, AMidiFileFillsTheLaneAndTheProgram)
 {
     const int32_t channel = engine.getCurrentChannel();
     engine.setParameterValue(channel * 1789 + engine::local::SeqRate, 4.0f / 7.0f); // 1/16
@@ -225,7 +225,7 @@ TEST_F(Commands, AMidiFileFillsTheLaneAndTheProgram)
     EXPECT_FLOAT_EQ(value(channel, engine::local::SeqLength), 20.0f / 63.0f);
 }
 
-TEST_F(Commands, AFailedLoadShowsThePathAndLeavesTheLanesCleared)
+TEST_F(FileCommands, AFailedLoadShowsThePathAndLeavesTheLanesCleared)
 {
     const int32_t channel = engine.getCurrentChannel();
     for (int32_t lane = 0; lane < 5; ++lane)
