@@ -327,6 +327,15 @@ namespace engine {
 // and both oscillators following the key. Effects the slots pointed to are not deleted.
 void clearEngineState(EngineState& state);
 
+// The channels an argument of one channel or -1 (all) names; false for a channel above 15.
+inline bool namedChannels(int32_t channel, int32_t& first, int32_t& last) {
+    if (channel >= kChannelCount)
+        return false;
+    first = channel < 0 ? 0 : channel;
+    last = channel < 0 ? kChannelCount - 1 : channel;
+    return true;
+}
+
 // The run of channels joined by "Chan.Link" around channel: a channel's link ties it to the
 // one below it.
 void linkedChannelSpan(const EngineImage& image, int32_t channel, int32_t* first, int32_t* last);

@@ -334,6 +334,7 @@ protected:
     void startMelodyVoice(int32_t channel, int32_t key, int32_t velocity, uint8_t fromArpeggiator,
                           uint8_t fromSequencer, int32_t curve, int32_t noteId, bool &arpRunning);
     void captureBySequencer(int32_t channel, int32_t key, int32_t velocity, bool &running);
+    bool patternsPlaying(bool arpeggiators);
     void finishVoiceStart(int32_t channel, int32_t noteId);
     void dropHeldNotesOf(int32_t channel);
     void resyncHeldNotes();

@@ -5,6 +5,7 @@
 
 #include "banks/PatchBanks.h"
 #include "engine/ParameterIndex.h"
+#include "engine/VoiceRender.h"
 
 #include <algorithm>
 #include <cmath>
@@ -166,7 +167,7 @@ void Quorix::controlChange(int32_t channel, int32_t first, int32_t last, int32_t
                     VoiceRecord &v = play.voices[i];
                     if (x == 0)
                         v.sostenutoHeld = 0;
-                    else if ((v.flags & 1) && !(v.flags & 12))
+                    else if ((v.flags & kVoiceKeyHeld) && !isFading(v))
                         v.sostenutoHeld = 1;
                 }
             }
@@ -295,11 +296,10 @@ void Quorix::dataEntry(int32_t first, int32_t last, int32_t lsb)
 
 void Quorix::resetControllers(int32_t channel, uint8_t keepOthers)
 {
-    if (channel >= kChannelCount)
+    int32_t first = 0, last = 0;
+    if (!namedChannels(channel, first, last))
         return;
     podoSyncCriticalBlock lock(&instanceLock);
-    const int32_t first = channel < 0 ? 0 : channel;
-    const int32_t last = channel < 0 ? kChannelCount - 1 : channel;
     for (int32_t c = first; c <= last; ++c) {
         ControllerState &cs = state.controllers[c];
         if (!keepOthers) {

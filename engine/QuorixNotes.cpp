@@ -22,8 +22,7 @@ using namespace engine;
 namespace {
 
 constexpr int32_t kLowestDrumKey = 24; // drum key k answers MIDI key 24 + k
-constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding, kFadeRequested = kVoiceFadeRequested,
-                  kFading = kVoiceFading;
+constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding, kFadeRequested = kVoiceFadeRequested;
 
 bool isChannel(int32_t channel) { return channel >= 0 && channel < kChannelCount; }
 
@@ -37,11 +36,24 @@ float fineTuneRatio(float f)
     return 1.0f;
 }
 
-// Within a millionth of a step of a boundary counts as on it, as for the pattern clock.
-bool onStepBoundary(double position, double stepLength)
+// Where a pattern player that takes a key stands: the step of the song position, the offset
+// its pattern starts from (sync 0: none; 1: set when the player starts; 2: set on every key)
+// and, when it does not run yet, no last step unless the host plays from inside a step.
+void placePatternStep(double position, bool hostPlaying, bool running, double stepLength, int32_t length,
+                      int32_t sync, int32_t &lastStep, int32_t &syncOffset)
 {
-    const double steps = position / stepLength;
-    return std::fabs(steps - std::round(steps)) <= 1e-6;
+    const StepClock clock = stepClock(position, stepLength, 0.0);
+    const int32_t step = wrapStep(clock.step, length);
+    lastStep = step;
+    if (sync == 0)
+        syncOffset = 0;
+    else if (!running)
+        syncOffset = hostPlaying ? (step + 1) % length : step;
+    else if (sync == 2)
+        syncOffset = (step + 1) % length;
+    const bool onBoundary = clock.phase == 0.0;
+    if (!running && !(hostPlaying && !onBoundary))
+        lastStep = -1;
 }
 
 } // namespace
@@ -122,9 +134,8 @@ bool Quorix::stealVoice(int32_t channel)
     ChannelPlayState &play = state.play[channel];
     for (int32_t i = 0; i < play.voiceCount; ++i) {
         VoiceRecord &v = play.voices[i];
-        if (!(v.flags & (kFadeRequested | kFading))) {
-            v.flags |= kFadeRequested;
-            v.ampEnv.state = kEnvRelease;
+        if (!isFading(v)) {
+            requestFade(v);
             return true;
         }
     }
@@ -191,13 +202,12 @@ void Quorix::finishVoiceStart(int32_t channel, int32_t noteId)
             continue;
         }
         VoiceRecord &voice = state.play[pair.channel].voices[v];
-        if (voice.flags & (kFadeRequested | kFading)) {
+        if (isFading(voice)) {
             ++i;
             continue;
         }
         if (list.count > limit) {
-            voice.flags |= kFadeRequested;
-            voice.ampEnv.state = kEnvRelease;
+            requestFade(voice);
         }
         break;
     }
@@ -266,31 +276,32 @@ void Quorix::captureBySequencer(int32_t c, int32_t key, int32_t velocity, bool &
     play.seqLastKey = key;
     play.seqLastVelocity = velocity;
 
-    if (!running) {
-        for (int32_t other = 0; other < kChannelCount && !running; ++other) {
-            const ChannelState &oc = state.target.channels[other];
-            const ChannelPlayState &op = state.play[other];
-            running = oc.on && oc.seqOn && op.seqHeldCount > 0 && op.seqLastStep != -1 &&
-                      (oc.seqLatch || op.heldKeyCount > 0);
-        }
-        if (!running && !hostPlaying) {
-            hostPosition = 0.0;
-            state.runtime.ownSongPosition = 0.0;
-        }
-    }
-    const int32_t length = std::max(ch.seqLength, 1);
-    const double stepLength = sequencerStepLength(ch.seqRate, ch.seqTriplet != 0);
-    const int32_t step = patternStep(hostPosition, stepLength, length);
-    play.seqLastStep = step;
-    if (ch.seqSync == 0)
-        play.seqSyncOffset = 0;
-    else if (!running)
-        play.seqSyncOffset = hostPlaying ? (step + 1) % length : step;
-    else if (ch.seqSync == 2)
-        play.seqSyncOffset = (step + 1) % length;
-    if (!running && !(hostPlaying && !onStepBoundary(hostPosition, stepLength)))
-        play.seqLastStep = -1;
+    if (!running)
+        running = patternsPlaying(false);
+    placePatternStep(hostPosition, hostPlaying, running, sequencerStepLength(ch.seqRate, ch.seqTriplet != 0),
+                     std::max(ch.seqLength, 1), ch.seqSync, play.seqLastStep, play.seqSyncOffset);
     pushHeldKey(c, key);
+}
+
+// Whether a channel's step sequencer (or, with arpeggiators, a melody channel's arpeggiator)
+// plays a pattern; when none does and the host stands still, the engine's song starts again.
+bool Quorix::patternsPlaying(bool arpeggiators)
+{
+    for (int32_t c = 0; c < kChannelCount; ++c) {
+        const ChannelState &ch = state.target.channels[c];
+        const ChannelPlayState &play = state.play[c];
+        const bool playing = arpeggiators ? ch.on && ch.mode == 0 && ch.melody.arpOn && play.arpHeldCount > 0 &&
+                                                play.arpLastStep != -1 && (ch.melody.arpLatch || play.heldKeyCount > 0)
+                                          : ch.on && ch.seqOn && play.seqHeldCount > 0 && play.seqLastStep != -1 &&
+                                                (ch.seqLatch || play.heldKeyCount > 0);
+        if (playing)
+            return true;
+    }
+    if (!hostPlaying) {
+        hostPosition = 0.0;
+        state.runtime.ownSongPosition = 0.0;
+    }
+    return false;
 }
 
 void Quorix::startDrumVoice(int32_t c, int32_t key, int32_t velocity, bool internal, uint8_t fromSequencer,
@@ -313,9 +324,8 @@ void Quorix::startDrumVoice(int32_t c, int32_t key, int32_t velocity, bool inter
         for (int32_t i = 0; i < play.voiceCount; ++i) {
             VoiceRecord &v = play.voices[i];
             if (v.glideKey >= 0 && v.glideKey < kDrumKeys && kit.drumKeys[v.glideKey].muteGroup == dk.muteGroup &&
-                !(v.flags & (kFadeRequested | kFading))) {
-                v.flags |= kFadeRequested;
-                v.ampEnv.state = kEnvRelease;
+                !isFading(v)) {
+                requestFade(v);
             }
         }
     }
@@ -382,30 +392,10 @@ void Quorix::startMelodyVoice(int32_t c, int32_t key, int32_t velocity, uint8_t 
         play.arpHeldKeys[play.arpHeldCount++] = HeldKey{key, velocity};
         play.arpOrderValid = 0;
         play.arpLength = arpeggioLength(m.arpPattern, m.arpOctave, play.arpHeldCount);
-        if (!arpRunning) {
-            for (int32_t other = 0; other < kChannelCount && !arpRunning; ++other) {
-                const ChannelState &oc = state.target.channels[other];
-                const ChannelPlayState &op = state.play[other];
-                arpRunning = oc.on && oc.mode == 0 && oc.melody.arpOn && op.arpHeldCount > 0 && op.arpLastStep != -1 &&
-                             (oc.melody.arpLatch || op.heldKeyCount > 0);
-            }
-            if (!arpRunning && !hostPlaying) {
-                hostPosition = 0.0;
-                state.runtime.ownSongPosition = 0.0;
-            }
-        }
-        const double stepLength = arpeggiatorStepLength(m.arpRate);
-        const int32_t length = std::max(play.arpLength, 1);
-        const int32_t step = patternStep(hostPosition, stepLength, length);
-        play.arpLastStep = step;
-        if (!m.arpKeySync)
-            play.arpSyncOffset = 0;
-        else if (arpRunning || hostPlaying)
-            play.arpSyncOffset = (step + 1) % length;
-        else
-            play.arpSyncOffset = step;
-        if (!arpRunning && !(hostPlaying && !onStepBoundary(hostPosition, stepLength)))
-            play.arpLastStep = -1;
+        if (!arpRunning)
+            arpRunning = patternsPlaying(true);
+        placePatternStep(hostPosition, hostPlaying, arpRunning, arpeggiatorStepLength(m.arpRate),
+                         std::max(play.arpLength, 1), m.arpKeySync ? 2 : 0, play.arpLastStep, play.arpSyncOffset);
         pushHeldKey(c, key);
         return;
     }
@@ -581,7 +571,7 @@ void Quorix::noteOff(int32_t first, int32_t last, int32_t key, uint8_t audition)
             showKey(c, key, 0);
             for (int32_t i = 0; i < play.voiceCount; ++i) {
                 VoiceRecord &v = play.voices[i];
-                if (v.key == k && (v.flags & kKeyHeld) && !(v.flags & (kFadeRequested | kFading))) {
+                if (v.key == k && (v.flags & kKeyHeld) && !isFading(v)) {
                     v.flags &= static_cast<uint8_t>(~kKeyHeld);
                     break;
                 }

@@ -3,6 +3,7 @@
 #include "engine/Quorix.h"
 
 #include "banks/Wavetables.h"
+#include "engine/VoiceRender.h"
 #include "editor/Quorix_Editor.h"
 
 #include <algorithm>
@@ -18,11 +19,10 @@ bool isChannel(int32_t channel) { return channel >= 0 && channel < kChannelCount
 
 void Quorix::allSoundOff(int32_t channel, float meterLevel)
 {
-    if (channel >= kChannelCount)
+    int32_t first = 0, last = 0;
+    if (!namedChannels(channel, first, last))
         return;
     podoSyncCriticalBlock lock(&instanceLock);
-    const int32_t first = channel < 0 ? 0 : channel;
-    const int32_t last = channel < 0 ? kChannelCount - 1 : channel;
     for (int32_t c = first; c <= last; ++c) {
         state.runtime.channelMeters[c] = meterLevel;
         postEditorValue(tag::ChannelActivity + c, 0);
@@ -30,8 +30,7 @@ void Quorix::allSoundOff(int32_t channel, float meterLevel)
         ChannelPlayState &play = state.play[c];
         play.voiceRingIndex = 0;
         for (int32_t v = 0; v < play.voiceCount; ++v) {
-            play.voices[v].flags |= 4;
-            play.voices[v].ampEnv.state = kEnvRelease;
+            requestFade(play.voices[v]);
         }
         play.heldKeyCount = 0;
         play.heldKeys[0] = -1;
@@ -73,11 +72,10 @@ void Quorix::allSoundOff(int32_t channel, float meterLevel)
 // suspend or a new sample rate) also silences the system effects and restarts the note ids.
 void Quorix::resetChannel(int32_t channel, uint8_t keepInsertEffects)
 {
-    if (channel >= kChannelCount)
+    int32_t first = 0, last = 0;
+    if (!namedChannels(channel, first, last))
         return;
     podoSyncCriticalBlock lock(&instanceLock);
-    const int32_t first = channel < 0 ? 0 : channel;
-    const int32_t last = channel < 0 ? kChannelCount - 1 : channel;
     for (int32_t c = first; c <= last; ++c) {
         dropHeldNotesOf(c);
         state.play[c].voiceCount = 0;

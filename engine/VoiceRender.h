@@ -17,6 +17,13 @@ inline constexpr uint8_t kVoiceFading = 8;
 
 inline bool isFading(const VoiceRecord &v) { return (v.flags & (kVoiceFadeRequested | kVoiceFading)) != 0; }
 
+// Asks the render for the fast fade: the voice is silent within 16 samples, then removed.
+inline void requestFade(VoiceRecord &v)
+{
+    v.flags |= kVoiceFadeRequested;
+    v.ampEnv.state = kEnvRelease;
+}
+
 // One sub-block of n samples of a fade: output and level both reach 0 within 16 samples.
 inline void advanceFade(VoiceRecord &v, int n)
 {

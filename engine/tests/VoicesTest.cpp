@@ -226,6 +226,76 @@ TEST_F(Voices, TheSequencerTakesKeysWithoutStartingVoices)
     EXPECT_EQ(play(0).seqHeldCount, 4);
 }
 
+// A pattern player that takes a key places itself on the song position: the step it stands
+// on, the offset its pattern starts from and whether the next step boundary plays.
+TEST_F(Voices, AKeyTakenByAPatternLandsOnTheStepOfTheSongPosition)
+{
+    struct Case {
+        bool arpeggiator;
+        bool hostPlaying;
+        double position;    // beats; steps of a quarter beat, 16 of the sequencer's, 6 of the arpeggio's
+        int sync;           // sequencer sync 0..2, arpeggiator key sync 0..1
+        bool othersPlaying; // another channel's player of the same kind already plays
+        int lastStep, syncOffset;
+        double positionAfter;
+    };
+    const Case cases[] = {
+        // Nothing plays and the host stands still: the song starts again from its beginning.
+        {false, false, 3.3, 1, false, -1, 0, 0.0},
+        {true, false, 1.05, 1, false, -1, 0, 0.0},
+        // The host plays: the key lands inside a step; the pattern starts with the next step.
+        {false, true, 3.3, 1, false, 13, 14, 3.3},
+        {true, true, 1.05, 1, false, 4, 5, 1.05},
+        // Exactly on a boundary (within the clock's tolerance) the step still has to be reached.
+        {false, true, 3.25 + 1e-9, 1, false, -1, 14, 3.25 + 1e-9},
+        {false, true, 3.3, 0, false, 13, 0, 3.3},
+        // Another player runs: the song goes on; only sync 2 (the arpeggiator's key sync) moves
+        // the offset of a running pattern.
+        {false, false, 3.3, 1, true, 13, 7, 3.3},
+        {false, false, 3.3, 2, true, 13, 14, 3.3},
+        {true, false, 1.05, 1, true, 4, 5, 1.05},
+        {true, false, 1.05, 0, true, 4, 0, 1.05},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.arpeggiator ? "arpeggiator" : "sequencer") << " at " << c.position
+                                        << (c.hostPlaying ? " playing" : " stopped") << ", sync " << c.sync
+                                        << (c.othersPlaying ? ", others playing" : ""));
+        start(44100.0f);
+        for (int channel : {0, 1}) {
+            melody(channel);
+            ChannelState &ch = q->state.target.channels[channel];
+            if (c.arpeggiator) {
+                setLocal(channel, local::ArpOn, 1.0f);
+                ch.melody.arpRate = 10; // a quarter beat
+                ch.melody.arpKeySync = uint8_t(c.sync);
+                ch.melody.arpLatch = 1;
+                ch.melody.arpOctave = 6; // six steps for one held key
+                ch.melody.arpPattern = 0;
+            } else {
+                setLocal(channel, local::SeqOn, 1.0f);
+                ch.seqRate = 4; // a quarter beat
+                ch.seqTriplet = 0;
+                ch.seqLength = 16;
+                ch.seqSync = c.sync;
+                ch.seqLatch = 1;
+            }
+        }
+        if (c.othersPlaying) {
+            ChannelPlayState &other = play(1);
+            (c.arpeggiator ? other.arpHeldCount : other.seqHeldCount) = 1;
+            (c.arpeggiator ? other.arpLastStep : other.seqLastStep) = 5;
+        }
+        play(0).seqSyncOffset = play(0).arpSyncOffset = 7;
+        q->hostPlaying = c.hostPlaying;
+        q->hostPosition = c.position;
+        midi(0x90, 60, 100);
+        EXPECT_EQ(c.arpeggiator ? play(0).arpLastStep : play(0).seqLastStep, c.lastStep);
+        EXPECT_EQ(c.arpeggiator ? play(0).arpSyncOffset : play(0).seqSyncOffset, c.syncOffset);
+        EXPECT_DOUBLE_EQ(q->hostPosition, c.positionAfter);
+        EXPECT_EQ(play(0).voiceCount, 0);
+    }
+}
+
 TEST_F(Voices, ResettingOneChannelLeavesTheOthersAndTheirAccounting)
 {
     melody(0);
