@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -190,6 +191,58 @@ TEST_F(PluginRoad, HostCommandsChangeWhatTheChunkHolds)
     const char others[][5] = {"Dtct", "RAMs", "anof", "bMtO", "load", "free", "what"};
     for (const auto &other : others)
         EXPECT_EQ(command(other, 1.0f), 0) << other;
+}
+
+// The host's program, pin and suspend calls, through the dispatcher.
+TEST_F(PluginRoad, TheHostNamesTheProgramReadsThePinsAndASuspendSilences)
+{
+    std::vector<uint8_t> bytes = chunk();
+    sineProgram(blockOf(bytes));
+    std::memcpy(blockOf(bytes).name, "Road", 5);
+    ASSERT_EQ(setChunk(bytes), 1);
+    char name[256] = "?";
+    plugin.dispatch(effGetProgramName, 0, 0, name);
+    EXPECT_STREQ(name, "Road");
+    std::strcpy(name, "?");
+    EXPECT_EQ(plugin.dispatch(effGetProgramNameIndexed, 0, 0, name), 1);
+    EXPECT_STREQ(name, "Road");
+    EXPECT_EQ(plugin.dispatch(effGetProgramNameIndexed, 1, 0, name), 0);
+    EXPECT_STREQ(name, "");
+
+    struct Pin {
+        int32_t index;
+        intptr_t answer;
+        const char *label;
+    };
+    for (const Pin &pin : {Pin{0, 1, "Quorix main"}, Pin{1, 1, "Quorix main"}, Pin{2, 1, "Quorix sub"},
+                           Pin{3, 1, "Quorix sub"}, Pin{4, 0, ""}}) {
+        VstPinProperties properties{};
+        EXPECT_EQ(plugin.dispatch(effGetOutputProperties, pin.index, 0, &properties), pin.answer) << pin.index;
+        EXPECT_STREQ(properties.label, pin.label) << pin.index;
+        EXPECT_EQ(properties.flags, pin.answer ? kVstPinIsActive | kVstPinIsStereo : 0) << pin.index;
+    }
+
+    // A held note sounds; suspending and resuming ends it, with no note-off.
+    plugin.setSampleRate(44100.0);
+    plugin.setBlockSize(256);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    AEffect *e = plugin.effect();
+    std::vector<float> left(256), right(256), subLeft(256), subRight(256);
+    float *outputs[4] = {left.data(), right.data(), subLeft.data(), subRight.data()};
+    auto loudest = [&] { return std::max(*std::max_element(left.begin(), left.end()), -*std::min_element(left.begin(), left.end())); };
+    VstMidiEvent note{kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x90), 69, 100, 0}, 0, 0, 0, 0};
+    char listBytes[sizeof(VstEvents) + sizeof(VstEvent *)] = {};
+    auto *list = reinterpret_cast<VstEvents *>(listBytes);
+    list->numEvents = 1;
+    list->events[0] = reinterpret_cast<VstEvent *>(&note);
+    plugin.dispatch(effProcessEvents, 0, 0, list);
+    for (int block = 0; block < 20; ++block) // past the volumes' ramps from silence
+        e->processReplacing(e, nullptr, outputs, 256);
+    EXPECT_GT(loudest(), 0.1f);
+    plugin.dispatch(effMainsChanged, 0, 0);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    e->processReplacing(e, nullptr, outputs, 256);
+    EXPECT_LT(loudest(), 1e-6f);
 }
 
 // A note through the host's own calls: events, then processing; measured and counted.
