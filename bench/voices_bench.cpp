@@ -4,6 +4,7 @@
 #include "engine/ParameterIndex.h"
 #include "engine/Quorix.h"
 #include "engine/tests/TestSounds.h"
+#include "tools/tests/TemporaryHome.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,11 +26,7 @@ struct TemporaryHome {
         std::string pattern = (std::filesystem::temp_directory_path() / "quorix-bench-XXXXXX").string();
         if (mkdtemp(pattern.data()))
             path = pattern;
-        setenv("HOME", path.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-        setenv("XDG_DOCUMENTS_DIR", (path + "/Documents").c_str(), 1);
-        setenv("QUORIX_REGISTRY", (path + "/registry").c_str(), 1);
-        setenv("QUORIX_REGISTRY_SYSTEM", (path + "/registry-system").c_str(), 1);
+        qtest::pointFoldersAt(path);
     }
     ~TemporaryHome()
     {

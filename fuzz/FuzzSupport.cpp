@@ -5,6 +5,7 @@
 #include "banks/Wavetables.h"
 #include "foundation/podoLog.h"
 #include "foundation/windRegistry.h"
+#include "tools/tests/TemporaryHome.h"
 
 #include <cmath>
 #include <cstdio>
@@ -33,11 +34,7 @@ struct Home {
         if (!mkdtemp(pattern.data()))
             fail(__FILE__, __LINE__, "no temporary home");
         path = pattern;
-        setenv("HOME", path.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-        setenv("XDG_DOCUMENTS_DIR", (path + "/Documents").c_str(), 1);
-        setenv("QUORIX_REGISTRY", (path + "/registry").c_str(), 1);
-        setenv("QUORIX_REGISTRY_SYSTEM", (path + "/registry-system").c_str(), 1);
+        qtest::pointFoldersAt(path);
         // Every instance logs its start and end: millions of lines in a run. QUORIX_FUZZ_LOG
         // keeps them on stderr.
         if (!std::getenv("QUORIX_FUZZ_LOG"))

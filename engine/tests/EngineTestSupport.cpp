@@ -1,4 +1,5 @@
 #include "engine/tests/EngineTestSupport.h"
+#include "tools/tests/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
@@ -24,11 +25,7 @@ public:
         buffer.push_back(0);
         ASSERT_NE(mkdtemp(buffer.data()), nullptr);
         home = buffer.data();
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-        setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
-        setenv("QUORIX_REGISTRY", (home + "/registry").c_str(), 1);
-        setenv("QUORIX_REGISTRY_SYSTEM", (home + "/registry-system").c_str(), 1);
+        qtest::pointFoldersAt(home);
     }
     void TearDown() override
     {

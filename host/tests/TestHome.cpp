@@ -1,6 +1,7 @@
 #include "host/tests/TestHome.h"
 
 #include "tools/tests/TestSupport.h"
+#include "tools/tests/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +21,7 @@ public:
     {
         home = std::make_unique<TempDir>();
         const std::string &h = home->path();
-        setenv("HOME", h.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (h + "/config").c_str(), 1);
-        setenv("XDG_DOCUMENTS_DIR", (h + "/Documents").c_str(), 1);
-        setenv("QUORIX_REGISTRY", (h + "/registry").c_str(), 1);
-        setenv("QUORIX_REGISTRY_SYSTEM", (h + "/registry-system").c_str(), 1);
+        qtest::pointFoldersAt(h);
     }
     void TearDown() override { home.reset(); }
 };

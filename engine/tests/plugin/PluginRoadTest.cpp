@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <numbers>
 #include <vector>
@@ -262,6 +263,12 @@ TEST_F(PluginRoad, ANoteSoundsAtItsPitchAndTheRenderNeverAllocates)
     VstMidiEvent notes[40] = {};
     char listBytes[sizeof(VstEvents) + 40 * sizeof(VstEvent *)] = {};
     auto *list = reinterpret_cast<VstEvents *>(listBytes);
+    static const uint8_t others[][3] = {
+        {0xE1, 0, 100},   {0xB1, 64, 127}, {0xB1, 66, 127}, {0xB1, 64, 0},   {0xB1, 66, 0},  {0xA1, 50, 60},
+        {0xD1, 70, 0},    {0xB1, 101, 0},  {0xB1, 100, 0},  {0xB1, 6, 12},   {0xB1, 38, 0},  {0xB1, 99, 1},
+        {0xB1, 98, 32},   {0xB1, 6, 64},   {0xB1, 1, 100},  {0xB1, 10, 20},  {0xB1, 11, 90}, {0xB1, 121, 0},
+        {0xB1, 126, 0},   {0xB1, 127, 0},  {0xB1, 120, 0},  {0xB1, 123, 0},  {0xF8, 0, 0},   {0x21, 5, 5},
+    };
     long counted = 0;
     for (size_t done = 0; done < left.size(); done += 256) {
         const int32_t n = int32_t(std::min<size_t>(256, left.size() - done));
@@ -278,9 +285,14 @@ TEST_F(PluginRoad, ANoteSoundsAtItsPitchAndTheRenderNeverAllocates)
                                         {status, char(i < 6 ? 40 + (done / 256 + i) % 40 : 7), char(90), 0}, 0, 0, 0, 0};
                 list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&notes[i]);
             }
-        } else if (done == 256 * 20) {
-            notes[0] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 100, 0, 0, 0, {char(0xB1), 123, 0, 0}, 0, 0, 0, 0};
-            list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&notes[0]);
+        } else if (done < 256 * (20 + std::size(others))) {
+            // Then every other kind of channel message, one a block, between notes of channel 2.
+            const uint8_t *m = others[done / 256 - 20];
+            notes[0] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 10, 0, 0, 0, {char(0x91), 50, 90, 0}, 0, 0, 0, 0};
+            notes[1] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 100, 0, 0, 0, {char(m[0]), char(m[1]), char(m[2]), 0}, 0, 0, 0, 0};
+            notes[2] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 200, 0, 0, 0, {char(0x81), 50, 0, 0}, 0, 0, 0, 0};
+            for (int i = 0; i < 3; ++i)
+                list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&notes[i]);
         }
         float *outputs[4] = {left.data() + done, right.data() + done, subLeft.data(), subRight.data()};
         CountAllocations scope;

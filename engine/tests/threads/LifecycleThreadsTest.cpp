@@ -6,6 +6,7 @@
 #include "engine/ParameterIndex.h"
 #include "engine/Quorix.h"
 #include "foundation/podoLog.h"
+#include "tools/tests/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,7 @@ public:
         std::string pattern = (fs::temp_directory_path() / "quorix-threads-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         home = pattern;
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-        setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
-        setenv("QUORIX_REGISTRY", (home + "/registry").c_str(), 1);
-        setenv("QUORIX_REGISTRY_SYSTEM", (home + "/registry-system").c_str(), 1);
+        qtest::pointFoldersAt(home);
     }
     void TearDown() override
     {
