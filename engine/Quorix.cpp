@@ -205,19 +205,25 @@ void Quorix::onSetProgram(int32_t)
     // The program is named after the patch its first channel came from.
     const int32_t number = programBlock.channels[0].sourceCategory;
     const int32_t category = number < 0 || number > kLastCategoryNumber ? -1 : patchCategoryIndex[number];
-    assignProgramName(programBlock.name, category, programBlock.channels[0].sourcePatch);
+    nameProgram(programBlock.name, category, programBlock.channels[0].sourcePatch);
 }
 
 void Quorix::assignProgramName(const podoStr &name, int32_t categoryIndex, int32_t patchIndex)
 {
+    nameProgram(name.getNarrow(), categoryIndex, patchIndex);
+}
+
+// Program changes and resets name the program on the audio thread: no text object is made.
+void Quorix::nameProgram(const char *name, int32_t categoryIndex, int32_t patchIndex)
+{
     {
         podoSyncCriticalBlock lock(&instanceLock);
-        copyName(programBlock.name, sizeof programBlock.name, name.getNarrow());
+        copyName(programBlock.name, sizeof programBlock.name, name);
     }
     postEditorInt(tag::ProgramName, categoryIndex < 0 || patchIndex < 0 ? 0 : categoryIndex + 1);
 }
 
-void Quorix::onSetProgramName(const char *name) { assignProgramName(name ? name : "", -1, -1); }
+void Quorix::onSetProgramName(const char *name) { nameProgram(name, -1, -1); }
 
 void Quorix::onGetProgramName(char *name)
 {

@@ -309,6 +309,10 @@ public:
 protected:
     // Makes the editor object; null when it cannot be made.
     virtual Quorix_Editor *createEditor();
+    // assignProgramName and setChannelName for texts of a block or a patch, without a text object
+    // (they run on the audio thread from program changes and resets).
+    void nameProgram(const char *name, int32_t categoryIndex, int32_t patchIndex);
+    void nameChannel(int32_t channel, const char *name);
     // Runs the one operation a parameter value asked for.
     void performSideEffect(const engine::ApplyOutcome &outcome, int32_t index);
     // Sets parameters first..last to their stored values (force) or posts them (no force),

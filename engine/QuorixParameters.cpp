@@ -66,12 +66,14 @@ podoStr Quorix::getChannelName(int32_t channel)
     return podoStr(text);
 }
 
-void Quorix::setChannelName(int32_t channel, const podoStr &text)
+void Quorix::setChannelName(int32_t channel, const podoStr &text) { nameChannel(channel, text.getNarrow()); }
+
+void Quorix::nameChannel(int32_t channel, const char *name)
 {
     if (!isChannel(channel))
         return;
     podoSyncCriticalBlock lock(&instanceLock);
-    copyName(programBlock.channels[channel].name, sizeof(ChannelSlot::name), text.getNarrow());
+    copyName(programBlock.channels[channel].name, sizeof(ChannelSlot::name), name);
     postEditorFloat(tag::ChannelStrip + channel, 1.0f);
 }
 
@@ -270,6 +272,12 @@ void Quorix::performSideEffect(const ApplyOutcome &o, int32_t index)
     }
     case SideEffect::SetInsertType: {
         InsertEffectSlot &slot = state.target.channels[o.channel].insertEffects[o.slot];
+        if (slot.effect && slot.type == o.number) {
+            // The type it has (a program change, a reset, a chunk): the effect stays, silenced,
+            // so that nothing is made or freed on the audio thread.
+            slot.effect->clear();
+            break;
+        }
         if (!setInsertEffectType(slot, o.number)) {
             // The slot stays empty (skipped by the renders); the program keeps the requested
             // type, so a saved song tries it again.

@@ -26,12 +26,11 @@ constexpr int32_t kOtherValues = 681;
 static_assert(banks::kChannelProgramValues == kChannelParameterCount);
 
 // A stored 24-byte name as text.
-podoStr storedName(const char *field)
-{
-    char name[25] = {};
-    std::memcpy(name, field, 24);
-    return podoStr(name);
-}
+// A stored 24-byte name, terminated.
+struct StoredName {
+    char text[25] = {};
+    explicit StoredName(const char *field) { std::memcpy(text, field, 24); }
+};
 
 } // namespace
 
@@ -75,13 +74,13 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
     if (numChannels == 1) {
         patch->colour = 1;
         if (combination)
-            setChannelName(first, storedName(patch->name));
+            nameChannel(first, StoredName(patch->name).text);
     }
 
     patch->channels = new (std::nothrow) ChannelProgram[numChannels]();
     if (!patch->channels) {
         podo::logMessage(4, true, "[%03d %s] %03d %s - %02d", category.number, category.name, index,
-                         storedName(patch->name).getNarrow(), numChannels);
+                         StoredName(patch->name).text, numChannels);
         podo::showError("Memory allocation is failed for channel programs", "on save a patch", kErrorCaption, nullptr);
         return -1;
     }
@@ -102,7 +101,7 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
     patch->globals = new (std::nothrow) float[banks::kPatchGlobalValues]();
     if (!patch->globals) {
         podo::logMessage(4, true, "[%03d %s] %03d %s - %d", category.number, category.name, index,
-                         storedName(patch->name).getNarrow(), 0);
+                         StoredName(patch->name).text, 0);
         podo::showError("Memory allocation is failed for global values", "on save a patch", kErrorCaption, nullptr);
         return -1;
     }
@@ -138,7 +137,7 @@ int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t
         const ChannelPlayState &play = state.play[c];
         if (play.voiceCount != 0 || play.heldKeyCount != 0)
             resetChannel(c, 1);
-        setChannelName(c, storedName(stored.name));
+        nameChannel(c, StoredName(stored.name).text);
         ChannelSlot &slot = programBlock.channels[c];
         slot.sourceCategory = static_cast<int16_t>(category.number);
         slot.sourcePatch = static_cast<int16_t>(index);
@@ -192,7 +191,7 @@ int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t
     applySystemEffectParameters(true);
     setBulkLoading(previous);
     if (firstChannel == 0)
-        assignProgramName(storedName(patch->name), categoryIndex, index);
+        nameProgram(StoredName(patch->name).text, categoryIndex, index);
     if (instrumentEditor) {
         instrumentEditor->recalledChannelCount = patch->numChannels;
         instrumentEditor->refreshTempoControls();

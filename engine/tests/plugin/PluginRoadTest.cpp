@@ -1,6 +1,7 @@
 // The instrument as a host meets it: loaded from the module through our host, its program
 // chunk saved and restored, its host commands sent, a note played on a sound library written
 // to disk, with every allocation of the process counted while it renders.
+#include "banks/PatchBanks.h"
 #include "banks/SampleBanks.h"
 #include "banks/Wavetables.h"
 #include "engine/ParameterIndex.h"
@@ -73,6 +74,28 @@ public:
     long count() const { return allocations.load(); }
 };
 
+// A plain melody channel playing the sine at unity gain, through set(localId, value).
+template <typename Set> void sineChannel(Set set, int voiceLimit)
+{
+    set(local::On, 1.0f);
+    set(local::Volume, 0.70710678f);
+    set(local::Pan, 0.5f);
+    set(local::VoiceLimit, float(voiceLimit) / 64.0f);
+    set(local::Transpose, 0.5f);
+    set(local::KeyRangeHigh, 1.0f);
+    set(local::VelocityRangeHigh, 1.0f);
+    set(local::PitchBendRange, 2.0f / 24.0f);
+    set(local::OscWave, 1.0f / 16384.0f);
+    set(local::OscSemitone, 0.5f);
+    set(local::OscFinetone, 0.5f);
+    set(local::OscSemitone + 1, 0.5f);
+    set(local::OscFinetone + 1, 0.5f);
+    set(local::FilterCutoff, 1.0f);
+    set(local::FilterEnvAmount, 0.5f);
+    set(local::FilterKeyTracking, 0.5f);
+    set(local::AmpEnvelope + 2, 1.0f);
+}
+
 // A looped sine of 100 values at 44,000 Hz (440 Hz at its root key 69) in bank 0, wavetable 1
 // of melody category 0, written where the plug-in's registry value "Path" points.
 class PluginRoad : public testing::Test
@@ -90,6 +113,24 @@ protected:
         const KeyZone zone{0, 0, 69, 127};
         const banks::WavetableSource wavetable{"Sine", true, &zone, 1};
         ASSERT_TRUE(banks::writeWavetableCategory(podoStr(folder.c_str()), 0, "Test", false, &wavetable, 1, 76));
+        // Two one-channel patches of the sine in melodic category 0, which program changes and the
+        // General MIDI reset recall.
+        ChannelProgram channels[2] = {};
+        PatchRecord patches[2] = {};
+        for (int i = 0; i < 2; ++i) {
+            banks::copyNameField(channels[i].name, i == 0 ? "Sine A" : "Sine B");
+            channels[i].numValues = kChannelParameterCount;
+            sineChannel([&](int localId, float value) { channels[i].values[localId - kFirstLocalId] = value; }, 16);
+            banks::copyNameField(patches[i].name, channels[i].name);
+            patches[i].numChannels = 1;
+            patches[i].channels = &channels[i];
+        }
+        PatchCategory category{};
+        category.number = 0;
+        banks::copyNameField(category.name, "Test");
+        category.numPatches = 2;
+        category.patches = patches;
+        ASSERT_TRUE(banks::writePatchFile(podoStr(folder.c_str()), category, 76));
         KestraneVST registry;
         ASSERT_TRUE(registry.writeMachineRegistryString(podoStr("Path"), podoStr(folder.c_str())));
     }
@@ -120,7 +161,6 @@ protected:
 // two voices.
 void sineProgram(ProgramBlock &b)
 {
-    auto at = [&b](int channel, int localId, float value) { b.values[parameterIndex(channel, localId)] = value; };
     b.values[master::Volume] = 0.70710678f;
     b.values[master::Tune] = 0.5f;
     b.values[master::Transpose] = 0.5f;
@@ -132,25 +172,8 @@ void sineProgram(ProgramBlock &b)
     b.tuning.temperament = 0;
     for (int p = 0; p < 12; ++p)
         b.tuning.offsets[p] = 0;
-    for (int c = 0; c < 2; ++c) {
-        at(c, local::On, 1.0f);
-        at(c, local::Volume, 0.70710678f);
-        at(c, local::Pan, 0.5f);
-        at(c, local::VoiceLimit, c == 0 ? 0.25f : 2.0f / 64.0f);
-        at(c, local::Transpose, 0.5f);
-        at(c, local::KeyRangeHigh, 1.0f);
-        at(c, local::VelocityRangeHigh, 1.0f);
-        at(c, local::PitchBendRange, 2.0f / 24.0f);
-        at(c, local::OscWave, 1.0f / 16384.0f);
-        at(c, local::OscSemitone, 0.5f);
-        at(c, local::OscFinetone, 0.5f);
-        at(c, local::OscSemitone + 1, 0.5f);
-        at(c, local::OscFinetone + 1, 0.5f);
-        at(c, local::FilterCutoff, 1.0f);
-        at(c, local::FilterEnvAmount, 0.5f);
-        at(c, local::FilterKeyTracking, 0.5f);
-        at(c, local::AmpEnvelope + 2, 1.0f);
-    }
+    for (int c = 0; c < 2; ++c)
+        sineChannel([&b, c](int localId, float value) { b.values[parameterIndex(c, localId)] = value; }, c == 0 ? 16 : 2);
 }
 
 TEST_F(PluginRoad, TheChunkGoesOutAndComesBackUnchangedInEitherByteOrder)
@@ -317,6 +340,32 @@ TEST_F(PluginRoad, ANoteSoundsAtItsPitchAndTheRenderNeverAllocates)
     EXPECT_NEAR(1200.0 * std::log2(frequency / 440.0), 0.0, 1.0);
     for (float v : left)
         ASSERT_TRUE(std::isfinite(v) && std::fpclassify(v) != FP_SUBNORMAL);
+
+    // Program changes and the General MIDI reset recall patches and name the program and the
+    // channels inside the render, and still allocate nothing.
+    static char gmOn[] = {char(0xF0), 0x7E, 0x7F, 0x09, 0x01, char(0xF7)};
+    VstMidiSysexEvent reset{kVstSysExType, sizeof(VstMidiSysexEvent), 30, 0, int32_t(sizeof gmOn), 0, gmOn, 0};
+    notes[0] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 10, 0, 0, 0, {char(0xC1), 1, 0, 0}, 0, 0, 0, 0};
+    notes[1] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 20, 0, 0, 0, {char(0xC2), 0, 0, 0}, 0, 0, 0, 0};
+    notes[2] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 40, 0, 0, 0, {char(0x90), 60, 100, 0}, 0, 0, 0, 0};
+    VstEvent *batch[] = {reinterpret_cast<VstEvent *>(&notes[0]), reinterpret_cast<VstEvent *>(&notes[1]),
+                         reinterpret_cast<VstEvent *>(&reset), reinterpret_cast<VstEvent *>(&notes[2])};
+    list->numEvents = int32_t(std::size(batch));
+    std::memcpy(list->events, batch, sizeof batch);
+    {
+        CountAllocations scope;
+        plugin.dispatch(effProcessEvents, 0, 0, list);
+        float *outputs[4] = {left.data(), right.data(), subLeft.data(), subRight.data()};
+        for (int block = 0; block < 4; ++block)
+            e->processReplacing(e, nullptr, outputs, 256);
+        EXPECT_EQ(scope.count(), 0);
+    }
+    char name[256] = {};
+    plugin.dispatch(effGetProgramName, 0, 0, name);
+    EXPECT_STREQ(name, "GM Default");
+    void *data = nullptr;
+    plugin.dispatch(effGetChunk, 0, 0, &data);
+    EXPECT_STREQ(static_cast<const ProgramBlock *>(data)->channels[1].name, "Sine A") << "the reset recalled patch 0";
 
     // The counter sees the plug-in's own allocations: building an instance allocates.
     {
