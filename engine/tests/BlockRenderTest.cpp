@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <memory>
 
 using namespace engine;
@@ -192,6 +193,56 @@ TEST_F(BlockRender, AMeterAboveFullScaleMarksItsPairAtTheNextBlock)
     }
     EXPECT_EQ(clipped, 1.0f);
     EXPECT_EQ(beat, 0.0f); // neither the host nor a pattern is playing
+}
+
+// What the editor gets at the end of every block: the channels' meters, the LFO displays of
+// the melody channels and the beat indicator on the song position (bar, beat, off-beat).
+TEST_F(BlockRender, TheBlockEndPostsMetersLfoDisplaysAndTheBeat)
+{
+    RecordingEditor *editor = q->openEditor();
+    melody(0);
+    setLocal(3, local::On, 1.0f);
+    setLocal(3, local::Mode, 1.0f); // a drum kit: no LFO display
+    settle();
+    midi(0x90, 69, 127);
+    block(512);
+    editor->take();
+    block(64);
+    std::map<int32_t, float> last;
+    for (const Message &m : editor->take())
+        last[m.tag] = m.value();
+    EXPECT_GT(last.at(28969), 0.1f) << "the sounding channel's meter";
+    EXPECT_EQ(last.at(28970), 0.0f);
+    EXPECT_EQ(last.count(28985), 1u);
+    EXPECT_EQ(last.count(28986), 1u);
+    EXPECT_EQ(last.count(28985 + 6), 0u) << "a drum kit has no LFO";
+
+    struct Case {
+        bool hostPlaying, patternsRunning;
+        double position; // beats, in 3/4
+        float beat;
+    };
+    const Case cases[] = {
+        {true, false, 0.0, 1.0f},  {true, false, 3.0, 1.0f},  {true, false, 1.0, 0.67f},
+        {true, false, 2.0, 0.67f}, {true, false, 0.5, 0.0f},  {true, false, 2.75, 0.0f},
+        {false, false, 3.0, 0.0f}, {false, true, 3.0, 1.0f},  {false, true, 4.0, 0.67f},
+    };
+    q->setUseHostTempo(true);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.position << (c.hostPlaying ? " playing" : "")
+                                        << (c.patternsRunning ? " patterns" : ""));
+        q->hostPlaying = c.hostPlaying;
+        q->state.runtime.patternsRunning = c.patternsRunning;
+        q->hostPosition = c.position;
+        q->hostTimeSignature[0] = 3;
+        editor->take();
+        block(1);
+        float beat = -1.0f;
+        for (const Message &m : editor->take())
+            if (m.tag == tag::BeatIndicator)
+                beat = m.value();
+        EXPECT_EQ(beat, c.beat);
+    }
 }
 
 TEST_F(BlockRender, ANegativeSongPositionRecovers)

@@ -55,6 +55,7 @@ public:
     using Quorix::hostPosition;
     using Quorix::hostPlaying;
     using Quorix::hostTempo;
+    using Quorix::hostTimeSignature;
     using Quorix::frameSampleRate;
 
     Quorix_Editor *createEditor() override { return new RecordingEditor(this); }
