@@ -245,6 +245,31 @@ TEST_F(BlockRender, TheBlockEndPostsMetersLfoDisplaysAndTheBeat)
     }
 }
 
+// A main-bus channel's reverb send feeds the system reverb, whose tail sounds on after the
+// voice has ended; without the send nothing follows the voice.
+TEST_F(BlockRender, TheReverbSendOfAMainBusChannelLeavesATail)
+{
+    auto tail = [&](float send) {
+        start(44100.0f);
+        melody(0);
+        setLocal(0, local::ReverbSend, send);
+        set(master::ReverbOn, 1.0f);
+        for (int i = 0; i < 4; ++i)
+            set(master::ReverbFirst + i, 0.5f);
+        settle();
+        midi(0x90, 69, 127);
+        block(4410);
+        midi(0x80, 69, 0);
+        block(441); // the voice stops at once
+        EXPECT_EQ(play(0).voiceCount, 0);
+        const Audio a = block(22050);
+        EXPECT_TRUE(cleanSignal(a.left));
+        return peak(a.left, 0, a.size());
+    };
+    EXPECT_LT(tail(0.0f), 1e-9f);
+    EXPECT_GT(tail(1.0f), 1e-3f);
+}
+
 TEST_F(BlockRender, ANegativeSongPositionRecovers)
 {
     q->setUseHostTempo(false); // the engine's own position and tempo
