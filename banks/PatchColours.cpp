@@ -51,7 +51,8 @@ bool readPatchColours(BankReader &reader, const BankLoadSetup &setup, const podo
         const int32_t index = patchCategoryIndex[number];
         if (!reader.i32(count) || count < 0)
             return corrupted(setup, formatText("([%03d] numPatches = %d)", number, count));
-        if (index < 0 || index >= numPatchCategories) {
+        // An index left from an earlier load may point at a category of another number now.
+        if (index < 0 || index >= numPatchCategories || patchCategories[index].number != number) {
             setup.log(3, true,
                       formatText("%s:%s: Patch Color file data out of range. ([%03d]seqn = %d/%d)", kMakerWord,
                                  kProductWord, number, index, numPatchCategories));

@@ -101,6 +101,7 @@ TEST_F(PatchColoursTest, RecordsMeetTheirCategoriesByNumber)
         std::vector<uint8_t> file;
         std::vector<int16_t> first, second, third;
         const char *logged = nullptr;
+        int32_t staleNumber = -1; // a number whose index an earlier load left on category 1
     };
     const Case cases[] = {
         {"fewer records than categories", colourFile({{7, {4, 4}}}), {4, 4}, {0, 0, 0}, {0}},
@@ -109,12 +110,16 @@ TEST_F(PatchColoursTest, RecordsMeetTheirCategoriesByNumber)
         {"a number no category carries is skipped",
          colourFile({{50, {8, 8, 8}}, {9, {2}}, {7, {5, 5}}}), {5, 5}, {2, 0, 0}, {0},
          "Kestrane:Quorix: Patch Color file data out of range. ([050]seqn = -1/3)"},
+        {"an index left from an earlier load", colourFile({{50, {8, 8, 8}}, {9, {2}}}), {0, 0}, {2, 0, 0}, {0},
+         "Kestrane:Quorix: Patch Color file data out of range. ([050]seqn = 1/3)", 50},
         {"records beyond the categories are not read",
          colourFile({{7, {1}}, {9, {1}}, {11, {1}}, {999999, {}}}), {1, 0}, {1, 0, 0}, {1}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         makeCategories({7, 9, 11}, {2, 3, 1});
+        if (c.staleNumber >= 0)
+            patchCategoryIndex[c.staleNumber] = 1;
         lib.report.clear();
         EXPECT_TRUE(readColours(lib, c.file));
         EXPECT_EQ(coloursOf(0), c.first);
