@@ -20,6 +20,11 @@ void Quorix::loadSharedBanks()
     podoSyncCriticalBlock process(&processLock());
     if (getInstanceCount() > 1)
         return;
+    // This instance may be playing: its render reads the tables the loaders free and fill, and its
+    // voices point into the sample data, so they go before the library does.
+    podoSyncCriticalBlock lock(&instanceLock);
+    podoSyncCriticalBlock shared(&engineSharedLock());
+    resetChannel(-1, 1);
     loadSharedLibrary();
 }
 

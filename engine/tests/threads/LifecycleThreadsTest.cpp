@@ -1,7 +1,8 @@
 // Instances made, opened, played and closed on two threads at once. The first of them loads the
 // shared library exactly once, the last one saves the shared files and frees it, and the shared
-// assignment tables are only ever touched under their locks (this binary runs under
-// ThreadSanitizer, which fails it on any unguarded access).
+// assignment tables are only ever touched under their locks; a reload of the library while the
+// only instance plays (this binary runs under ThreadSanitizer, which fails it on any unguarded
+// access).
 #include "banks/tests/BankTestLibrary.h"
 #include "engine/ParameterIndex.h"
 #include "engine/Quorix.h"
@@ -16,6 +17,7 @@
 #include <latch>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -54,6 +56,18 @@ class ThreadQuorix : public Quorix
 public:
     ThreadQuorix() : Quorix(quietHost) {}
 };
+
+// A note on or off on channel 0, as a host hands it over.
+VstMidiEvent note(bool on, int32_t key)
+{
+    VstMidiEvent m{};
+    m.type = kVstMidiType;
+    m.byteSize = sizeof m;
+    m.midiData[0] = char(on ? 0x90 : 0x80);
+    m.midiData[1] = char(key);
+    m.midiData[2] = char(on ? 100 : 0);
+    return m;
+}
 
 // Each load of the library ends with one user-bank total line.
 std::atomic<int> libraryLoads{0};
@@ -124,4 +138,56 @@ TEST(LifecycleThreads, TwoInstancesAtOnceLoadTheLibraryOnceAndTheLastOneSavesAnd
             EXPECT_TRUE(fs::exists(userFolder() + name)) << name;
     }
     podo::setDebugSink(previous);
+}
+
+TEST(LifecycleThreads, AReloadOfTheLibraryWaitsForTheRenderOfTheOnlyInstance)
+{
+    LibraryFolder lib;
+    TestLibrary content;
+    ASSERT_TRUE(content.write(lib.setup.folder, banks::kLittleEndianMark));
+    {
+        KestraneVST identity;
+        ASSERT_TRUE(identity.writeMachineRegistryString("Path", lib.setup.folder));
+    }
+    ThreadQuorix q;
+    q.dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
+    // Channel 0 plays the melody category's sines: its voices read the sample data.
+    const std::pair<int, float> melody[] = {
+        {engine::local::Mode, 0.0f},           {engine::local::On, 1.0f},
+        {engine::local::Volume, 0.7f},         {engine::local::VoiceLimit, 16 / 64.0f},
+        {engine::local::KeyRangeLow, 0.0f},    {engine::local::KeyRangeHigh, 1.0f},
+        {engine::local::VelocityRangeLow, 0.0f}, {engine::local::VelocityRangeHigh, 1.0f},
+        {engine::local::SeqOn, 0.0f},          {engine::local::ArpOn, 0.0f},
+        {engine::local::OscWave, (2 * 128 + 1) / 16384.0f}, // category 2's first wavetable
+    };
+    for (const auto &[localId, value] : melody)
+        q.setParameterValue(engine::parameterIndex(0, localId), value);
+    q.setParameterValue(engine::master::VoiceLimit, 1.0f);
+
+    std::atomic<bool> reloading{true};
+    std::thread audio([&] {
+        std::vector<float> buffers(4 * 64);
+        float *outputs[4] = {&buffers[0], &buffers[64], &buffers[128], &buffers[192]};
+        struct {
+            VstEvents head;
+            VstEvent *more[1];
+        } list{};
+        // Notes go on for a while after the last reload, so the channel ends up playing.
+        for (int k = 0, after = 0; after < 50; ++k) {
+            if (!reloading.load())
+                ++after;
+            VstMidiEvent event = note(k % 2 == 0, 48 + k % 24);
+            list.head.numEvents = 1;
+            list.head.events[0] = reinterpret_cast<VstEvent *>(&event);
+            q.dispatcher(effProcessEvents, 0, 0, &list.head, 0.0f);
+            q.processReplacing(nullptr, outputs, 64);
+        }
+    });
+    for (int i = 0; i < 3; ++i)
+        q.loadSharedBanks();
+    reloading = false;
+    audio.join();
+    EXPECT_GT(q.getChannelVoiceCount(0), 0) << "the channel plays";
+    EXPECT_EQ(numSampleBanks, 2);
+    EXPECT_EQ(numPatchCategories, 1 + banks::kMinUserBanks);
 }
