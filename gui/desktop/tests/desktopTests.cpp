@@ -295,7 +295,7 @@ TEST(DesktopMenu, ScreenshotOfAnOpenMenuWithASubmenuChecksAndASecondColumn) {
     photographer.join();
     ASSERT_EQ(popups.size(), 2u);
     ASSERT_TRUE(shot && shot->surface);
-    cairo_surface_write_to_png(shot->surface, "desktop-menu.png");
+    cairo_surface_write_to_png(shot->surface, QUORIX_MENU_SCREENSHOT);
     const CRect top = popups[0].second, sub = popups[1].second;
     // The top menu opens at the click; its submenu to the right of "More", level with it.
     EXPECT_EQ(top.getTopLeft(), CPoint(50 + px, 40 + py));
