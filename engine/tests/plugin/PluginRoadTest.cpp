@@ -376,4 +376,101 @@ TEST_F(PluginRoad, ANoteSoundsAtItsPitchAndTheRenderNeverAllocates)
     }
 }
 
+// Channel 10 (index 9) as a kit: every key plays the sine; keys spread over the three buses
+// (a delay on insert 1, a reverb on insert 2), the sends, reversed reads, held and mute-grouped
+// keys; both system effects on.
+void drumProgram(ProgramBlock &b)
+{
+    sineProgram(b);
+    auto at = [&b](int localId, float value) { b.values[parameterIndex(9, localId)] = value; };
+    b.values[master::InsertEffectsOn] = 1.0f;
+    b.values[master::ChorusOn] = 1.0f;
+    b.values[master::ReverbOn] = 1.0f;
+    at(local::Mode, 1.0f);
+    at(local::On, 1.0f);
+    at(local::Volume, 0.70710678f);
+    at(local::Pan, 0.5f);
+    at(local::VoiceLimit, 0.25f);
+    at(local::Transpose, 0.5f);
+    at(local::ChorusSend, 0.5f);
+    at(local::ReverbSend, 0.5f);
+    at(local::InsertType, 26.0f / 33.0f);
+    at(local::InsertOn, 1.0f);
+    at(local::InsertType + 1, 31.0f / 33.0f);
+    at(local::InsertOn + 1, 1.0f);
+    at(local::KitKeyRangeHigh, 1.0f);
+    for (int k = 0; k < kDrumKeys; ++k) {
+        auto key = [&](int base, float value) { at(base + 17 * k, value); };
+        key(local::DrumWave, 1.0f / 16384.0f);
+        key(local::DrumReverse, k % 5 == 0 ? 1.0f : 0.0f);
+        key(local::DrumSemitone, float(48 + k % 13 - 6) / 96.0f);
+        key(local::DrumFinetone, 0.5f);
+        key(local::DrumFilterCutoff, 0.4f + 0.6f * float(k % 4) / 3.0f);
+        key(local::DrumFilterResonance, float(k % 3) / 2.0f);
+        key(local::DrumFilterVelocityAmount, 0.5f);
+        key(local::DrumVolume, 0.7f);
+        key(local::DrumPan, float(k % 7) / 6.0f);
+        key(local::DrumAttack, k % 2 ? 0.0f : 0.1f);
+        key(local::DrumRelease, 0.3f);
+        key(local::DrumHold, k % 3 == 0 ? 1.0f : 0.0f);
+        key(local::DrumAmpEnvVelocityAmount, 0.5f);
+        key(local::DrumMuteGroup, k >= 18 && k <= 22 ? 0.5f : 0.0f); // the hi-hats
+        key(local::DrumInsertBus, float(k % 3) / 2.0f);
+        key(local::DrumChorusSend, 0.5f);
+        key(local::DrumReverbSend, 0.7f);
+    }
+}
+
+TEST_F(PluginRoad, ADrumKitPlaysThroughItsEffectsAndTheRenderNeverAllocates)
+{
+    std::vector<uint8_t> bytes = chunk();
+    drumProgram(blockOf(bytes));
+    ASSERT_EQ(setChunk(bytes), 1);
+    plugin.setSampleRate(44100.0f);
+    plugin.setBlockSize(256);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    AEffect *e = plugin.effect();
+
+    const size_t frames = 44100;
+    std::vector<float> left(frames), right(frames), subLeft(256), subRight(256);
+    VstMidiEvent events[8] = {};
+    char listBytes[sizeof(VstEvents) + 8 * sizeof(VstEvent *)] = {};
+    auto *list = reinterpret_cast<VstEvents *>(listBytes);
+    long counted = 0;
+    for (size_t done = 0, block = 0; done < frames; done += 256, ++block) {
+        const int32_t n = int32_t(std::min<size_t>(256, frames - done));
+        // Through the first 0.7 s a pattern of hits over the whole kit, with releases and pan
+        // moves, at offsets inside the block.
+        list->numEvents = 0;
+        if (done < 30000) {
+            for (int i = 0; i < 4; ++i) {
+                const char key = char(24 + (block * 7 + size_t(i) * 17) % 65);
+                const char status = char(i == 3 ? 0x89 : 0x99);
+                events[i] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), i * 60, 0, 0, 0,
+                                         {status, key, char(40 + i * 25), 0}, 0, 0, 0, 0};
+                list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&events[i]);
+            }
+            events[4] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 200, 0, 0, 0,
+                                     {char(0xB9), 10, char(block * 13 % 128), 0}, 0, 0, 0, 0};
+            list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&events[4]);
+        }
+        float *outputs[4] = {left.data() + done, right.data() + done, subLeft.data(), subRight.data()};
+        CountAllocations scope;
+        if (list->numEvents)
+            plugin.dispatch(effProcessEvents, 0, 0, list);
+        e->processReplacing(e, nullptr, outputs, n);
+        // New insert effects take their buffers with the rate at their first sub-block.
+        if (block > 0)
+            counted += scope.count();
+    }
+    EXPECT_EQ(counted, 0);
+    float loudest = 0.0f;
+    for (size_t i = 0; i < frames; ++i) {
+        ASSERT_TRUE(std::isfinite(left[i]) && std::fpclassify(left[i]) != FP_SUBNORMAL) << i;
+        ASSERT_TRUE(std::isfinite(right[i]) && std::fpclassify(right[i]) != FP_SUBNORMAL) << i;
+        loudest = std::max({loudest, std::fabs(left[i]), std::fabs(right[i])});
+    }
+    EXPECT_GT(loudest, 0.05f);
+}
+
 } // namespace
