@@ -112,6 +112,14 @@ TEST_F(LibraryReset, AMissingOrEmptyCategoryLeavesTheDefaultChannel)
         EXPECT_EQ(stored(ch(9, local::DrumVolume)), +defaultProgram.values[ch(9, local::DrumVolume)]);
         EXPECT_EQ(q->state.target.channels[9].mode, 1);
         EXPECT_EQ(sourcePatch(0), 0);
+        // Program changes to that category, or past the end of one, change nothing either.
+        q->setChannelName(0, "Mine");
+        q->Quorix::recallProgram(9, 1, 0);
+        q->Quorix::recallProgram(0, 0, 1);
+        q->Quorix::recallProgram(0, 127, 0);
+        EXPECT_EQ(sourcePatch(9), -1);
+        EXPECT_EQ(q->state.target.channels[9].mode, 1);
+        EXPECT_EQ(q->getChannelName(0), podoStr("Mine"));
         q.reset();
     }
 }
