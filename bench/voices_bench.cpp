@@ -1,6 +1,7 @@
 // Cost of the melody voices, the instrument's hot path: blocks of 256 samples at 44.1 kHz with
 // 16 to 1,024 sounding voices, each with both oscillators looping and a resonant 4-pole filter,
-// without and with 8-fold oversampling. Reported as time per voice per output sample.
+// without and with 8-fold oversampling; and of as many held drum-kit voices, every key on one of
+// the three buses with its sends. Reported as time per voice per output sample.
 #include "engine/ParameterIndex.h"
 #include "engine/Quorix.h"
 #include "engine/tests/TestSounds.h"
@@ -126,5 +127,73 @@ BENCHMARK(melodyVoices)
     ->ArgNames({"voices", "oversampling"})
     ->ArgsProduct({{16, 64, 256, 1024}, {1, 8}})
     ->Unit(benchmark::kMicrosecond);
+
+
+void drumVoices(benchmark::State &st)
+{
+    const int voices = int(st.range(0));
+    BenchInstrument q;
+    enginetest::TestLibrary library;
+    q.setSampleRate(44100.0f);
+    q.dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
+    auto set = [&q](int index, float value) { q.setParameterValue(index, value); };
+    set(master::Volume, 0.5f);
+    set(master::Tune, 0.5f);
+    set(master::Transpose, 0.5f);
+    set(master::VoiceLimit, 1.0f);
+    const int channels = (voices + kVoicesPerChannel - 1) / kVoicesPerChannel;
+    for (int c = 0; c < channels; ++c) {
+        auto at = [&](int localId, float value) { set(parameterIndex(c, localId), value); };
+        at(local::Mode, 1.0f);
+        at(local::On, 1.0f);
+        at(local::Volume, 0.5f);
+        at(local::Pan, 0.5f);
+        at(local::VoiceLimit, 1.0f);
+        at(local::Transpose, 0.5f);
+        at(local::ChorusSend, 0.5f);
+        at(local::ReverbSend, 0.5f);
+        at(local::KitKeyRangeHigh, 1.0f);
+        for (int k = 0; k < kDrumKeys; ++k) {
+            auto key = [&](int base, float value) { at(base + 17 * k, value); };
+            key(local::DrumWave, float(enginetest::waveSine) / 16384.0f);
+            key(local::DrumSemitone, 0.5f);
+            key(local::DrumFinetone, 0.5f);
+            key(local::DrumFilterCutoff, 0.8f);
+            key(local::DrumFilterResonance, 0.3f);
+            key(local::DrumVolume, 0.5f);
+            key(local::DrumPan, float(k % 5) / 4.0f);
+            key(local::DrumHold, 1.0f);
+            key(local::DrumInsertBus, float(k % 3) / 2.0f);
+            key(local::DrumChorusSend, 0.5f);
+            key(local::DrumReverbSend, 0.5f);
+        }
+    }
+    q.state.smoothed = q.state.target;
+    for (int v = 0; v < voices; ++v) {
+        const int c = v / kVoicesPerChannel;
+        q.noteOn(c, c, 24 + v % kVoicesPerChannel, 100, 0, 0, 0, -1);
+    }
+    int sounding = 0;
+    for (int c = 0; c < channels; ++c)
+        sounding += q.state.play[c].voiceCount;
+    if (sounding != voices) {
+        st.SkipWithError("not every voice sounds");
+        return;
+    }
+    std::vector<float> buffers[4];
+    float *outputs[4];
+    for (int i = 0; i < 4; ++i) {
+        buffers[i].assign(kBlock, 0.0f);
+        outputs[i] = buffers[i].data();
+    }
+    for (auto _ : st) {
+        q.processReplacing(nullptr, outputs, kBlock);
+        benchmark::DoNotOptimize(buffers[0].data());
+    }
+    st.counters["per voice-sample"] =
+        benchmark::Counter(double(voices) * kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(drumVoices)->ArgName("voices")->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);
 
 } // namespace
