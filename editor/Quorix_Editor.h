@@ -1,39 +1,358 @@
 #pragma once
 // The instrument's editor: one per engine instance, made by the engine when the host opens the
-// plug-in and destroyed with it. It has no pages yet; it takes the engine's notifications
-// through the queue of its base and answers the few calls the engine makes on it.
+// plug-in (before any window exists) and destroyed with it. It builds every control of its nine
+// pages once, in the constructor; the frame's open, idle and close come later from the host.
+//
+// Two roads join it to the engine:
+//  - control to engine: podoVSTEditor::valueChanged -> preValueChanged, which turns the control's
+//    tag into the engine parameter of the current channel (resolveTagParameter) or runs the command
+//    or menu of an editor tag, then calls the engine (Quorix_EditorDispatch.cpp);
+//  - engine to control: the engine posts (tag, payload) to the queue, each idle drains it into
+//    paramChanged -> updateControl, which writes the controls of the page shown
+//    (Quorix_EditorUpdates.cpp).
+//
+// How a page is added (browser, sequencer, melody and drum edit, setup):
+//  1. Write its builder (buildBrowserPage, buildSequencerPage, buildEditPages, buildSetupPage; the
+//     constructor already calls them in that order) in a file of your own. Record
+//     pageControlRange[page].first = getControlCount() before the page's first control and
+//     .end = getControlCount() after its last. Make every control through the factories of
+//     podoVSTEditor (addKickButton, addAnimKnob, addTextLabel, ... and the area operations
+//     addTaggedArea...): they register it. Keep the ones you need later in fields of this class.
+//     createPage puts the range into the page's container; nothing else is needed to show it.
+//  2. Tags: a control edits an engine parameter by carrying its index; controls of the
+//     channel-specific pages carry the index of channel 0 (drum slot 0, sequencer part 0) and the
+//     dispatch adds the current channel. Commands use the editor tags of EditorTags.h.
+//  3. Clicks: most parameters need nothing (preValueChanged sets them). Commands and menus are the
+//     virtual hooks declared below with empty bodies ("filled by ... page"): remove the body here
+//     and define the function in your file.
+//  4. Values: add your page's section to updateControl, guarded by pageShown[yourPage] (and the
+//     current channel where it matters); the show function of the page (Quorix_EditorPages.cpp)
+//     asks the engine to post the values again.
+//  5. Tests: editor/tests/EditorTestSupport.h opens an editor on an engine headless.
 
 #include "editor-framework/podoVSTEditor.h"
+#include "editor/EditorTags.h"
+#include "engine/ConfigurationBlock.h"
+#include "gui/guiTypes.h"
 
 #include <cstdint>
+#include <initializer_list>
 
 class Quorix;
+
+namespace qgui {
+class CControl;
+class CView;
+class CViewContainer;
+} // namespace qgui
+
+// Page indexes; page 4 is a scroll view inside page 3's container.
+enum EditorPage : int32_t {
+    pageChannelList = 0,
+    pageKeyboard = 1,
+    pageMixer = 2,
+    pageBrowser = 3,
+    pageBrowserCategories = 4,
+    pageSequencer = 5,
+    pageMelodyEdit = 6,
+    pageDrumEdit = 7,
+    pageSetup = 8,
+    editorPageCount = 9
+};
+
+// What a tag stands for (decodeTag).
+enum TagCategory : int32_t {
+    tagEditor = 0,            // 28,966 and above
+    tagMaster = 1,            // 0..16
+    tagChannelSetting = 2,    // locals 17..36
+    tagSequencerSetting = 3,  // locals 37..47
+    tagLane = 4,              // locals 48..697
+    tagInstrument = 6,        // locals 698..1,805
+    tagSpecial = 11,          // 28,641..28,645
+    tagBrowserList = 12,      // the browser's two lists
+    tagChannelGroup = 13,     // channel names and activity indicators
+    tagSequencerCommand = 15, // 28,934..28,949
+    tagOscillatorStep = 16,   // 28,950..28,957
+    tagDrumStep = 17          // 28,958..28,965
+};
 
 class Quorix_Editor : public podoVSTEditor
 {
 public:
+    static constexpr int32_t channelCount = 16;
+    static constexpr int32_t channelControlCount = 17;
+    static constexpr int32_t keyCount = 88;       // MIDI notes 21..108
+    static constexpr int32_t drumSlotCount = 65;
+    static constexpr int32_t gridAreaCount = 120;
+    static constexpr int32_t channelAreaCount = 320;
+
+    // Entries of a row of channelControls.
+    enum ChannelControl : int32_t {
+        numberButton = 0,
+        activityIndicator,
+        linkButton,
+        modeButton,
+        nameField,
+        levelMeter,
+        levelFader,
+        levelText,
+        panFader,
+        panText,
+        voiceLimitText,
+        transposeText,
+        outputBusList,
+        chorusSendKnob,
+        reverbSendKnob,
+        chorusSendText,
+        reverbSendText
+    };
+
+    struct ControlRange {
+        uint32_t first = 0;
+        uint32_t end = 0;
+    };
+
     explicit Quorix_Editor(Quorix *engine);
     ~Quorix_Editor() override;
 
+    // Frame hooks.
     bool onOpen(void *parentWindow) override;
     void onClose() override;
-    // Drains the queue, then writes the automation file when a MIDI learn on the audio thread
-    // asked for it (the audio thread never writes files).
+    // The host's idle (podoVSTEditor::idle calls it while a frame exists).
     void onIdle() override;
-    // One queued notification; with no pages nothing shows it yet.
-    void paramChanged(int32_t tag, uint64_t payload) override;
-    // Host slot hostSlot changed to value: the control of the parameter the slot drives follows.
-    void setParameter(int32_t hostSlot, float value) override;
+    void onTimer(float seconds) override;
+    void onSuspend() override;
+    void onResume() override;
 
+    // Engine to editor.
+    void paramChanged(int32_t tag, uint64_t payload) override;
+    // Host slot hostSlot changed to value: the controls of the parameter the slot drives follow.
+    void setParameter(int32_t hostSlot, float value) override;
+    static TagCategory decodeTag(int32_t tag, int32_t *index, int32_t *base, int32_t currentChannel);
+    virtual TagCategory decodeTag(int32_t tag, int32_t *index, int32_t *base);
+    virtual void updateControl(int32_t tag, TagCategory category, int32_t index, int32_t base, float v);
+    virtual void updateControlByTag(int32_t tag, float value);
     // Asks the tempo controls and the first channel strip to read the engine again.
     virtual void refreshTempoControls();
-    // Shows value on every control carrying tag.
-    virtual void updateControlByTag(int32_t tag, float value);
+    virtual void updateTempoLabel();
+    virtual void updateSyncButton();
+    virtual void showVoiceCount(uint32_t packed);
+    virtual void refreshDrumSelection();
 
-    // Channels of the patch recalled last; 0 after a program change. Written by the engine.
-    int32_t recalledChannelCount = 0;
+    // Control to engine.
+    void preValueChanged(qgui::CControl *control, int32_t &tag, float &value) override;
+    // The tag of a page control made the parameter of the current channel (drum slot, part).
+    virtual TagCategory resolveTagParameter(int32_t &tag, int32_t *channel, int32_t *local, int32_t *kind,
+                                            int32_t *slot, int32_t *lane, int32_t *step);
+
+    // Pages.
+    virtual void requestRedraw();
+    virtual void getCurrentChannel(int32_t *channel);
+    virtual void showReturnPage();
+    virtual void showMainPages();
+    virtual void showMixerPage();
+    virtual void showBrowserPage();
+    virtual void showSequencerPage();
+    virtual void showEditPage(bool reapply);
+    virtual void showSetupPage();
+    // -1: every page.
+    virtual void hideOtherPages(int32_t page);
+    virtual void hidePage(int32_t page);
+    virtual void createPage(int32_t page, const char *imageName);
+    virtual void removePage(int32_t page);
+    virtual void removeAllPages();
+    virtual void releasePageControls(int32_t page);
+    virtual void releaseAllPageControls();
+    virtual void attachSharedControls(qgui::CViewContainer *container);
+
+    // Page builders.
+    virtual void buildMainPages();
+    virtual void buildMixerPage();
+    virtual void buildBrowserPage() {}   // filled by the browser page
+    virtual void buildSequencerPage() {} // filled by the sequencer page
+    virtual void buildEditPages() {}     // filled by the melody and drum pages
+    virtual void buildSetupPage() {}     // filled by the setup page
+
+    // Value-entry areas: transparent areas carrying a parameter's tag over a printed value; placed
+    // relative to the control made last by an image factory.
+    virtual vgcArea *addTaggedArea(int32_t index, int32_t dx, int32_t dy, int32_t w, int32_t h);
+    virtual vgcArea *addGridArea(int32_t row, int32_t column, int32_t dx, int32_t dy, int32_t w, int32_t h);
+    virtual vgcArea *addTaggedAreaC(int32_t index, int32_t dx, int32_t dy, int32_t w, int32_t h);
+    virtual vgcArea *addTaggedAreaD(int32_t index, int32_t dx, int32_t dy, int32_t w, int32_t h);
+    virtual vgcArea *addTaggedAreaB(int32_t index, int32_t dx, int32_t dy, int32_t w, int32_t h);
+    virtual vgcArea *addChannelArea(int32_t channel, int32_t parameter, int32_t dx, int32_t dy, int32_t w,
+                                    int32_t h);
+
+    // Channel rows.
+    virtual void selectChannel(int32_t channel);
+    virtual void updateChannelButtons(int32_t channel);
+
+    // Live displays: keys, wheels, LCD.
+    virtual void setKeyState(int32_t channel, int32_t note, float velocity, bool play);
+    virtual float keyVelocity(int32_t keyIndex, qgui::CControl *control, float value);
+    virtual void clearKeyStates(int32_t channel);
+    virtual void refreshKey(int32_t keyIndex);
+    virtual void refreshKeys();
+    virtual void setWheelValue(int32_t channel, int32_t wheel, float value);
+    virtual void refreshWheels();
+    virtual void showParameterInLcd(int32_t tag, bool force);
+    virtual void clearLcd();
+    virtual void refreshAll();
+
+    // Hooks of the pages still to come; empty until their page fills them in.
+    virtual void applySkinColors() {}                                          // skin choice
+    virtual void onProgramChanged(int32_t) {}                                  // browser page
+    virtual void showPatchName(int32_t) {}                                     // browser page
+    virtual void setChannelLabel(int32_t channel);                             // browser page may refine
+    virtual void showBrowserCategory(int32_t, int32_t) {}                      // browser page
+    virtual void selectBrowserEntry(int32_t, int32_t, bool, bool) {}           // browser page
+    virtual void showProgramMenu(int32_t) {}                                   // browser page
+    virtual void showSaveMenu() {}                                             // browser page
+    virtual void moveBrowserSelection(int32_t, bool) {}                        // browser page
+    virtual void showColorMenu(int32_t) {}                                     // browser page
+    virtual void drumSlotHit(int32_t, int32_t, bool) {}                        // drum page
+    virtual void selectDrumSlot(int32_t, bool, float) {}                       // drum page
+    virtual void clearDrumSlotSelection() {}                                   // drum page
+    virtual void refreshDrumLeds(int32_t) {}                                   // drum page
+    virtual void clearNoteDisplays(int32_t) {}                                 // drum page
+    virtual void showDrumSlotMenu(qgui::CControl *, int32_t) {}                // drum slots
+    virtual void stepPitch(int32_t, int32_t) {}                                // edit pages
+    virtual void stepWave(int32_t, int32_t) {}                                 // wave selection
+    virtual void showWaveMenu(int32_t) {}                                      // wave selection
+    virtual void showCountMenu(qgui::CControl *, int32_t) {}                   // value pickers
+    virtual void showVoiceModeMenu(qgui::CControl *, int32_t, int32_t) {}      // value pickers
+    virtual void showTransposeMenuB(qgui::CControl *, int32_t) {}              // value pickers
+    virtual void showTransposeMenu(qgui::CControl *, int32_t) {}               // value pickers
+    virtual void showNoteMenu(qgui::CControl *, int32_t) {}                    // value pickers
+    virtual void showValueMenu(qgui::CControl *, int32_t) {}                   // value pickers
+    virtual void setSequencerPosition(int32_t, int32_t) {}                     // sequencer page
+    virtual void refreshSequencerSteps(int32_t, int32_t, bool, bool) {}        // sequencer page
+    virtual void refreshLaneButtons(int32_t) {}                                // sequencer page
+    virtual void refreshSequencerSelection(int32_t, int32_t) {}                // sequencer page
+    virtual int32_t showStepMenu(qgui::CControl *, int32_t) { return -49; }    // sequencer page
+    virtual void showStepCountMenu(qgui::CControl *, int32_t) {}               // sequencer page
+    virtual void showSequencerNoteMenu(qgui::CControl *, int32_t) {}           // sequencer page
+    virtual void showLaneBaseMenu(qgui::CControl *, int32_t) {}                // sequencer page
+    virtual void loadPatternDialog() {}                                        // pattern files
+    virtual void savePatternDialog() {}                                        // pattern files
+    virtual void loadLaneDialog(int32_t) {}                                    // pattern files
+    virtual void saveLaneDialog(int32_t) {}                                    // pattern files
+    // Stores configurationCopy in the engine; the setup page adds its controls.
+    virtual void refreshSetupPage();
+    virtual void showTuningMenu() {}                                           // tunings
+    virtual void openManual() {}                                               // setup page
+    virtual void showSkinMenu() {}                                             // skin choice
+    virtual void showZoomMenu() {}                                             // skin choice
+    virtual bool showChannelMenu(int32_t) { return false; }                    // channel menu
+    virtual void showMidiLearnMenu(int32_t, int32_t, int32_t) {}               // MIDI learn
+    // The sections of updateControl for the sequencer and the edit pages, called while that page is
+    // shown and the value is the current channel's (category 2 to 6).
+    virtual void updateSequencerPage(int32_t, TagCategory, int32_t, float) {}  // sequencer page
+    virtual void updateEditPages(int32_t, TagCategory, int32_t, float) {}      // melody and drum pages
+    virtual void showLfoLevel(int32_t, float) {}                               // melody page
+    virtual void refreshAssignmentOverlay(bool) {}                             // MIDI learn
+    virtual void resetMidiAssignments(bool) {}                                 // MIDI learn
+    virtual void clearMidiAssignments() {}                                     // MIDI learn
+    virtual void reportMidiAssignments() {}                                    // MIDI learn
+
+    // The control made last by an image factory: the value-entry areas are placed from its corner.
+    void notePlaced(qgui::CView *view);
+    // The channel count of the patch selected in the browser (the combi looks of the rows).
+    virtual int32_t combiSpan() { return 0; } // browser page
+    // The edit pages' channel strip and its value-entry areas follow the channel being edited.
+    virtual void retagChannelStrip(int32_t channel, int32_t mode);
+
+    // Reading the state (also for tests).
+    bool isEditorOpen() const { return editorOpen; }
+    bool isPageShown(int32_t page) const { return page >= 0 && page < editorPageCount && pageShown[page]; }
+    qgui::CViewContainer *getPage(int32_t page) const
+    {
+        return page >= 0 && page < editorPageCount ? pages[page] : nullptr;
+    }
+    ControlRange getPageControlRange(int32_t page) const { return pageControlRange[page]; }
+    qgui::CControl *getChannelControl(int32_t channel, int32_t entry) const
+    {
+        return channelControls[channel][entry];
+    }
+    int32_t currentChannelNow() const { return currentChannel; }
+    const ConfigurationBlock &getConfigurationCopy() const { return configurationCopy; }
+
+    // Channels of the patch the engine recalled last; 0 after a program change. Written by the engine.
+    int32_t lastPatchSpan = 0;
+    int32_t &recalledChannelCount = lastPatchSpan;
 
 protected:
+    void dispatchStepperCommand(int32_t tag, float v);
+    void dispatchEditorCommand(qgui::CControl *control, int32_t tag, float &v);
+    void setSetupOption(int32_t tag, float v);
+    void updateEditorTag(int32_t tag, float v);
+    // The controls the page of a tag shows it in, for text boxes without a tag of their own.
+    void setLabelText(qgui::CControl *control, const char *text);
+    void setDisplayText(qgui::CControl *control, int32_t parameter);
+    void showPage(int32_t page);
+    bool anyPageShown(std::initializer_list<int32_t> list) const;
+    vgcArea *placeArea(vgcArea **table, int32_t count, int32_t slot, int32_t tag, int32_t dx, int32_t dy, int32_t w,
+                       int32_t h);
+    // The page that is also attached with pages 2, 6 and 7 keeps the shared controls out.
+    bool isSharedControl(qgui::CControl *control) const;
+
     Quorix *engine; // not owned
-    bool editorOpen = false;
+    ConfigurationBlock configurationCopy{};
+    qgui::CColor patchColors[11];
+    vgcArea *backgroundArea = nullptr;
+    qgui::CViewContainer *pages[editorPageCount] = {};
+    qgui::CControl *channelControls[channelCount][channelControlCount] = {};
+    qgui::CControl *pageButtons[5] = {};
+    vgcTextLabel *lcdNameLabel = nullptr;
+    vgcTextEdit *lcdValueField = nullptr;
+    qgui::CControl *systemEffectControls[2][5] = {};
+    vgcArea *gridAreaTable[gridAreaCount] = {};
+    vgcArea *channelAreaTable[channelAreaCount] = {};
+    qgui::CPoint areaOrigin;
+    // The keyboard page.
+    qgui::CControl *priorityModeSwitch = nullptr;
+    qgui::CControl *panicSwitch = nullptr;
+    qgui::CControl *outputMeters[4] = {};
+    qgui::CControl *clipIndicators[2] = {};
+    qgui::CControl *masterVolumeFader = nullptr;
+    vgcTextLabel *patchLabel = nullptr;
+    vgcTextEdit *programNameField = nullptr;
+    qgui::CControl *previousPatchButton = nullptr;
+    qgui::CControl *nextPatchButton = nullptr;
+    qgui::CControl *saveButton = nullptr;
+    qgui::CControl *pitchWheel = nullptr;
+    qgui::CControl *modulationWheel = nullptr;
+    qgui::CControl *whiteKeyControls[keyCount] = {};
+    qgui::CControl *blackKeyControls[keyCount] = {};
+    // The mixer's master block.
+    vgcTextLabel *masterVoiceLimitLabel = nullptr;
+    vgcTextLabel *voiceCountLabels[3] = {};
+    vgcTextEdit *tempoField = nullptr;
+    qgui::CControl *syncButton = nullptr;
+    vgcTextLabel *masterTransposeLabel = nullptr;
+    vgcTextEdit *masterTuneField = nullptr;
+    qgui::CControl *insertEffectsButton = nullptr;
+    qgui::CControl *gmResetButton = nullptr;
+
+    ControlRange pageControlRange[editorPageCount];
+    bool editorOpen = false; // the spec's isOpen; the binding's isOpen() answers for the window
+    bool pageShown[editorPageCount] = {};
+    int32_t shownEditMode = 0;
+    bool redrawPending = false;     // under editorLock
+    bool engineBulkLoading = false;
+    bool lcdEnabled = true;
+    bool lcdFocusResetPending = false;
+    int32_t currentChannel = 0;     // written on the user-interface thread, read under editorLock
+    int32_t browserCategory = -1;
+    int32_t browserEntry = -1;
+    int32_t lcdTag = -1;
+    int32_t heldKey = -1;
+    int32_t voicePeak = 0;
+    int32_t sequencerPositions[channelCount] = {};
+    int32_t sequencerCursor[6] = {-1, -1, -1, -1, -1, -1};
+    float channelLedTimers[channelCount] = {};
+    float wheelValues[channelCount][2];
+    uint8_t keyStates[channelCount][keyCount] = {};
+    int32_t drumHitCounts[channelCount][drumSlotCount] = {};
+    float drumLedTimers[channelCount][drumSlotCount] = {};
 };

@@ -39,6 +39,8 @@ class RecordingEditor : public Quorix_Editor
 public:
     using Quorix_Editor::Quorix_Editor;
     void paramChanged(int32_t tag, uint64_t payload) override { seen.push_back({tag, payload}); }
+    // The real editor re-posts the whole program after opening; these tests hear the engine alone.
+    void requestRedraw() override {}
     // Drains the queue and hands over what arrived, oldest first.
     std::vector<Message> take();
 

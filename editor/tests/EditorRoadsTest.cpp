@@ -1,0 +1,221 @@
+// The editor on an engine, headless: opening shows the return page; a click on a control reaches
+// the engine parameter of its channel; an engine change reaches the controls on the next idle.
+#include "editor/tests/EditorTestSupport.h"
+
+#include "editor-framework/controls/vgcButtons.h"
+#include "editor-framework/controls/vgcTextLabel.h"
+#include "engine/ParameterIndex.h"
+#include "gui/CViewContainer.h"
+
+#include <gtest/gtest.h>
+
+using namespace editortest;
+using namespace engine;
+using namespace qgui;
+
+namespace {
+
+using Roads = OpenEditor;
+
+TEST_F(Roads, OpeningShowsTheMainPagesAndTheMixerOnce)
+{
+    EXPECT_TRUE(editor->isEditorOpen());
+    EXPECT_TRUE(editor->isPageShown(pageChannelList));
+    EXPECT_TRUE(editor->isPageShown(pageKeyboard));
+    EXPECT_TRUE(editor->isPageShown(pageMixer));
+    for (int32_t page : {pageBrowser, pageSequencer, pageMelodyEdit, pageDrumEdit, pageSetup})
+        EXPECT_FALSE(editor->isPageShown(page)) << page;
+    EXPECT_EQ(editor->pageButtons[0]->getValue(), 1.0f);
+    // The shared LCD belongs to the mixer's container while the mixer is shown.
+    EXPECT_EQ(editor->lcdValueField->getParentView(), editor->getPage(pageMixer));
+    // Already open: a second open is refused and changes nothing.
+    EXPECT_FALSE(editor->onOpen(nullptr));
+    EXPECT_TRUE(editor->isPageShown(pageMixer));
+}
+
+TEST_F(Roads, ClicksReachTheEngineParameterOfTheirChannel)
+{
+    const float before = engine->getParameterValue(ch(3, local::On));
+    click(editor->getChannelControl(3, Quorix_Editor::numberButton));
+    const float after = engine->getParameterValue(ch(3, local::On));
+    EXPECT_NE(after, before);
+    const std::vector<EngineCall> calls = engine->take();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, EngineCall::automated);
+    EXPECT_EQ(calls[0].a, ch(3, local::On));
+
+    // The mode button of a row switches that channel's sequencer.
+    click(editor->getChannelControl(6, Quorix_Editor::modeButton));
+    EXPECT_EQ(engine->getParameterValue(ch(6, local::SeqOn)), 1.0f);
+
+    // The chorus switch of the channel list's block is master parameter 7.
+    const float chorus = engine->getParameterValue(master::ChorusOn);
+    click(editor->systemEffectControls[0][0]);
+    EXPECT_NE(engine->getParameterValue(master::ChorusOn), chorus);
+}
+
+TEST_F(Roads, EngineChangesReachTheControlsOnIdle)
+{
+    CControl *fader = editor->getChannelControl(5, Quorix_Editor::levelFader);
+    engine->setParameterValue(ch(5, local::Volume), 0.25f);
+    EXPECT_NE(fader->getValue(), 0.25f); // nothing before the idle
+    settle();
+    EXPECT_EQ(fader->getValue(), 0.25f);
+    char display[64] = {};
+    engine->parameterDisplayString(ch(5, local::Volume), display);
+    EXPECT_EQ(text(editor->getChannelControl(5, Quorix_Editor::levelText)), display);
+    // The LCD echoes the parameter that changed.
+    EXPECT_EQ(editor->lcdTag, ch(5, local::Volume));
+
+    struct Case {
+        int32_t index;
+        float value;
+        int32_t channel, entry;
+        const char *shown;
+    } cases[] = {
+        {ch(2, local::VoiceLimit), 0.0f, 2, Quorix_Editor::voiceLimitText, "LEG"},
+        {ch(2, local::VoiceLimit), 1.0f / 64, 2, Quorix_Editor::voiceLimitText, "RET"},
+        {ch(2, local::VoiceLimit), 16.0f / 64, 2, Quorix_Editor::voiceLimitText, "16"},
+        {ch(9, local::Transpose), 0.5f, 9, Quorix_Editor::transposeText, "0"},
+        {ch(9, local::Transpose), 60.0f / 96, 9, Quorix_Editor::transposeText, "+12"},
+        {ch(9, local::Transpose), 0.0f, 9, Quorix_Editor::transposeText, "-48"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.shown);
+        engineSets(c.index, c.value);
+        EXPECT_EQ(text(editor->getChannelControl(c.channel, c.entry)), c.shown);
+    }
+}
+
+TEST_F(Roads, MasterValuesShowAsTheirTexts)
+{
+    struct Case {
+        int32_t index;
+        float value;
+        const char *shown;
+    } cases[] = {
+        {master::Tune, 1.0f, "466.2"}, {master::Tune, 0.0f, "415.3"}, {master::Tune, 0.5f, "440.0"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.shown);
+        engineSets(c.index, c.value);
+        EXPECT_EQ(text(editor->masterTuneField), c.shown);
+    }
+}
+
+TEST_F(Roads, NothingChangesWhileTheEditorIsClosed)
+{
+    engine->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    EXPECT_FALSE(editor->isEditorOpen());
+    for (int32_t page = 0; page < editorPageCount; ++page)
+        EXPECT_FALSE(editor->isPageShown(page));
+    CControl *fader = editor->getChannelControl(1, Quorix_Editor::levelFader);
+    const float shown = fader->getValue();
+    engine->setParameterValue(ch(1, local::Volume), shown > 0.5f ? 0.1f : 0.9f);
+    editor->idle();
+    EXPECT_EQ(fader->getValue(), shown);
+}
+
+TEST_F(Roads, MasterParameterSixChoosesTheView)
+{
+    struct Case {
+        float value;
+        int32_t page;
+    } cases[] = {
+        {0.25f, pageBrowser}, {0.6f, pageSequencer}, {0.625f, pageMelodyEdit}, {1.0f, pageSetup}, {0.0f, pageMixer},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.value);
+        engineSets(master::Page, c.value);
+        for (int32_t page = pageMixer; page < editorPageCount; ++page)
+            EXPECT_EQ(editor->isPageShown(page), page == c.page) << page;
+    }
+}
+
+TEST_F(Roads, PageButtonsSwitchTheViewWithoutReportingToTheHost)
+{
+    click(editor->pageButtons[2]);
+    const std::vector<EngineCall> calls = engine->take();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].kind, EngineCall::plain);
+    EXPECT_EQ(calls[0].a, master::Page);
+    EXPECT_EQ(calls[0].value, 0.5f);
+    settle();
+    EXPECT_TRUE(editor->isPageShown(pageSequencer));
+    EXPECT_FALSE(editor->isPageShown(pageMixer));
+    EXPECT_EQ(editor->pageButtons[2]->getValue(), 1.0f);
+    EXPECT_EQ(editor->pageButtons[0]->getValue(), 0.0f);
+    // The LCD went with the mixer.
+    EXPECT_EQ(editor->lcdValueField->getParentView(), nullptr);
+}
+
+TEST_F(Roads, TheEditViewFollowsTheChannelMode)
+{
+    engineSets(master::Page, 0.75f);
+    EXPECT_TRUE(editor->isPageShown(pageMelodyEdit));
+    engineSets(ch(0, local::Mode), 1.0f); // the current channel becomes a drum kit
+    engineSets(master::Page, 0.75f);
+    EXPECT_TRUE(editor->isPageShown(pageDrumEdit));
+    EXPECT_FALSE(editor->isPageShown(pageMelodyEdit));
+    EXPECT_EQ(editor->lcdValueField->getParentView(), editor->getPage(pageDrumEdit));
+}
+
+TEST_F(Roads, PlayKeyboardPlaysTheCurrentChannelOnce)
+{
+    CControl *key = editor->whiteKeyControls[60 - 21];
+    const CRect r = windowRect(key);
+    const CPoint middle((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    screen->mouseDown(middle);
+    screen->mouseUp(middle);
+    std::vector<EngineCall> calls = engine->take();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].kind, EngineCall::noteOn);
+    EXPECT_EQ(calls[0].c, 60);
+    EXPECT_GE(calls[0].value, 7.0f);
+    EXPECT_LE(calls[0].value, 127.0f);
+    EXPECT_EQ(calls[1].kind, EngineCall::noteOff);
+    EXPECT_EQ(calls[1].c, 60);
+
+    // A key the engine reports for another channel changes nothing shown and plays nothing.
+    editor->setKeyState(4, 62, 100.0f, false);
+    EXPECT_TRUE(engine->take().empty());
+    EXPECT_EQ(editor->whiteKeyControls[62 - 21]->getValue(), 0.0f);
+    // For the current channel it lights the key, once.
+    editor->setKeyState(0, 62, 100.0f, false);
+    EXPECT_EQ(editor->whiteKeyControls[62 - 21]->getValue(), 1.0f);
+}
+
+TEST_F(Roads, ActivityLedGoesOutAfterItsTime)
+{
+    editor->postFloat(editorTag::channelActivity + 2, 0.0f);
+    editor->onIdle();
+    CControl *led = editor->getChannelControl(2, Quorix_Editor::activityIndicator);
+    EXPECT_EQ(led->getValue(), 1.0f);
+    editor->onTimer(0.0f); // no time passed
+    editor->onTimer(0.033f);
+    editor->onTimer(0.033f);
+    EXPECT_EQ(led->getValue(), 1.0f);
+    editor->onTimer(0.033f);
+    EXPECT_EQ(led->getValue(), 0.0f);
+    EXPECT_EQ(editor->channelLedTimers[2], 0.0f);
+    // An unknown step counts as 0.033 s.
+    editor->postFloat(editorTag::channelActivity + 2, 0.0f);
+    editor->onIdle();
+    for (int i = 0; i < 3; ++i)
+        editor->onTimer(-1.0f);
+    EXPECT_EQ(led->getValue(), 0.0f);
+}
+
+TEST_F(Roads, VoiceCountShowsBothCountsAndThePeak)
+{
+    editor->showVoiceCount((3u << 16) | 16u);
+    EXPECT_EQ(text(editor->voiceCountLabels[0]), "3");
+    EXPECT_EQ(text(editor->voiceCountLabels[1]), "16");
+    EXPECT_EQ(text(editor->voiceCountLabels[2]), "16");
+    editor->showVoiceCount(5u);
+    EXPECT_EQ(text(editor->voiceCountLabels[0]), "");
+    EXPECT_EQ(text(editor->voiceCountLabels[1]), "5");
+    EXPECT_EQ(text(editor->voiceCountLabels[2]), "16");
+}
+
+} // namespace

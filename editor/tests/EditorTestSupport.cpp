@@ -1,0 +1,227 @@
+#include "editor/tests/EditorTestSupport.h"
+
+#include "gui/CParamDisplay.h"
+
+#include <cairo.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace editortest {
+
+namespace {
+
+std::string home;
+std::string appFolder;
+
+intptr_t quietHost(AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
+{
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+void writePng(const std::string &file, int w, int h)
+{
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    cairo_surface_t *s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t *cr = cairo_create(s);
+    cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(s, file.c_str());
+    cairo_surface_destroy(s);
+}
+
+// Every image the channel list, the keyboard and the mixer name, in pixels of the whole file
+// (frames stacked).
+struct Image {
+    std::string name;
+    int w, h;
+};
+
+std::vector<Image> skinImages()
+{
+    std::vector<Image> images = {
+        {"01-back-keyboard", 745, 149}, {"02-back-channel", 157, 446}, {"03-back-mixer", 588, 446},
+        {"04-back-browser", 588, 446},  {"05-back-seq", 588, 446},     {"06-back-melody", 588, 446},
+        {"07-back-drum", 588, 446},     {"08-back-setup", 588, 446},   {"channel-indicator", 8, 12},
+        {"channel-link", 8, 12},        {"channel-melody-normal", 10, 20}, {"channel-name", 83, 13},
+        {"channel-meter", 90, 8},       {"back-indicator", 154, 11},   {"back-LCDinput", 40, 11},
+        {"button-send-chorus", 16, 20}, {"button-send-reverb", 16, 20}, {"knob1-big-left", 20, 20 * 228},
+        {"send-level", 80, 16},         {"send-level-handle", 6, 8},   {"keyboard-button", 20, 48},
+        {"keyboard-levelmeter-red", 80, 4}, {"keyboard-levelmeter-green", 80, 4},
+        {"keyboard-levelmeter-peak", 8, 8}, {"keyboard-faderback", 90, 8}, {"keyboard-fader", 6, 8},
+        {"keyboard-LCDback1", 89, 11},  {"keyboard-LCDback2", 89, 12}, {"keyboard-auditionL", 14, 22},
+        {"keyboard-auditionR", 14, 22}, {"keyboard-button-save", 20, 24}, {"keyboard-wheel", 28, 60},
+        {"keyboard-wheel-handle", 12, 6}, {"keys-1-leftA", 11, 120},   {"keys-2-CnF", 11, 120},
+        {"keys-3-D", 11, 120},          {"keys-4-EnB", 11, 120},       {"keys-5-G", 11, 120},
+        {"keys-6-A", 11, 120},          {"keys-7-rightC", 11, 120},    {"keys-8-black", 7, 80},
+        {"channel-level", 50, 16},      {"channel-level-handle", 6, 8}, {"channel-pan", 30, 16},
+        {"knob2-small-left", 18, 18 * 228}, {"button-sync", 16, 20},   {"button-IFXs", 16, 20},
+        {"button-GMreset", 16, 20},
+    };
+    for (const char *mode : {"channel-melody", "channel-drum"})
+        for (const char *look : {"-selected", "-normal", "-off", "-normal-combi", "-off-combi"})
+            images.push_back({std::string(mode) + look, 10, 20});
+    images.push_back({"channel-name-selected", 83, 13});
+    images.push_back({"channel-name-selected-combi", 83, 13});
+    for (int c = 1; c <= 16; ++c) {
+        char name[40];
+        std::snprintf(name, sizeof name, "button-channelNumber%02d", c);
+        images.push_back({name, 14, 24});
+    }
+    return images;
+}
+
+// A temporary home for the whole process (nothing touches the real user folder or registry) and
+// the test skin beside it.
+class Environment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quorix-editor-XXXXXX").string();
+        home = mkdtemp(pattern.data());
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
+        setenv("QUORIX_REGISTRY", (home + "/registry").c_str(), 1);
+        setenv("QUORIX_REGISTRY_SYSTEM", (home + "/registry-system").c_str(), 1);
+        unsetenv("DISPLAY");
+        appFolder = home + "/app/";
+        std::string list;
+        for (const Image &image : skinImages()) {
+            writePng(appFolder + "skins/Default/" + image.name + ".png", image.w, image.h);
+            list += image.name + "\n";
+        }
+        FILE *f = std::fopen((appFolder + "skins/images.lst").c_str(), "wb");
+        std::fwrite(list.data(), 1, list.size(), f);
+        std::fclose(f);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(home, ignored);
+    }
+};
+
+const auto *registered = ::testing::AddGlobalTestEnvironment(new Environment);
+
+char standInWindow[16];
+
+} // namespace
+
+const std::string &applicationFolder() { return appFolder; }
+
+EditorEngine::EditorEngine() : Quorix(quietHost) { paths.appFolder = appFolder.c_str(); }
+
+Quorix_Editor *EditorEngine::createEditor() { return new TestEditor(this); }
+
+void EditorEngine::setParameterValueAutomated(int32_t index, float value)
+{
+    if (recording)
+        calls.push_back({EngineCall::automated, index, 0, 0, value});
+    const bool was = recording;
+    recording = false; // the automated setter goes through the plain one
+    Quorix::setParameterValueAutomated(index, value);
+    recording = was;
+}
+
+void EditorEngine::setParameterValue(int32_t index, float value)
+{
+    if (recording)
+        calls.push_back({EngineCall::plain, index, 0, 0, value});
+    const bool was = recording;
+    recording = false;
+    Quorix::setParameterValue(index, value);
+    recording = was;
+}
+
+int32_t EditorEngine::noteOn(int32_t first, int32_t last, int32_t key, int32_t velocity, uint8_t fromArpeggiator,
+                             uint8_t fromSequencer, int32_t shift, int32_t curve)
+{
+    if (recording)
+        calls.push_back({EngineCall::noteOn, first, last, key, float(velocity)});
+    return Quorix::noteOn(first, last, key, velocity, fromArpeggiator, fromSequencer, shift, curve);
+}
+
+void EditorEngine::noteOff(int32_t first, int32_t last, int32_t key, uint8_t audition)
+{
+    if (recording)
+        calls.push_back({EngineCall::noteOff, first, last, key, 0.0f});
+    Quorix::noteOff(first, last, key, audition);
+}
+
+void EditorEngine::handleMidiMessage(int32_t channel, int32_t type, int32_t data1, int32_t data2)
+{
+    if (recording)
+        calls.push_back({EngineCall::midi, channel, type, data1 | (data2 << 8), 0.0f});
+    Quorix::handleMidiMessage(channel, type, data1, data2);
+}
+
+int32_t EditorEngine::allNotesOff()
+{
+    if (recording)
+        calls.push_back({EngineCall::allNotesOff, 0, 0, 0, 0.0f});
+    return Quorix::allNotesOff();
+}
+
+std::vector<EngineCall> EditorEngine::take()
+{
+    std::vector<EngineCall> out;
+    out.swap(calls);
+    return out;
+}
+
+void OpenEditor::SetUp()
+{
+    engine = std::make_unique<EditorEngine>();
+    engine->dispatcher(effOpen, 0, 0, nullptr, 0.0f);
+    editor = static_cast<TestEditor *>(engine->editor());
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(engine->dispatcher(effEditOpen, 0, 0, standInWindow, 0.0f), 1);
+    ASSERT_NE(editor->getFrame(), nullptr);
+    screen = editor->getFrame()->getOffscreen();
+    ASSERT_NE(screen, nullptr);
+    settle();
+    engine->take();
+}
+
+void OpenEditor::TearDown() { engine.reset(); }
+
+void OpenEditor::settle()
+{
+    for (int round = 0; round < 4; ++round) {
+        editor->idle();
+        if (editor->queuePending() == 0)
+            return;
+    }
+}
+
+qgui::CRect OpenEditor::windowRect(qgui::CControl *control) const
+{
+    qgui::CRect r = control->getViewSize();
+    for (qgui::CView *parent = control->getParentView(); parent && parent != editor->getFrame();
+         parent = parent->getParentView())
+        r.offset(parent->getViewSize().left, parent->getViewSize().top);
+    return r;
+}
+
+void OpenEditor::click(qgui::CControl *control, qgui::CButtonState buttons)
+{
+    const qgui::CRect r = windowRect(control);
+    screen->click(qgui::CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2), buttons);
+}
+
+void OpenEditor::engineSets(int32_t index, float value)
+{
+    engine->setParameterValue(index, value);
+    settle();
+}
+
+std::string OpenEditor::text(qgui::CControl *control) const
+{
+    auto *label = dynamic_cast<qgui::CTextLabel *>(control);
+    return label ? label->getText() : std::string("<no label>");
+}
+
+} // namespace editortest
