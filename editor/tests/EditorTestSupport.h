@@ -52,7 +52,6 @@ class TestEditor : public Quorix_Editor
 {
 public:
     using Quorix_Editor::Quorix_Editor;
-    using Quorix_Editor::addTaggedArea;
     using Quorix_Editor::channelAreaTable;
     using Quorix_Editor::channelLedTimers;
     using Quorix_Editor::gridAreaTable;
