@@ -25,9 +25,9 @@
 //  3. Clicks: most parameters need nothing (preValueChanged sets them). Commands and menus are the
 //     virtual hooks declared below with empty bodies ("filled by ... page"): remove the body here
 //     and define the function in your file.
-//  4. Values: add your page's section to updateControl, guarded by pageShown[yourPage] (and the
-//     current channel where it matters); the show function of the page (Quorix_EditorPages.cpp)
-//     asks the engine to post the values again.
+//  4. Values: fill updateSequencerPage / updateEditPages (or add a section to updateControl guarded
+//     by pageShown[yourPage]); the show function of the page (Quorix_EditorPages.cpp) asks the
+//     engine to post the values again, then calls onPageShown(page) for what else the page shows.
 //  5. Tests: editor/tests/EditorTestSupport.h opens an editor on an engine headless.
 
 #include "editor-framework/podoVSTEditor.h"
@@ -250,6 +250,10 @@ public:
     virtual void updateSequencerPage(int32_t, TagCategory, int32_t, float) {}  // sequencer page
     virtual void updateEditPages(int32_t, TagCategory, int32_t, float) {}      // melody and drum pages
     virtual void showLfoLevel(int32_t, float) {}                               // melody page
+    // The end of showing a view (its option buttons, the arpeggiator's looks, ...).
+    virtual void onPageShown(int32_t) {}                                       // each page
+    // "Master.IFX.On/off" changed: the edit strips grey their insert-effect captions while off.
+    virtual void showInsertEffectsEnabled(bool) {}                             // edit strips
     virtual void refreshAssignmentOverlay(bool) {}                             // MIDI learn
     virtual void resetMidiAssignments(bool) {}                                 // MIDI learn
     virtual void clearMidiAssignments() {}                                     // MIDI learn

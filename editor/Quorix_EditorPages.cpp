@@ -106,6 +106,7 @@ void Quorix_Editor::showMixerPage()
     engine->applyChannelSettings(-1, false);
     lcdEnabled = true;
     refreshAssignmentOverlay(true);
+    onPageShown(pageMixer);
 }
 
 void Quorix_Editor::showBrowserPage()
@@ -115,6 +116,7 @@ void Quorix_Editor::showBrowserPage()
     browserEntry = -1;
     onProgramChanged(-1);
     refreshAssignmentOverlay(true);
+    onPageShown(pageBrowser);
 }
 
 void Quorix_Editor::showSequencerPage()
@@ -123,6 +125,7 @@ void Quorix_Editor::showSequencerPage()
     if (!engineBulkLoading)
         engine->applySequencerParameters(currentChannel, false);
     refreshAssignmentOverlay(true);
+    onPageShown(pageSequencer);
 }
 
 void Quorix_Editor::showEditPage(bool reapply)
@@ -141,6 +144,7 @@ void Quorix_Editor::showEditPage(bool reapply)
     }
     lcdEnabled = true;
     refreshAssignmentOverlay(true);
+    onPageShown(page);
 }
 
 void Quorix_Editor::showSetupPage()
@@ -148,6 +152,7 @@ void Quorix_Editor::showSetupPage()
     showPage(pageSetup);
     refreshSetupPage();
     refreshAssignmentOverlay(true);
+    onPageShown(pageSetup);
 }
 
 void Quorix_Editor::showReturnPage()

@@ -192,6 +192,8 @@ void Quorix_Editor::updateControl(int32_t tag, TagCategory category, int32_t ind
     case tagMaster:
         if (base == master::Volume) {
             setValueOf(masterVolumeFader, v);
+        } else if (base == master::InsertEffectsOn) {
+            showInsertEffectsEnabled(v >= 0.5f);
         } else if (base == master::PriorityMode) {
             setValueOf(priorityModeSwitch, v);
             updateChannelButtons(-1);

@@ -219,3 +219,56 @@ TEST_F(Roads, VoiceCountShowsBothCountsAndThePeak)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Roads, HoverShowsTheParameterUnderTheMouseInTheLcd)
+{
+    ConfigurationBlock configuration;
+    engine->getConfiguration(&configuration);
+    configuration.hoverDisplay = 1;
+    engine->setConfiguration(&configuration);
+    const CRect r = windowRect(editor->getChannelControl(7, Quorix_Editor::panFader));
+    screen->mouseMove(CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    editor->idle();
+    EXPECT_EQ(editor->lcdTag, ch(7, local::Pan));
+    char name[64] = {};
+    engine->parameterName(ch(7, local::Pan), name, 0);
+    EXPECT_EQ(text(editor->lcdNameLabel), name);
+    configuration.hoverDisplay = 0;
+    engine->setConfiguration(&configuration);
+}
+
+TEST_F(Roads, GlissandoOnThePlayKeyboardPlaysTheNewKeyBeforeReleasingTheOld)
+{
+    const CRect a = windowRect(editor->whiteKeyControls[60 - 21]);
+    const CRect b = windowRect(editor->whiteKeyControls[62 - 21]);
+    const double y = a.top + 10;
+    screen->mouseDown(CPoint((a.left + a.right) / 2, y));
+    screen->mouseMove(CPoint((b.left + b.right) / 2, y), kLButton);
+    editor->idle();
+    const std::vector<EngineCall> calls = engine->take();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].kind, EngineCall::noteOn);
+    EXPECT_EQ(calls[0].c, 60);
+    EXPECT_EQ(calls[1].kind, EngineCall::noteOn);
+    EXPECT_EQ(calls[1].c, 62);
+    EXPECT_EQ(calls[2].kind, EngineCall::noteOff);
+    EXPECT_EQ(calls[2].c, 60);
+    screen->mouseUp(CPoint((b.left + b.right) / 2, y));
+}
+
+TEST(EditorLifetime, TheLastInstancesEditorReleasesTheSharedFonts)
+{
+    auto first = std::make_unique<EditorEngine>();
+    auto second = std::make_unique<EditorEngine>();
+    first->dispatcher(effOpen, 0, 0, nullptr, 0.0f);
+    second->dispatcher(effOpen, 0, 0, nullptr, 0.0f);
+    ASSERT_NE(sharedFontMedium, nullptr);
+    second.reset();
+    EXPECT_NE(sharedFontMedium, nullptr);
+    first.reset();
+    EXPECT_EQ(sharedFontMedium, nullptr);
+}
+
+} // namespace
