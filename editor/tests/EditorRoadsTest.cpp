@@ -5,6 +5,7 @@
 #include "editor-framework/controls/vgcButtons.h"
 #include "editor-framework/controls/vgcTextLabel.h"
 #include "engine/ParameterIndex.h"
+#include "gui/COptionMenu.h"
 #include "gui/CViewContainer.h"
 
 #include <gtest/gtest.h>
@@ -269,6 +270,36 @@ TEST(EditorLifetime, TheLastInstancesEditorReleasesTheSharedFonts)
     EXPECT_NE(sharedFontMedium, nullptr);
     first.reset();
     EXPECT_EQ(sharedFontMedium, nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Roads, MixerRowsAsBuilt)
+{
+    for (int32_t c = 0; c < Quorix_Editor::channelCount; ++c) {
+        SCOPED_TRACE(c);
+        auto *level = dynamic_cast<vgcGroup *>(editor->getChannelControl(c, Quorix_Editor::levelFader));
+        ASSERT_NE(level, nullptr);
+        // Assignments belong to parameters: only the first row shows them.
+        EXPECT_EQ(level->getValueLabel() != nullptr, c == 0);
+        EXPECT_FLOAT_EQ(level->asControl()->getDefaultValue(), 0.70710683f);
+        auto *bus = dynamic_cast<COptionMenu *>(editor->getChannelControl(c, Quorix_Editor::outputBusList));
+        ASSERT_NE(bus, nullptr);
+        ASSERT_EQ(bus->getNbEntries(), 2);
+        EXPECT_EQ(bus->getEntry(0)->getTitle(), "main");
+        EXPECT_EQ(bus->getEntry(1)->getTitle(), "sub");
+        EXPECT_EQ(editor->getChannelControl(c, Quorix_Editor::levelText)->getTag(), -1);
+        EXPECT_EQ(editor->getChannelControl(c, Quorix_Editor::voiceLimitText)->getTag(), ch(c, local::VoiceLimit));
+        // The row's value-entry areas lie 12 pixels below the top of their texts.
+        const int32_t slot = c * 20 + local::Transpose - 8;
+        ASSERT_NE(editor->channelAreaTable[slot], nullptr);
+        EXPECT_EQ(editor->channelAreaTable[slot]->getTag(), ch(c, local::Transpose));
+        EXPECT_EQ(editor->channelAreaTable[slot]->getViewSize().top,
+                  editor->getChannelControl(c, Quorix_Editor::transposeText)->getViewSize().top + 12);
+        EXPECT_EQ(editor->getChannelControl(c, Quorix_Editor::linkButton) != nullptr, c > 0);
+    }
 }
 
 } // namespace
