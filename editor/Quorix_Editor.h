@@ -233,13 +233,13 @@ public:
     virtual void showStepCountMenu(qgui::CControl *, int32_t) {}               // sequencer page
     virtual void showSequencerNoteMenu(qgui::CControl *, int32_t) {}           // sequencer page
     virtual void showLaneBaseMenu(qgui::CControl *, int32_t) {}                // sequencer page
-    virtual void loadPatternDialog() {}                                        // pattern files
+    virtual void loadPatternDialog(qgui::CControl *) {}                        // pattern files
     virtual void savePatternDialog() {}                                        // pattern files
-    virtual void loadLaneDialog(int32_t) {}                                    // pattern files
+    virtual void loadLaneDialog(int32_t, qgui::CControl *) {}                  // pattern files
     virtual void saveLaneDialog(int32_t) {}                                    // pattern files
     // Stores configurationCopy in the engine; the setup page adds its controls.
     virtual void refreshSetupPage();
-    virtual void showTuningMenu() {}                                           // tunings
+    virtual void showTuningMenu(qgui::CControl *) {}                           // tunings
     virtual void openManual() {}                                               // setup page
     virtual void showSkinMenu() {}                                             // skin choice
     virtual void showZoomMenu() {}                                             // skin choice
@@ -286,7 +286,7 @@ public:
     int32_t &recalledChannelCount = lastPatchSpan;
 
 protected:
-    void dispatchStepperCommand(int32_t tag, float v);
+    void dispatchStepperCommand(qgui::CControl *control, int32_t tag, float v);
     void dispatchEditorCommand(qgui::CControl *control, int32_t tag, float &v);
     void setSetupOption(int32_t tag, float v);
     void updateEditorTag(int32_t tag, float v);

@@ -312,7 +312,7 @@ void Quorix_Editor::preValueChanged(CControl *control, int32_t &tag, float &valu
         case tagSequencerCommand:
         case tagOscillatorStep:
         case tagDrumStep:
-            dispatchStepperCommand(t, v);
+            dispatchStepperCommand(control, t, v);
             break;
         case tagEditor:
             dispatchEditorCommand(control, t, v);
@@ -326,7 +326,7 @@ void Quorix_Editor::preValueChanged(CControl *control, int32_t &tag, float &valu
     value = v;
 }
 
-void Quorix_Editor::dispatchStepperCommand(int32_t t, float v)
+void Quorix_Editor::dispatchStepperCommand(CControl *control, int32_t t, float v)
 {
     const int32_t channel = currentChannel;
     const int32_t slot = engine->getSelectedDrumSlot(channel);
@@ -349,11 +349,11 @@ void Quorix_Editor::dispatchStepperCommand(int32_t t, float v)
     if (v != 1.0f)
         return;
     if (t == editorTag::loadPattern)
-        loadPatternDialog();
+        loadPatternDialog(control);
     else if (t == editorTag::savePattern)
         savePatternDialog();
     else if (t >= editorTag::loadLane && t < editorTag::loadLane + 5)
-        loadLaneDialog(t - editorTag::loadLane);
+        loadLaneDialog(t - editorTag::loadLane, control);
     else if (t >= editorTag::saveLane && t < editorTag::saveLane + 5)
         saveLaneDialog(t - editorTag::saveLane);
     else if (t >= editorTag::waveDown && t < editorTag::waveDown + 2)
@@ -449,7 +449,7 @@ void Quorix_Editor::dispatchEditorCommand(CControl *control, int32_t t, float &v
             showZoomMenu();
     } else if (t == editorTag::tuningMenu) {
         if (press)
-            showTuningMenu();
+            showTuningMenu(control);
     } else if (t >= editorTag::tuningCents && t < editorTag::tuningCents + 12) {
         if (text) {
             const std::string digits = fieldText(control);
