@@ -1,9 +1,11 @@
-// Writes the factory skin "Default" into a skins folder: the image list, the page backgrounds at 1× and
-// 2× and the colour file. The images are plain panels drawn with cairo; the build runs this into the
-// plug-in's folder, so no image is kept in the sources.
+// Writes the factory skin "Default" into a skins folder: the image list, the page backgrounds and the
+// controls of the channel list, keyboard and mixer at 1× and 2×, and the colour file. The images are plain
+// panels drawn with cairo; the build runs this into the plug-in's folder, so no image is kept in the
+// sources.
 //   quorix-make-skin <skins folder>
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -67,6 +69,195 @@ bool drawPage(const std::string &file, const Page &page, int scale)
     return ok;
 }
 
+// The controls of the channel list, the keyboard and the mixer. Frames are stacked top to bottom (side by
+// side for a vertical fader's track); sizes are one frame's, in unzoomed pixels.
+enum class Look { panel, button, kick, toggle4, led, knob, track, verticalTrack, handle, meter, whiteKey, blackKey };
+
+struct Control {
+    std::string name;
+    Look look;
+    int width, height;
+    std::string text;
+};
+
+int frameCount(Look look)
+{
+    switch (look) {
+    case Look::panel:
+    case Look::handle: return 1;
+    case Look::toggle4: return 4;
+    case Look::knob: return 228;
+    default: return 2;
+    }
+}
+
+std::vector<Control> controls()
+{
+    std::vector<Control> list = {
+        {"channel-indicator", Look::led, 8, 8, ""},
+        {"channel-link", Look::button, 8, 8, ""},
+        {"channel-name", Look::panel, 83, 13, ""},
+        {"channel-name-selected", Look::panel, 83, 13, ""},
+        {"channel-name-selected-combi", Look::panel, 83, 13, ""},
+        {"channel-meter", Look::meter, 95, 3, ""},
+        {"back-indicator", Look::panel, 154, 11, ""},
+        {"back-LCDinput", Look::panel, 142, 11, ""},
+        {"button-send-chorus", Look::button, 40, 12, "CHORUS"},
+        {"button-send-reverb", Look::button, 40, 12, "REVERB"},
+        {"knob1-big-left", Look::knob, 26, 26, ""},
+        {"send-level", Look::track, 80, 8, ""},
+        {"send-level-handle", Look::handle, 6, 10, ""},
+        {"keyboard-button", Look::toggle4, 24, 14, ""},
+        {"keyboard-levelmeter-red", Look::meter, 86, 2, ""},
+        {"keyboard-levelmeter-green", Look::meter, 86, 2, ""},
+        {"keyboard-levelmeter-peak", Look::led, 6, 4, ""},
+        {"keyboard-faderback", Look::panel, 80, 12, ""},
+        {"keyboard-fader", Look::handle, 6, 12, ""},
+        {"keyboard-LCDback1", Look::panel, 89, 11, ""},
+        {"keyboard-LCDback2", Look::panel, 89, 12, ""},
+        {"keyboard-auditionL", Look::kick, 16, 22, "<"},
+        {"keyboard-auditionR", Look::kick, 16, 22, ">"},
+        {"keyboard-button-save", Look::kick, 30, 14, "SAVE"},
+        {"keyboard-wheel", Look::verticalTrack, 14, 50, ""},
+        {"keyboard-wheel-handle", Look::handle, 14, 6, ""},
+        {"keys-1-leftA", Look::whiteKey, 11, 66, ""},
+        {"keys-2-CnF", Look::whiteKey, 11, 66, ""},
+        {"keys-3-D", Look::whiteKey, 11, 66, ""},
+        {"keys-4-EnB", Look::whiteKey, 11, 66, ""},
+        {"keys-5-G", Look::whiteKey, 11, 66, ""},
+        {"keys-6-A", Look::whiteKey, 11, 66, ""},
+        {"keys-7-rightC", Look::whiteKey, 11, 66, ""},
+        {"keys-8-black", Look::blackKey, 7, 40, ""},
+        {"channel-level", Look::track, 55, 8, ""},
+        {"channel-level-handle", Look::handle, 5, 8, ""},
+        {"channel-pan", Look::track, 28, 8, ""},
+        {"knob2-small-left", Look::knob, 18, 18, ""},
+        {"button-sync", Look::button, 36, 12, "SYNC"},
+        {"button-IFXs", Look::button, 36, 12, "IFX"},
+        {"button-GMreset", Look::kick, 36, 12, "GM"},
+    };
+    for (int c = 1; c <= 16; ++c) {
+        char name[40];
+        std::snprintf(name, sizeof name, "button-channelNumber%02d", c);
+        list.push_back({name, Look::button, 14, 18, std::to_string(c)});
+    }
+    for (const char *mode : {"channel-melody", "channel-drum"})
+        for (const char *look : {"-normal", "-off", "-selected", "-normal-combi", "-off-combi"})
+            list.push_back({std::string(mode) + look, Look::button, 10, 13, mode[8] == 'd' ? "D" : "M"});
+    return list;
+}
+
+void rgb(cairo_t *cr, unsigned colour, double alpha = 1.0)
+{
+    cairo_set_source_rgba(cr, ((colour >> 16) & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, (colour & 0xFF) / 255.0,
+                          alpha);
+}
+
+void box(cairo_t *cr, double x, double y, double w, double h, unsigned fill, unsigned edge)
+{
+    rgb(cr, fill);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_fill(cr);
+    rgb(cr, edge);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, x + 0.5, y + 0.5, w - 1, h - 1);
+    cairo_stroke(cr);
+}
+
+void caption(cairo_t *cr, const std::string &text, double x, double y, double w, double h, unsigned colour)
+{
+    if (text.empty())
+        return;
+    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, std::min(h - 3, 8.0));
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, text.c_str(), &e);
+    rgb(cr, colour);
+    cairo_move_to(cr, x + (w - e.width) / 2 - e.x_bearing, y + (h - e.height) / 2 - e.y_bearing);
+    cairo_show_text(cr, text.c_str());
+}
+
+// One frame of a control at (0, y).
+void drawFrame(cairo_t *cr, const Control &c, int frame, double x, double y)
+{
+    const double w = c.width, h = c.height;
+    const bool on = frame > 0;
+    switch (c.look) {
+    case Look::panel:
+        box(cr, x, y, w, h, 0x10141E, 0x34405A);
+        break;
+    case Look::button:
+    case Look::kick:
+        box(cr, x, y, w, h, on ? 0x3A5F9A : 0x252D40, on ? 0x6A8FCA : 0x34405A);
+        caption(cr, c.text, x, y, w, h, on ? 0xFFFFFF : 0x9AA6B8);
+        break;
+    case Look::toggle4: {
+        const bool lit = frame >= 2;
+        const bool pressed = frame == 1 || frame == 2;
+        box(cr, x, y, w, h, lit ? 0x3A5F9A : 0x252D40, pressed ? 0xFFB030 : 0x34405A);
+        rgb(cr, lit ? 0xFFB030 : 0x4A5060);
+        cairo_rectangle(cr, x + 3, y + 3, w - 6, 2);
+        cairo_fill(cr);
+        break;
+    }
+    case Look::led:
+        rgb(cr, on ? 0x40E070 : 0x2A3A30);
+        cairo_arc(cr, x + w / 2, y + h / 2, std::min(w, h) / 2 - 0.5, 0, 2 * M_PI);
+        cairo_fill(cr);
+        break;
+    case Look::knob: {
+        const double r = w / 2 - 1;
+        rgb(cr, 0x252D40);
+        cairo_arc(cr, x + w / 2, y + h / 2, r, 0, 2 * M_PI);
+        cairo_fill_preserve(cr);
+        rgb(cr, 0x6A7890);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        const double angle = (-225.0 + 270.0 * frame / 227.0) * M_PI / 180.0;
+        rgb(cr, 0xFFB030);
+        cairo_set_line_width(cr, 2);
+        cairo_move_to(cr, x + w / 2, y + h / 2);
+        cairo_line_to(cr, x + w / 2 + r * std::cos(angle), y + h / 2 + r * std::sin(angle));
+        cairo_stroke(cr);
+        break;
+    }
+    case Look::track:
+    case Look::verticalTrack:
+        box(cr, x, y, w, h, on ? 0x3A5F9A : 0x10141E, 0x34405A);
+        break;
+    case Look::handle:
+        box(cr, x, y, w, h, 0xE8ECF2, 0x9AA6B8);
+        break;
+    case Look::meter:
+        rgb(cr, on ? (c.name.find("red") != std::string::npos ? 0xE04030 : 0x40C060) : 0x10141E);
+        cairo_rectangle(cr, x, y, w, h);
+        cairo_fill(cr);
+        break;
+    case Look::whiteKey:
+        box(cr, x, y, w, h, on ? 0xFFB030 : 0xF4F4F0, 0x5C6470);
+        break;
+    case Look::blackKey:
+        box(cr, x, y, w, h, on ? 0xC08020 : 0x101010, 0x000000);
+        break;
+    }
+}
+
+bool drawControl(const std::string &file, const Control &c, int scale)
+{
+    const int frames = frameCount(c.look);
+    const bool across = c.look == Look::verticalTrack;
+    const int w = c.width * (across ? frames : 1), h = c.height * (across ? 1 : frames);
+    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
+    cairo_t *cr = cairo_create(surface);
+    cairo_scale(cr, scale, scale);
+    for (int f = 0; f < frames; ++f)
+        drawFrame(cr, c, f, across ? f * c.width : 0, across ? 0 : f * c.height);
+    cairo_destroy(cr);
+    const bool ok = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return ok;
+}
+
 bool writeText(const std::string &file, const std::string &text)
 {
     FILE *f = std::fopen(file.c_str(), "wb");
@@ -94,6 +285,17 @@ int main(int argc, char **argv)
             const std::string suffix = scale > 1 ? "@" + std::to_string(scale) + "x" : "";
             const std::string file = (root / "Default" / (std::string(page.name) + suffix + ".png")).string();
             if (!drawPage(file, page, scale)) {
+                std::fprintf(stderr, "cannot write %s\n", file.c_str());
+                return 1;
+            }
+        }
+    }
+    for (const Control &control : controls()) {
+        list += control.name + "\n";
+        for (int scale : {1, 2}) {
+            const std::string suffix = scale > 1 ? "@" + std::to_string(scale) + "x" : "";
+            const std::string file = (root / "Default" / (control.name + suffix + ".png")).string();
+            if (!drawControl(file, control, scale)) {
                 std::fprintf(stderr, "cannot write %s\n", file.c_str());
                 return 1;
             }
