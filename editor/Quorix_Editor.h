@@ -46,6 +46,14 @@ class CView;
 class CViewContainer;
 } // namespace qgui
 
+// One channel's values and name, shared by every editor of the process (user-interface thread only).
+struct ChannelClipboard {
+    float values[1789] = {}; // local ids 17..1,805
+    char name[24] = {};
+    bool filled = false;
+};
+ChannelClipboard &channelClipboard();
+
 // Page indexes; page 4 is a scroll view inside page 3's container.
 enum EditorPage : int32_t {
     pageChannelList = 0,
@@ -183,7 +191,11 @@ public:
     virtual vgcArea *addChannelArea(int32_t channel, int32_t parameter, int32_t dx, int32_t dy, int32_t w,
                                     int32_t h);
 
-    // Channel rows.
+    // Channel rows. The menu is true when the channel's values were replaced (paste or swap).
+    virtual bool showChannelMenu(int32_t channel);
+    virtual void copyChannel(int32_t channel);
+    virtual void pasteChannel(int32_t channel);
+    virtual void swapChannel(int32_t channel);
     virtual void selectChannel(int32_t channel);
     virtual void updateChannelButtons(int32_t channel);
 
@@ -243,7 +255,6 @@ public:
     virtual void openManual() {}                                               // setup page
     virtual void showSkinMenu() {}                                             // skin choice
     virtual void showZoomMenu() {}                                             // skin choice
-    virtual bool showChannelMenu(int32_t) { return false; }                    // channel menu
     virtual void showMidiLearnMenu(int32_t, int32_t, int32_t) {}               // MIDI learn
     // The sections of updateControl for the sequencer and the edit pages, called while that page is
     // shown and the value is the current channel's (category 2 to 6).
