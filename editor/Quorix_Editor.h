@@ -210,6 +210,10 @@ public:
     virtual void showParameterInLcd(int32_t tag, bool force);
     virtual void clearLcd();
     virtual void refreshAll();
+    // An oscillator's (melody) or drum slot's pitch by delta semitones, held to -48..+48.
+    virtual void stepPitch(int32_t index, int32_t delta);
+    // The manual beside the plug-in ("Quorix.pdf"); nothing when it is missing.
+    virtual void openManual();
 
     // Hooks of the pages still to come; empty until their page fills them in.
     virtual void applySkinColors() {}                                          // skin choice
@@ -228,7 +232,6 @@ public:
     virtual void refreshDrumLeds(int32_t) {}                                   // drum page
     virtual void clearNoteDisplays(int32_t) {}                                 // drum page
     virtual void showDrumSlotMenu(qgui::CControl *, int32_t) {}                // drum slots
-    virtual void stepPitch(int32_t, int32_t) {}                                // edit pages
     virtual void stepWave(int32_t, int32_t) {}                                 // wave selection
     virtual void showWaveMenu(int32_t) {}                                      // wave selection
     virtual void showCountMenu(qgui::CControl *, int32_t) {}                   // value pickers
@@ -252,7 +255,6 @@ public:
     // Stores configurationCopy in the engine; the setup page adds its controls.
     virtual void refreshSetupPage();
     virtual void showTuningMenu(qgui::CControl *) {}                           // tunings
-    virtual void openManual() {}                                               // setup page
     virtual void showSkinMenu() {}                                             // skin choice
     virtual void showZoomMenu() {}                                             // skin choice
     virtual void showMidiLearnMenu(int32_t, int32_t, int32_t) {}               // MIDI learn

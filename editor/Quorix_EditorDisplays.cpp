@@ -6,9 +6,11 @@
 #include "engine/ParameterIndex.h"
 #include "engine/ParameterText.h"
 #include "engine/Quorix.h"
+#include "foundation/podoShell.h"
 #include "gui/CFrame.h"
 #include "gui/CParamDisplay.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -244,4 +246,26 @@ void Quorix_Editor::updateChannelButtons(int32_t channel)
             if (auto *box = dynamic_cast<CParamDisplay *>(channelControls[k][entry]))
                 box->setFontColor(sendColour);
     }
+}
+
+void Quorix_Editor::stepPitch(int32_t index, int32_t delta)
+{
+    const bool drum = engine->getChannelMode(currentChannel) == 1;
+    if (drum ? (index < 0 || index >= drumSlotCount) : (index < 0 || index > 1))
+        return;
+    const int32_t local = drum ? local::DrumSemitone + 17 * index : local::OscSemitone + index;
+    const int32_t parameter = currentChannel * kChannelParameterCount + local;
+    int32_t n = int32_t(std::lround(engine->getParameterValue(parameter) * 96.0)) + delta;
+    if (n - 48 > 48)
+        n = 96;
+    else if (n - 48 < -48)
+        n = 0;
+    engine->setParameterValue(parameter, float(n) * 0.010416667f);
+}
+
+void Quorix_Editor::openManual()
+{
+    podoStr path = engine->getPaths().appFolder;
+    path += "Quorix.pdf";
+    podo::shellOpen(path);
 }

@@ -313,3 +313,29 @@ TEST_F(Dispatch, TheKeyboardIsLaidOutByPitchClass)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Dispatch, PitchSteppersMoveBySemitonesWithinFourOctaves)
+{
+    current(2);
+    struct Case {
+        float from;
+        int32_t delta;
+        float to;
+    } cases[] = {{0.5f, 1, 49.0f / 96}, {1.0f, 1, 1.0f}, {0.0f, -1, 0.0f}, {0.5f, -1, 47.0f / 96}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.from);
+        engineSets(ch(2, local::OscSemitone + 1), c.from);
+        report(anyControl(), c.delta > 0 ? editorTag::pitchUp + 1 : editorTag::pitchDown + 1, 1.0f);
+        EXPECT_NEAR(engine->getParameterValue(ch(2, local::OscSemitone + 1)), c.to, 1e-6f);
+    }
+    // A drum kit steps its selected slot.
+    engineSets(ch(2, local::Mode), 1.0f);
+    engine->setSelectedDrumSlot(2, 4);
+    engineSets(ch(2, local::DrumSemitone + 17 * 4), 0.5f);
+    report(anyControl(), editorTag::drumPitchUp, 1.0f);
+    EXPECT_NEAR(engine->getParameterValue(ch(2, local::DrumSemitone + 17 * 4)), 49.0f / 96, 1e-6f);
+}
+
+} // namespace
