@@ -17,14 +17,17 @@
 //     pageControlRange[page].first = getControlCount() before the page's first control and
 //     .end = getControlCount() after its last. Make every control through the factories of
 //     podoVSTEditor (addKickButton, addAnimKnob, addTextLabel, ... and the area operations
-//     addTaggedArea...): they register it. Keep the ones you need later in fields of this class.
-//     createPage puts the range into the page's container; nothing else is needed to show it.
+//     addTaggedArea...): they register it. Wrap image-based ones in editorbuild::placed (EditorBuild.h)
+//     so the value-entry areas after them are placed from their corner. Keep the ones you need later
+//     in fields of this class. createPage puts the range into the page's container; nothing else is
+//     needed to show it. A control whose image the skin lacks has no size: add the page's images to
+//     the factory skin (editor-framework/skin-tool/makeDefaultSkin.cpp).
 //  2. Tags: a control edits an engine parameter by carrying its index; controls of the
 //     channel-specific pages carry the index of channel 0 (drum slot 0, sequencer part 0) and the
 //     dispatch adds the current channel. Commands use the editor tags of EditorTags.h.
 //  3. Clicks: most parameters need nothing (preValueChanged sets them). Commands and menus are the
-//     virtual hooks declared below with empty bodies ("filled by ... page"): remove the body here
-//     and define the function in your file.
+//     virtual hooks declared below with empty bodies, each marked with the page that fills it:
+//     remove the body here and define the function in your file.
 //  4. Values: fill updateSequencerPage / updateEditPages (or add a section to updateControl guarded
 //     by pageShown[yourPage]); the show function of the page (Quorix_EditorPages.cpp) asks the
 //     engine to post the values again, then calls onPageShown(page) for what else the page shows.
