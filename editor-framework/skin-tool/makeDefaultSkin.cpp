@@ -188,8 +188,17 @@ void drawFrame(cairo_t *cr, const Control &c, int frame, double x, double y)
         break;
     case Look::button:
     case Look::kick:
-        box(cr, x, y, w, h, on ? 0x3A5F9A : 0x252D40, on ? 0x6A8FCA : 0x34405A);
-        caption(cr, c.text, x, y, w, h, on ? 0xFFFFFF : 0x9AA6B8);
+        // A channel's looks: switched off dimmed, the channel being edited outlined.
+        if (c.name.find("-off") != std::string::npos) {
+            box(cr, x, y, w, h, on ? 0x283858 : 0x141820, 0x252D40);
+            caption(cr, c.text, x, y, w, h, 0x5C6470);
+        } else if (c.name.find("-selected") != std::string::npos) {
+            box(cr, x, y, w, h, on ? 0x7A5A20 : 0x3A3020, 0xFFB030);
+            caption(cr, c.text, x, y, w, h, 0xFFB030);
+        } else {
+            box(cr, x, y, w, h, on ? 0x3A5F9A : 0x252D40, on ? 0x6A8FCA : 0x34405A);
+            caption(cr, c.text, x, y, w, h, on ? 0xFFFFFF : 0x9AA6B8);
+        }
         break;
     case Look::toggle4: {
         const bool lit = frame >= 2;
