@@ -180,7 +180,9 @@ void Quorix_Editor::preValueChanged(CControl *control, int32_t &tag, float &valu
         dispatch = false; // drops are the pages' business
     }
 
-    if (dispatch) {
+    // A text field asking before a paste or about its length is no value change.
+    const bool request = dispatch && isTextEntryRequest(control);
+    if (dispatch && !request) {
         switch (category) {
         case tagMaster:
             if (t == master::Tune) {
@@ -305,7 +307,7 @@ void Quorix_Editor::preValueChanged(CControl *control, int32_t &tag, float &valu
             } else if (v == controlSignal::textEntry) {
                 engine->setChannelName(channel, podoStr(fieldText(control).c_str()));
                 selectChannel(channel);
-            } else if (!isTextEntryRequest(control)) {
+            } else {
                 selectChannel(channel);
             }
             break;
@@ -318,6 +320,8 @@ void Quorix_Editor::preValueChanged(CControl *control, int32_t &tag, float &valu
             dispatchEditorCommand(control, t, v);
             break;
         }
+    }
+    if (dispatch) {
         // Answer a text field's request: no paste, no length limit.
         const int32_t zero = 0;
         control->setAttribute(kTextEntryVetoAttribute, sizeof zero, &zero);

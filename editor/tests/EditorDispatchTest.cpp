@@ -238,6 +238,11 @@ TEST_F(Dispatch, ChannelNameFieldsSelectTheirChannelAndRefusePastes)
     uint32_t size = 0;
     name->getAttribute(kTextEntryVetoAttribute, sizeof answer, &answer, size);
     EXPECT_EQ(answer, 0);
+    // A length question of a field that edits a parameter changes no parameter.
+    const int32_t length = kTextEntryAskLength;
+    editor->masterTuneField->setAttribute(kTextEntryVetoAttribute, sizeof length, &length);
+    report(editor->masterTuneField, master::Tune, 0.4f);
+    EXPECT_TRUE(engine->take().empty());
 
     name->setText("Strings and more than twenty-three letters");
     report(name, editorTag::channelName + 6, controlSignal::textEntry);
