@@ -240,8 +240,8 @@ TEST_F(Dispatch, ChannelNameFieldsSelectTheirChannelAndRefusePastes)
     EXPECT_EQ(answer, 0);
     // A length question of a field that edits a parameter changes no parameter.
     const int32_t length = kTextEntryAskLength;
-    editor->masterTuneField->setAttribute(kTextEntryVetoAttribute, sizeof length, &length);
-    report(editor->masterTuneField, master::Tune, 0.4f);
+    name->setAttribute(kTextEntryVetoAttribute, sizeof length, &length);
+    report(name, ch(6, local::Volume), 0.4f);
     EXPECT_TRUE(engine->take().empty());
 
     name->setText("Strings and more than twenty-three letters");
