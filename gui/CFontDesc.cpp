@@ -84,14 +84,20 @@ cairo_font_face_t* CFontDesc::getFontFace() const {
     return face;
 }
 
+// Static objects rather than leaked ones: a plug-in unloaded by its host frees them, and the extra
+// reference keeps the views' remember/forget from ever deleting them.
 CFontDesc* kSystemFont() {
-    static CFontDesc* font = new CFontDesc(CFontDesc::kFallbackFamily, 12);
-    return font;
+    static CFontDesc font(CFontDesc::kFallbackFamily, 12);
+    static const bool held = (font.remember(), true);
+    (void)held;
+    return &font;
 }
 
 CFontDesc* kNormalFontSmall() {
-    static CFontDesc* font = new CFontDesc(CFontDesc::kFallbackFamily, 11);
-    return font;
+    static CFontDesc font(CFontDesc::kFallbackFamily, 11);
+    static const bool held = (font.remember(), true);
+    (void)held;
+    return &font;
 }
 
 }  // namespace qgui
