@@ -40,12 +40,15 @@ TEST(PluginEditor, AClickOnAChannelButtonSwitchesTheChannelOffAndItsRowShowsIt)
 {
     Home home;
     const std::string shot = (home.path / "editor.png").string();
-    const int host = startProgram({QUORIX_HOST_EXE, "--editor", "3", "--screenshot", shot, QUORIX_PLUGIN});
+    const int host = startProgram({QUORIX_HOST_EXE, "--editor", "4", "--screenshot", shot, QUORIX_PLUGIN});
     ASSERT_GT(host, 0);
-    // The zoom follows the screen's resolution: the window's width tells it.
+    // The zoom follows the screen's resolution: the window's width tells it. The host maps its window
+    // at 745 pixels and resizes it once the editor has opened at its zoom; wait up to 2 s for that.
     const std::string geometry = (home.path / "geometry.txt").string();
     ASSERT_EQ(runProgram({"sh", "-c",
-                          "xdotool search --sync --onlyvisible --name '^quorix-host$' getwindowgeometry --shell > " +
+                          "for i in $(seq 20); do w=$(xdotool search --sync --onlyvisible --name '^quorix-host$' "
+                          "getwindowgeometry --shell | sed -n 's/^WIDTH=//p'); [ \"$w\" != 745 ] && break; "
+                          "sleep 0.1; done; sleep 0.3; echo WIDTH=$w > " +
                               geometry}),
               0);
     int windowWidth = 0;
