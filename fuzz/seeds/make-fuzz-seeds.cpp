@@ -8,6 +8,7 @@
 #include "engine/ProgramBlock.h"
 #include "fuzz/FuzzSupport.h"
 #include "host/vst24abi.h"
+#include "tools/soundfont/tests/Sf2Fixture.h"
 #include "tools/vsthost/MidiFile.h"
 
 #include <cmath>
@@ -447,6 +448,47 @@ Seeds parameterSeeds()
     return seeds;
 }
 
+// ---- SoundFont files ----
+
+Seeds soundFontSeeds()
+{
+    using namespace sftest;
+    Seeds seeds;
+    {
+        // A melodic preset over two zones (one looped, one stereo pair) and a drum kit.
+        Sf2Fixture f;
+        f.addSample({"low", sftest::ramp(64), 8, 56, 22050, 48, -5});
+        FixtureSample left{"left", sftest::ramp(40), 0, 0, 44100, 72, 0, 2, sf2::leftSample};
+        FixtureSample right{"right", sftest::ramp(40, -3), 0, 0, 44100, 72, 0, 1, sf2::rightSample};
+        f.addSample(left);
+        f.addSample(right);
+        FixtureInstrument grand{"Grand", {}};
+        grand.zones.push_back({{gen(sf2::initialAttenuation, 30)}});
+        grand.zones.push_back(Sf2Fixture::sampleZone(0, 0, 59, {gen(sf2::sampleModes, 1), gen(sf2::fineTune, -7)}));
+        grand.zones.push_back(Sf2Fixture::sampleZone(1, 60, 127, {gen(sf2::pan, -500)}));
+        grand.zones.push_back(Sf2Fixture::sampleZone(2, 60, 127, {gen(sf2::pan, 500)}));
+        f.addInstrument(grand);
+        FixtureInstrument kit{"Kit", {}};
+        kit.zones.push_back(Sf2Fixture::sampleZone(0, 35, 40, {gen(sf2::exclusiveClass, 1), gen(sf2::coarseTune, -5)}));
+        kit.zones.push_back(Sf2Fixture::sampleZone(1, 42, 46, {gen(sf2::releaseVolEnv, 2000)}));
+        f.addInstrument(kit);
+        f.addPreset({"Piano", 0, 0, {Sf2Fixture::instrumentZone(0, {range(sf2::keyRange, 21, 108)})}});
+        f.addPreset({"Strings", 48, 0, {Sf2Fixture::instrumentZone(0, {gen(sf2::attackVolEnv, 1200)})}});
+        f.addPreset({"Standard", 0, 128, {Sf2Fixture::instrumentZone(1)}});
+        seeds["gm"] = f.bytes();
+    }
+    {
+        Sf2Fixture f;
+        f.addSample({"one", sftest::ramp(10), 0, 0, 8000, 60, 0});
+        FixtureInstrument i{"I", {}};
+        i.zones.push_back(Sf2Fixture::sampleZone(0, 0, 127, {gen(sf2::startAddrsOffset, 4), gen(sf2::endAddrsCoarseOffset, 3)}));
+        f.addInstrument(i);
+        f.addPreset({"Odd offsets", 5, 1, {Sf2Fixture::instrumentZone(0)}});
+        seeds["offsets"] = f.bytes();
+    }
+    return seeds;
+}
+
 const std::map<std::string, std::function<Seeds()>> &targets()
 {
     static const std::map<std::string, std::function<Seeds()>> all = {
@@ -459,6 +501,7 @@ const std::map<std::string, std::function<Seeds()>> &targets()
         {"chunk", chunkSeeds},
         {"events", eventSeeds},
         {"parameters", parameterSeeds},
+        {"soundfont", soundFontSeeds},
     };
     return all;
 }
