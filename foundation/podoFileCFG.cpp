@@ -90,9 +90,12 @@ bool podoFileCFG::load(PairList *list)
         const int32_t length = readLine(&line);
         if (length <= 0)
             continue;
+        // A pair's texts end at a NUL byte, so the rest of such a line is never read: trimming
+        // and splitting then act on what the pair keeps.
+        std::string_view text(line.getNarrow(), static_cast<size_t>(length));
+        text = text.substr(0, text.find('\0'));
         std::string_view key, value;
-        if (parseLine(std::string_view(line.getNarrow(), static_cast<size_t>(length)), commentChar, stripInline, key,
-                      value))
+        if (parseLine(text, commentChar, stripInline, key, value))
             set(fromView(key), fromView(value), &target);
     }
     return true;

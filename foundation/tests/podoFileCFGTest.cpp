@@ -88,6 +88,14 @@ TEST_F(podoFileCFGTest, CommentCharacterAndInlineStripping)
     }
 }
 
+// A pair's texts end at a NUL byte: the blank before it is trimmed, the rest of the line is
+// never read, and a line whose '=' lies past the NUL has no pair.
+TEST_F(podoFileCFGTest, NulByteEndsTheLinesText)
+{
+    folder.write("nul.txt", std::string("a = b \0= c\nk\0 = v\nx = 1\n", 24));
+    EXPECT_EQ(loaded("nul.txt"), (Pairs{{"a", "b"}, {"x", "1"}}));
+}
+
 TEST_F(podoFileCFGTest, SetReplacesInPlaceOrAppendsOnTheGivenList)
 {
     podoFileCFG file(at("none.txt"));
