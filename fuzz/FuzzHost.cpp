@@ -2,10 +2,13 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "foundation/podoWnd.h"
+#include "engine/ProgramBlock.h"
 #include "engine/Quorix.h"
 #include "host/PluginFactory.h"
 
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 namespace fuzz {
 
@@ -100,6 +103,41 @@ void Host::render(AEffect *effect, int32_t frames)
     effect->processReplacing(effect, in, out, frames);
     for (int32_t i = 0; i < kOutputs; ++i)
         FUZZ_CHECK(allFiniteWithin(out[i], static_cast<size_t>(frames), kOutputLimit));
+}
+
+void Host::sendMidi(AEffect *effect, const std::vector<std::array<uint8_t, 3>> &messages)
+{
+    std::vector<VstMidiEvent> midi(messages.size());
+    auto storage = std::make_unique<uint8_t[]>(sizeof(VstEvents) + sizeof(VstEvent *) * messages.size());
+    auto *events = reinterpret_cast<VstEvents *>(storage.get());
+    events->numEvents = static_cast<int32_t>(messages.size());
+    VstEvent **slots = events->events; // numEvents of them, past the declared two
+    for (size_t i = 0; i < messages.size(); ++i) {
+        VstMidiEvent &e = midi[i];
+        e.type = kVstMidiType;
+        e.byteSize = sizeof e;
+        e.deltaFrames = static_cast<int32_t>(i * (kBlockSize - 1) / messages.size());
+        for (size_t b = 0; b < 3; ++b)
+            e.midiData[b] = static_cast<char>(messages[i][b]);
+        slots[i] = reinterpret_cast<VstEvent *>(&e);
+    }
+    dispatch(effect, effProcessEvents, 0, 0, events);
+}
+
+void Host::checkProgram(AEffect *effect)
+{
+    auto isValue = [](float v) { return std::isfinite(v) && v >= 0.0f && v <= 1.0f; };
+    for (int32_t slot = 0; slot < effect->numParams; ++slot)
+        FUZZ_CHECK(isValue(effect->getParameter(effect, slot)));
+    void *data = nullptr;
+    const intptr_t size = dispatch(effect, effGetChunk, 0, 0, &data);
+    FUZZ_CHECK(size == engine::kProgramBlockSize && data);
+    const uint8_t *values = static_cast<const uint8_t *>(data) + offsetof(ProgramBlock, values);
+    for (int32_t i = 0; i < engine::kParameterCount; ++i) {
+        float value;
+        std::memcpy(&value, values + 4 * static_cast<size_t>(i), 4);
+        FUZZ_CHECK(isValue(value));
+    }
 }
 
 } // namespace fuzz

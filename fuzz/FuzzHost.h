@@ -5,6 +5,7 @@
 
 #include "host/vst24abi.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
     // kOutputLimit.
     void render(AEffect *effect, int32_t frames = kBlockSize);
     const std::vector<float> &output(int32_t pin) const { return outputs[static_cast<size_t>(pin)]; }
+
+    // Hands the instance these MIDI messages (three bytes each) as one event list, spread in order
+    // over the next block.
+    void sendMidi(AEffect *effect, const std::vector<std::array<uint8_t, 3>> &messages);
+    // Fails the run unless every host slot and every value of the instance's program lies in 0..1.
+    void checkProgram(AEffect *effect);
 
     // What audioMasterGetTime answers: the record, or nothing when timeValid is false.
     VstTimeInfo time{};

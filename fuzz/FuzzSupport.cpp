@@ -180,6 +180,17 @@ bool writeFile(const std::string &path, const std::vector<uint8_t> &bytes)
     return writeFile(path, bytes.data(), bytes.size());
 }
 
+std::vector<uint8_t> readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return {};
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+    in.seekg(0);
+    in.read(reinterpret_cast<char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
 const std::string &installSoundLibrary(bool withBanks)
 {
     static const std::string folder = [withBanks] {

@@ -89,6 +89,8 @@ std::string freshFolder(const std::string &name);
 // Writes a file whole; false when it cannot.
 bool writeFile(const std::string &path, const uint8_t *data, size_t size);
 bool writeFile(const std::string &path, const std::vector<uint8_t> &bytes);
+// A file's bytes whole; empty when it cannot be read.
+std::vector<uint8_t> readFile(const std::string &path);
 
 // Writes a small factory library (samples, a melody and a drum wavetable category answering
 // every wave number, a patch category) into a folder of the temporary home, or leaves that

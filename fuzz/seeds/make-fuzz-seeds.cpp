@@ -4,8 +4,13 @@
 #include "banks/PatchBanks.h"
 #include "banks/SampleBanks.h"
 #include "banks/Wavetables.h"
+#include "banks/PatchColours.h"
+#include "banks/UserBanks.h"
+#include "engine/AutomationFile.h"
 #include "engine/ConfigurationBlock.h"
+#include "engine/HostAutomationMap.h"
 #include "engine/ProgramBlock.h"
+#include "foundation/podoFileWAV.h"
 #include "fuzz/FuzzSupport.h"
 #include "host/vst24abi.h"
 #include "tools/soundfont/tests/Sf2Fixture.h"
@@ -18,8 +23,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -489,6 +496,220 @@ Seeds soundFontSeeds()
     return seeds;
 }
 
+// ---- automation file ----
+
+Seeds automationSeeds()
+{
+    using namespace engine;
+    Seeds seeds;
+    auto image = std::make_unique<AutomationImage>();
+    clearAssignments();
+    addDefaultAssignments(false);
+    clearHostAutomationMaps();
+    captureAutomation(*image);
+    for (uint8_t mark : kMarks)
+        seeds["factory-" + orderName(mark)] = encodeAutomationFile(*image, mark);
+
+    // Extras, a learning entry, a reversed range and a host map naming one parameter twice.
+    clearAssignments();
+    addDefaultAssignments(true);
+    captureAutomation(*image);
+    image->table(AssignmentTable::melody)[5] = {kAssignmentLearning, kSourcePitchBend, 0.75f, 0.25f, 1};
+    image->table(AssignmentTable::special)[0] = {0, kSourceAftertouch, 0.0f, 1.0f, 0};
+    image->hostMap[0] = 18;
+    image->hostMap[1] = 900;
+    image->hostMap[2] = 18;
+    image->hostMap[127] = kParameterCount;
+    const Bytes mixed = encodeAutomationFile(*image, kLittleEndianMark);
+    seeds["mixed"] = mixed;
+
+    // The older version, whose channel volume and pan may sit on controllers 7 and 10.
+    image->table(AssignmentTable::channel)[3] = {0, 7, 0.0f, 1.0f, 0};
+    image->table(AssignmentTable::channel)[4] = {0, 10, 0.0f, 1.0f, 0};
+    Bytes old = encodeAutomationFile(*image, kLittleEndianMark);
+    const int32_t oldVersion = kAutomationOldVersion;
+    std::memcpy(old.data() + 40, &oldVersion, 4);
+    seeds["old-version"] = old;
+
+    // Short sections and a short map: the entries left out keep what they held.
+    Bytes shortFile(mixed.begin(), mixed.begin() + static_cast<long>(kAutomationHeaderSize));
+    for (int t = 0; t < kAssignmentTableCount; ++t) {
+        const int32_t count = t == 3 ? 2 : 0;
+        shortFile.insert(shortFile.end(), reinterpret_cast<const uint8_t *>(&count),
+                         reinterpret_cast<const uint8_t *>(&count) + 4);
+        const size_t first = kAutomationHeaderSize + 4 * (t + 1) +
+                             12 * (kMasterAssignments + kChannelAssignments + kSequencerAssignments);
+        if (count)
+            shortFile.insert(shortFile.end(), mixed.begin() + static_cast<long>(first),
+                             mixed.begin() + static_cast<long>(first + 24));
+    }
+    const int32_t slots = 3;
+    shortFile.insert(shortFile.end(), reinterpret_cast<const uint8_t *>(&slots),
+                     reinterpret_cast<const uint8_t *>(&slots) + 4);
+    shortFile.insert(shortFile.end(), mixed.end() - 4 * kHostSlotCount, mixed.end() - 4 * (kHostSlotCount - 3));
+    seeds["short-sections"] = shortFile;
+    seeds["cut"] = Bytes(mixed.begin(), mixed.begin() + 3000);
+    return seeds;
+}
+
+// ---- user banks and patch colours ----
+
+Seeds userBankSeeds()
+{
+    Seeds seeds;
+    static ChannelProgram channels[3] = {};
+    channels[0].numValues = kChannelProgramValues;
+    for (int32_t v = 0; v < kChannelProgramValues; ++v)
+        channels[0].values[v] = static_cast<float>(v % 7) / 6.0f;
+    channels[1].numValues = 12;
+    channels[1].values[3] = std::numeric_limits<float>::quiet_NaN();
+    channels[1].values[4] = -3.0f;
+    channels[2].numValues = 1;
+    copyNameField(channels[0].name, "Whole");
+    copyNameField(channels[1].name, "Lower");
+    copyNameField(channels[2].name, "ABCDEFGHIJKLMNOPQRSTUVWX");
+    float globals[kPatchGlobalValues] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 140.0f};
+    PatchRecord patches[3] = {};
+    copyNameField(patches[0].name, "Single");
+    patches[0].colour = 3;
+    patches[0].numChannels = 1;
+    patches[0].channels = &channels[0];
+    patches[0].numGlobalValues = kPatchGlobalValues;
+    patches[0].globals = globals;
+    copyNameField(patches[1].name, "Split");
+    patches[1].colour = -2;
+    patches[1].numChannels = 2;
+    patches[1].channels = &channels[1];
+    patches[1].numGlobalValues = 2;
+    patches[1].globals = globals;
+    copyNameField(patches[2].name, "Never stored"); // written as the empty patch
+    PatchCategory category{};
+    category.numPatches = 3;
+    category.patches = patches;
+    for (uint8_t mark : kMarks)
+        seeds["three-" + orderName(mark)] = encodeUserBank(category, mark, nullptr);
+    Bytes version = encodeUserBank(category, kLittleEndianMark, nullptr);
+    const int32_t two = 2;
+    std::memcpy(version.data() + kHeaderSize - 4, &two, 4);
+    seeds["version-2"] = version;
+    category.numPatches = 1;
+    const Bytes one = encodeUserBank(category, kLittleEndianMark, nullptr);
+    seeds["cut"] = Bytes(one.begin(), one.end() - 9);
+    return seeds;
+}
+
+Seeds patchColourSeeds()
+{
+    Seeds seeds;
+    // The fuzz library: factory category 3 of three patches, user banks 120..123 of 128.
+    for (uint8_t mark : kMarks) {
+        BankWriter out(mark);
+        out.header(BankKind::patchColour, kPatchColourVersion);
+        out.i32(6);
+        out.i32(3);
+        out.i32(3);
+        for (int16_t c : {2, 9, -1})
+            out.i16(c);
+        out.i32(50); // no such category: skipped
+        out.i32(2);
+        out.i16(1);
+        out.i16(1);
+        for (int32_t number = 120; number < 124; ++number) {
+            out.i32(number);
+            out.i32(number == 121 ? 130 : 128); // more codes than patches
+            for (int32_t j = 0; j < (number == 121 ? 130 : 128); ++j)
+                out.i16(static_cast<int16_t>(j * 3 - 100));
+        }
+        seeds["all-" + orderName(mark)] = out.data();
+    }
+    BankWriter bad(kLittleEndianMark);
+    bad.header(BankKind::patchColour, kPatchColourVersion);
+    bad.i32(2);
+    bad.i32(3);
+    bad.i32(2);
+    bad.i16(5);
+    bad.i16(6);
+    bad.i32(1000); // a number outside 0..999
+    seeds["bad-number"] = bad.data();
+    BankWriter version(kLittleEndianMark);
+    version.header(BankKind::patchColour, 2);
+    version.i32(0);
+    seeds["version-2"] = version.data();
+    return seeds;
+}
+
+// ---- WAVE files and key-value files ----
+
+Bytes waveFile(int32_t rate, int32_t bits, int32_t channels, int32_t tag, size_t frames, bool tags, bool loops)
+{
+    const std::string path = fuzz::freshFolder("seed-wave") + "seed.wav";
+    {
+        podoFileWAV file;
+        if (file.open(podoStr(path.c_str()), podoFileFlags::write | podoFileFlags::create) != 0)
+            return {};
+        file.setFormat(rate, bits, channels, tag);
+        std::vector<uint8_t> data(frames * static_cast<size_t>(channels * bits / 8));
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<uint8_t>(i * 37 + 11);
+        if (!data.empty())
+            file.accessData(nullptr, data.data(), static_cast<int64_t>(data.size()));
+        if (tags) {
+            WaveListRecord list;
+            WaveInfoEntry name, comment;
+            name.id = static_cast<uint32_t>(riffId("INAM"));
+            name.text = "Tone";
+            comment.id = static_cast<uint32_t>(riffId("ICMT"));
+            comment.text = "\xED\x95\x9C odd";
+            list.entries.add(name);
+            list.entries.add(comment);
+            file.list(list);
+        }
+        if (loops) {
+            WaveSamplerRecord sampler;
+            sampler.midiUnityNote = 60;
+            WaveSampleLoop loop;
+            loop.start = 2;
+            loop.end = static_cast<uint32_t>(frames - 1);
+            sampler.loops.add(loop);
+            loop.type = 1;
+            sampler.loops.add(loop);
+            file.sampler(sampler);
+        }
+        file.close();
+    }
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Seeds waveSeeds()
+{
+    Seeds seeds;
+    seeds["stereo-16"] = waveFile(44100, 16, 2, 1, 20, true, true);
+    seeds["mono-float"] = waveFile(48000, 32, 1, 3, 9, false, true);
+    seeds["mono-24-odd"] = waveFile(22050, 24, 1, 1, 5, true, false);
+    seeds["mono-8"] = waveFile(8000, 8, 1, 1, 7, false, false);
+    return seeds;
+}
+
+Bytes text(uint8_t settings, const std::string &body)
+{
+    Bytes out{settings};
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+Seeds keyValueSeeds()
+{
+    Seeds seeds;
+    const std::string colours = "font-default = ff000000\r\nback-default=0xC0C0C0FF ; grey\n; comment\n"
+                                "font-default = 00ff00ff\nnovalue\n = empty key\na = b = c\n\nlast=end";
+    seeds["colours-strip"] = text(0x80 | 0x40, colours);
+    seeds["colours-keep"] = text(0x80, colours);
+    seeds["hash"] = text('#' | 0x40, "# head\nkey = value # note\nother=#1\n\tx\t=\t y \t\n");
+    seeds["images"] = text(0x80, "background\r\n  knob  \n\t\nbutton\n\nafter the end\n");
+    return seeds;
+}
+
 const std::map<std::string, std::function<Seeds()>> &targets()
 {
     static const std::map<std::string, std::function<Seeds()>> all = {
@@ -502,6 +723,11 @@ const std::map<std::string, std::function<Seeds()>> &targets()
         {"events", eventSeeds},
         {"parameters", parameterSeeds},
         {"soundfont", soundFontSeeds},
+        {"automation", automationSeeds},
+        {"user_bank", userBankSeeds},
+        {"patch_colours", patchColourSeeds},
+        {"wave_file", waveSeeds},
+        {"key_value", keyValueSeeds},
     };
     return all;
 }
