@@ -84,14 +84,16 @@ void playBlock(fuzz::Input &input, fuzz::Host &host, AEffect *effect)
             break;
         }
         case 2: {
-            const std::vector<uint8_t> bytes = input.bytes(input.u16() % 512);
+            std::vector<uint8_t> bytes = input.bytes(input.u16() % 512);
+            // The dump is exactly as long as it claims, so a read past its end is caught.
+            if (kind & 0x80)
+                bytes.resize(bytes.size() / 2);
             list.dumps.emplace_back(bytes.begin(), bytes.end());
             VstMidiSysexEvent e{};
             e.type = kVstSysExType;
             e.byteSize = sizeof e;
             e.deltaFrames = delta;
-            // A dump may claim fewer bytes than it holds, never more.
-            e.dumpBytes = (kind & 0x80) ? static_cast<int32_t>(bytes.size()) / 2 : static_cast<int32_t>(bytes.size());
+            e.dumpBytes = static_cast<int32_t>(bytes.size());
             e.sysexDump = list.dumps.back().empty() ? nullptr : list.dumps.back().data();
             list.sysex.push_back(e);
             order.push_back(reinterpret_cast<VstEvent *>(&list.sysex.back()));
