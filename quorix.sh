@@ -61,17 +61,23 @@ fuzz_build() {
 }
 
 # fuzz_one <program> <seconds>: one target over its seeds, its kept failures (fuzz/corpus/<name>)
-# and what earlier runs found (build/fuzz/corpus/<name>), in a temporary folder of its own.
+# and what earlier runs found (build/fuzz/corpus/<name>), in a temporary folder of its own. With
+# FUZZ_FRESH set (the test run) it starts from the seeds and kept failures only, so that a large
+# corpus from long runs cannot stretch the brief run, and keeps nothing it finds.
 fuzz_one() {
   local program=$1 seconds=$2 dir=build/fuzz name
   name=${program##*/fuzz_}
   local work=$dir/corpus/$name artifacts=$dir/artifacts/$name/ logfile=$dir/logs/$name.log
-  local tmp rc=0 corpora=("$work")
-  mkdir -p "$work" "$artifacts" "$dir/logs" "$dir/tmp"
+  local tmp rc=0
+  mkdir -p "$dir/tmp"
+  tmp=$(mktemp -d "$top/$dir/tmp/$name-XXXXXX")
+  [ -n "${FUZZ_FRESH:-}" ] && work=$tmp/corpus
+  local corpora=("$work")
+  mkdir -p "$work" "$artifacts" "$dir/logs"
   [ -d "fuzz/corpus/$name" ] && corpora+=("fuzz/corpus/$name")
   [ -d "$dir/seeds/$name" ] && corpora+=("$dir/seeds/$name")
-  tmp=$(mktemp -d "$top/$dir/tmp/$name-XXXXXX")
-  TMPDIR=$tmp "$program" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+  mkdir -p "$tmp/home"
+  TMPDIR=$tmp/home "$program" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$artifacts" "${corpora[@]}" >"$logfile" 2>&1 || rc=$?
   rm -rf "$tmp"
   local runs cov
@@ -170,7 +176,7 @@ cmd_test() {
   run_tests release || rc=1
   run_tests asan || rc=1
   # Each fuzz target briefly, so that a regression of an input reader fails the run.
-  fuzz_run "${QUORIX_FUZZ_SECONDS:-20}" || rc=1
+  FUZZ_FRESH=1 fuzz_run "${QUORIX_FUZZ_SECONDS:-20}" || rc=1
   return $rc
 }
 
