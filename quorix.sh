@@ -82,12 +82,12 @@ fuzz_one() {
   rm -rf "$tmp"
   local runs cov
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$logfile" | tail -n 1)
-  cov=$(grep -o 'cov: [0-9]*' "$logfile" | tail -n 1 || true)
+  cov=$(grep -ao 'cov: [0-9]*' "$logfile" | tail -n 1 || true)
   if [ "$rc" -eq 0 ]; then
     printf '   %-22s ok      %8s runs  %s\n' "$name" "${runs:-?}" "${cov:-}" >&2
   else
     printf '   %-22s FAILED  (exit %d) see %s\n' "$name" "$rc" "$logfile" >&2
-    grep -E 'ERROR|fuzz check failed|SUMMARY|Test unit written' "$logfile" | head -n 8 | sed 's/^/      /' >&2 || true
+    grep -aE 'ERROR|fuzz check failed|SUMMARY|Test unit written' "$logfile" | head -n 8 | sed 's/^/      /' >&2 || true
   fi
   return "$rc"
 }
