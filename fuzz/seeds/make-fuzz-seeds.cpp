@@ -710,6 +710,55 @@ Seeds keyValueSeeds()
     return seeds;
 }
 
+// ---- the sequencer's files and scales (a choice byte, then the file) ----
+
+Bytes valueFile(uint8_t choice, uint8_t mark, int32_t count)
+{
+    Bytes out{choice, mark};
+    for (int32_t i = 0; i < count; ++i) {
+        const float v = static_cast<float>((i * 37) % 101) / 100.0f;
+        uint8_t b[4];
+        std::memcpy(b, &v, 4);
+        if (mark != kLittleEndianMark)
+            std::reverse(std::begin(b), std::end(b));
+        out.insert(out.end(), std::begin(b), std::end(b));
+    }
+    return out;
+}
+
+Seeds sequencerFileSeeds()
+{
+    Seeds seeds;
+    // Choice byte: bits 0-1 kind (lane, pattern, MIDI import, scale), 2-5 channel, 6-7 lane.
+    seeds["lane-le"] = valueFile(0x00 | (3 << 2) | (2 << 6), kLittleEndianMark, 130);
+    seeds["lane-be"] = valueFile(0x00 | (1 << 6), kBigEndianMark, 130);
+    seeds["pattern-le"] = valueFile(0x01 | (9 << 2), kLittleEndianMark, 661);
+    seeds["pattern-short-be"] = valueFile(0x01, kBigEndianMark, 40);
+    {
+        qhost::MidiFileWriter w(1, 96);
+        w.beginTrack();
+        w.tempo(0, 120.0);
+        w.endTrack(384);
+        w.beginTrack();
+        for (int i = 0; i < 6; ++i) {
+            w.channel(static_cast<uint64_t>(i) * 48, static_cast<uint8_t>(0x90 | (i % 3)), static_cast<uint8_t>(55 + 3 * i), 100);
+            w.channel(static_cast<uint64_t>(i) * 48 + 90, static_cast<uint8_t>(0x80 | (i % 3)), static_cast<uint8_t>(55 + 3 * i), 0);
+        }
+        w.endTrack(384);
+        Bytes song = w.bytes();
+        Bytes one{0x02 | (2 << 2) | (1 << 6)}, all{0x02 | 0x80};
+        one.insert(one.end(), song.begin(), song.end());
+        all.insert(all.end(), song.begin(), song.end());
+        seeds["midi-one-lane"] = one;
+        seeds["midi-all-lanes"] = all;
+    }
+    const std::string scale = "! tuned.scl\n!\nA scale\n 12\n!\n100.0\n203.9\n294.1\n4/3\n386.3\n590.2\n701.955\n"
+                              "792.2\n 5/3 \n996.1\n1088.3\n2/1\n";
+    seeds["scale"] = text(0x03 | (2 << 2), scale);
+    seeds["scale-odd"] = text(0x03 | (5 << 2), "odd\n3\n-100.0\n0/0\n1e40\n");
+    return seeds;
+}
+
 const std::map<std::string, std::function<Seeds()>> &targets()
 {
     static const std::map<std::string, std::function<Seeds()>> all = {
@@ -728,6 +777,7 @@ const std::map<std::string, std::function<Seeds()>> &targets()
         {"patch_colours", patchColourSeeds},
         {"wave_file", waveSeeds},
         {"key_value", keyValueSeeds},
+        {"sequencer_files", sequencerFileSeeds},
     };
     return all;
 }
