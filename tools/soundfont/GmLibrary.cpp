@@ -23,6 +23,7 @@ constexpr int kReferenceKey = 60; // envelopes, filter and pan are taken where m
 // was made for and common players apply it.
 constexpr double kAttenuationScale = 0.4;
 double attenuationDecibels(int centibels) { return centibels * kAttenuationScale / 10.0; }
+constexpr int kStereoPairCentibels = 75; // 3 dB as heard
 
 // SoundFont envelopes fall linearly in decibels; the engine's decay and release follow
 // (1 - t/T)^e of the way down. Their times are matched where both have fallen by 30 dB.
@@ -79,6 +80,16 @@ double engineDecaySeconds(double seconds, double sustainDecibels)
   return toSustain * match;
 }
 double engineReleaseSeconds(double seconds) { return seconds * kCurveMatch; }
+
+// The engine's envelopes have no hold stage: a SoundFont decay after a hold becomes a longer
+// decay that reaches the same level at the same time (where the curves are matched, or at the
+// sustain when that comes first).
+// The shortest hold (-12,000 timecents) is none.
+double decayAfterHold(double decaySeconds, int holdTimecents, double sustainDecibels)
+{
+  if (sustainDecibels <= 0.0 || holdTimecents <= -12000) return decaySeconds;
+  return decaySeconds + timecentsToSeconds(holdTimecents) * 96.0 / std::min(sustainDecibels, kCurveMatchDecibels);
+}
 
 // Resonance (0..100 %) whose peak at the cutoff matches a SoundFont resonance in centibels.
 double twoPoleResonancePercent(int centibels)
@@ -145,7 +156,8 @@ public:
       c.pan = r.value[pan];
       if (c.partner >= 0) {
         const Region &p = regions[c.partner];
-        c.attenuation = std::min(c.attenuation, p.value[initialAttenuation]);
+        // Two halves panned apart sound 3 dB louder than their mid signal played in the centre.
+        c.attenuation = std::min(c.attenuation, p.value[initialAttenuation]) - kStereoPairCentibels;
         c.pan = (c.pan + p.value[pan]) / 2;
       }
       out.push_back(c);
@@ -484,7 +496,9 @@ private:
   void mapMelodyEnvelopes(PlannedChannel &c, const Region &r)
   {
     double sustainDb = r.value[sustainVolEnv] / 10.0;
-    double decay = timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - kReferenceKey));
+    double decay = decayAfterHold(
+        timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - kReferenceKey)),
+        r.value[holdVolEnv] + r.value[keynumToVolEnvHold] * (60 - kReferenceKey), sustainDb);
     text(c, local::AmpEnvelope, secondsText(timecentsToSeconds(r.value[attackVolEnv])));
     text(c, local::AmpEnvelope + 1, secondsText(engineDecaySeconds(decay, sustainDb)));
     text(c, local::AmpEnvelope + 2, percentText(centibelsToGain(r.value[sustainVolEnv]) * 100.0));
@@ -602,7 +616,9 @@ private:
     // falls from its attack as the SoundFont's decay does.
     double sustainDb = r.value[sustainVolEnv] / 10.0;
     bool hold = sustainDb < 60.0;
-    double decay = timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - key));
+    double decay = decayAfterHold(timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - key)),
+                                  r.value[holdVolEnv] + r.value[keynumToVolEnvHold] * (60 - key),
+                                  std::max(sustainDb, 96.0));
     double release = hold ? engineReleaseSeconds(timecentsToSeconds(r.value[releaseVolEnv]))
                           : engineDecaySeconds(decay, std::max(sustainDb, 96.0));
     text(c, at(local::DrumAttack), secondsText(timecentsToSeconds(r.value[attackVolEnv])));
