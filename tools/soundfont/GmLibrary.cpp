@@ -452,8 +452,9 @@ private:
     return patch;
   }
 
-  // The sound of a candidate on an oscillator. Following the keys, the coarse tuning moves the
-  // root key; the rest of the tuning, and any the root key cannot carry, goes into the rate.
+  // The sound of a candidate on an oscillator. Following the keys, the coarse tuning (and a
+  // scale tuning's offset) moves the root key; the rest of the tuning, and any the root key
+  // cannot carry, goes into the rate.
   Sound sound(const PresetVoices &voices, const Candidate &c, bool keyFollow)
   {
     Sound out;
@@ -462,10 +463,17 @@ private:
     int root = voices.rootKey(c.region);
     double cents = r.value[fineTune] + sf.samples[r.sample].pitchCorrection;
     int rootKey = root;
-    if (keyFollow)
-      rootKey = root - r.value[coarseTune];
-    else
+    if (keyFollow) {
+      // The engine moves a semitone a key. Another scale tuning is right at the region's key
+      // nearest middle C and moves by semitones from there.
+      const int at = std::clamp(kReferenceKey, r.keyLow, r.keyHigh);
+      const double shift = (at - root) * r.value[scaleTuning] / 100.0 + r.value[coarseTune];
+      const double whole = std::floor(shift + 0.5);
+      rootKey = at - int(whole);
+      cents += (shift - whole) * 100.0;
+    } else {
       cents += r.value[coarseTune] * 100.0;
+    }
     out.rootKey = std::clamp(rootKey, 0, 127);
     cents += (out.rootKey - rootKey) * 100.0;
     out.voice = c;

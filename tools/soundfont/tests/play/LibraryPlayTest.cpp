@@ -196,7 +196,7 @@ Sf2Fixture sineSoundFont()
   std::vector<int16_t> sine(2200);
   for (size_t i = 0; i < sine.size(); ++i)
     sine[i] = int16_t(std::lround(12000.0 * std::sin(2.0 * std::numbers::pi * double(i) / 50.0)));
-  FixtureSample inTune{"sine", sine, 200, 2200, 22000, 69};
+  FixtureSample inTune{"sine", sine, 200, 250, 22000, 69};
   FixtureSample mended = inTune;
   mended.name = "sine 415";
   mended.pitch = 68;
@@ -229,7 +229,7 @@ TEST(LibraryPlay, NotesSoundAtTheirPitchAtEveryRateAndLoopWithoutClicks)
     for (int program : {0, 1}) {
       SCOPED_TRACE(program);
       instrument.send(0xC0, program);
-      // Long enough that the 2,000-value loop repeats many times.
+      // A loop of one period shows any error in its length as a wrong pitch.
       std::vector<float> sound = instrument.note(0, 69, 1.0);
       ASSERT_TRUE(allFinite(sound));
       const size_t from = size_t(0.2 * rate), to = size_t(0.9 * rate);
@@ -321,6 +321,7 @@ std::vector<Reference> referenceNotes(const std::string &soundFont)
     w.channel(at - 10, 0xC0, uint8_t(p));
     w.channel(at, 0x90, 60, 100);
     w.channel(at + held, 0x80, 60, 0);
+    w.channel(at + slot - 20, 0xB0, 120, 0); // nothing of it left for the next note
   }
   w.endTrack(96 + 128 * slot);
   w.save(scratch / "notes.mid");
@@ -363,7 +364,7 @@ TEST_F(GeneralMidiLibrary, EveryProgramSoundsInTuneAtTheReferenceLevel)
   const std::vector<Reference> reference = referenceNotes(QUORIX_TEST_SOUNDFONT);
   if (reference.empty()) std::printf("FluidSynth is not installed: levels and pitches are not compared\n");
   std::vector<double> differences;
-  int outOfTune = 0;
+  int pitched = 0;
   for (int p = 0; p < 128; ++p) {
     SCOPED_TRACE(testing::Message() << "program " << p << " " << sf.presets[sfconv::findMelodyPreset(sf, p)].name);
     instrument.send(0xC0, p);
@@ -374,19 +375,20 @@ TEST_F(GeneralMidiLibrary, EveryProgramSoundsInTuneAtTheReferenceLevel)
     EXPECT_GT(level, 0.001);
     if (reference.empty()) continue;
     const Pitch pitch = pitchNear(sound, size_t(0.3 * rate), size_t(0.5 * rate), rate, kMiddleC);
-    // Where the reference is clearly pitched and in tune. A decaying inharmonic sound (the
-    // timpani) may measure a little apart.
-    if (reference[p].pitch.aperiodicity < 0.05 && std::abs(reference[p].pitch.cents) < 10.0) {
-      EXPECT_NEAR(pitch.cents, 0.0, 20.0);
-      if (std::abs(pitch.cents) > 10.0) {
-        ++outOfTune;
-        std::printf("program %d: %+.1f cents\n", p, pitch.cents);
+    // Where the reference is clearly pitched: the SoundFont's own tuning, which is within a
+    // few cents of the note for nearly every program. Layers tuned apart measure as their
+    // balance lies, and the library keeps two of them at most.
+    if (reference[p].pitch.aperiodicity < 0.05) {
+      EXPECT_NEAR(pitch.cents, reference[p].pitch.cents, 8.0);
+      if (std::abs(reference[p].pitch.cents) < 10.0) {
+        EXPECT_NEAR(pitch.cents, 0.0, 10.0);
       }
+      ++pitched;
     }
     // Sound effects and drums vary with what the envelopes and filters leave of them.
     if (p < 112) differences.push_back(20.0 * std::log10(level / reference[p].level));
   }
-  EXPECT_LE(outOfTune, 1);
+  EXPECT_GT(pitched, 64);
   if (differences.empty()) return;
   std::vector<double> sorted = differences;
   std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
