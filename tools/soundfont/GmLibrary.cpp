@@ -35,6 +35,7 @@ constexpr double kLfoPitchSemitones = 32.0;
 // Its two-pole filter peaks at (8r + 1) / sqrt(2) for resonance r; the four-pole drum filter's
 // two sections give (8r + 1)^2 / sqrt(2) at the cutoff.
 constexpr double kSqrtHalf = 0.70710678;
+constexpr int kFourPoleOctave = 1200;
 
 const char *const kFamilyNames[kMelodyWaveCategories] = {
     "Piano", "Chromatic Percussion", "Organ", "Guitar", "Bass", "Strings", "Ensemble", "Brass",
@@ -612,7 +613,12 @@ private:
     text(c, at(local::DrumSemitone), signedText(semitones));
     text(c, at(local::DrumFinetone), percentText(std::clamp((shift - semitones) * 100.0, -100.0, 100.0)));
 
-    int fc = r.value[initialFilterFc];
+    // A drum key has no filter envelope: the cutoff is where the modulation envelope holds it
+    // over a hit. The drum filter has four poles where the SoundFont's has two: an octave
+    // higher, it takes as much two octaves above the SoundFont's cutoff, so hi-hats and shakers
+    // keep their top.
+    int fc = r.value[initialFilterFc] + int(std::lround(r.value[modEnvToFilterFc] * modEnvelopeOverHit(r, key))) +
+             kFourPoleOctave;
     if (fc < 13500) {
       text(c, at(local::DrumFilterCutoff), hertzText(absoluteCentsToHertz(fc)));
       text(c, at(local::DrumFilterResonance), percentText(fourPoleResonancePercent(r.value[initialFilterQ])));
@@ -636,6 +642,36 @@ private:
     value(c, at(local::DrumMuteGroup), group / 2.0f);
     text(c, at(local::DrumChorusSend), percentText(r.value[chorusEffectsSend] / 10.0));
     text(c, at(local::DrumReverbSend), percentText(r.value[reverbEffectsSend] / 10.0));
+  }
+
+  // The modulation envelope's mean level over the first quarter second of a note: delay,
+  // linear attack, hold, then a linear fall to its sustain (the shortest times count as none).
+  static double modEnvelopeOverHit(const Region &r, int key)
+  {
+    auto seconds = [](int timecents) { return timecents <= -12000 ? 0.0 : timecentsToSeconds(timecents); };
+    const double delay = seconds(r.value[delayModEnv]);
+    const double attack = seconds(r.value[attackModEnv]);
+    const double hold = seconds(r.value[holdModEnv] + r.value[keynumToModEnvHold] * (60 - key));
+    const double decay = seconds(r.value[decayModEnv] + r.value[keynumToModEnvDecay] * (60 - key));
+    const double sustain = 1.0 - r.value[sustainModEnv] / 1000.0;
+    constexpr int kSteps = 250;
+    double sum = 0;
+    for (int i = 0; i < kSteps; ++i) {
+      double t = (i + 0.5) * 0.25 / kSteps - delay;
+      double level = 0;
+      if (t < 0)
+        level = 0;
+      else if (t < attack)
+        level = t / attack;
+      else if ((t -= attack) < hold)
+        level = 1;
+      else if ((t -= hold) < decay * (1 - sustain))
+        level = 1 - t / decay;
+      else
+        level = sustain;
+      sum += level;
+    }
+    return sum / kSteps;
   }
 
   // Drum wavetables hold one sample each, shared by every kit and key that plays it, in

@@ -355,6 +355,38 @@ TEST(GmLibrary, DrumKeysCarryTheirOwnPitchLevelPanAndSends)
     EXPECT_EQ(kit.find(at(g.key, local::DrumMuteGroup))->value, g.value) << g.key;
 }
 
+// A drum key's cutoff: where the modulation envelope holds the filter over a hit, an octave up
+// for the steeper drum filter; open past the SoundFont's highest cutoff.
+TEST(GmLibrary, DrumCutoffsFollowTheModulationEnvelopeOverAHit)
+{
+  using namespace sf2;
+  struct Case {
+    std::vector<Gen> gens;
+    const char *cutoff;
+  };
+  const Case cases[] = {
+      {{gen(initialFilterFc, 6000)}, "523.3"}, // 7,200 cents
+      {{gen(initialFilterFc, 13500)}, "<none>"},
+      // Held open by the envelope: the hi-hat of a small General MIDI SoundFont.
+      {{gen(initialFilterFc, 9381), gen(modEnvToFilterFc, 3375)}, "<none>"},
+      // An envelope that falls at once to nothing leaves the cutoff where it was.
+      {{gen(initialFilterFc, 6000), gen(modEnvToFilterFc, 2400), gen(decayModEnv, -12000), gen(sustainModEnv, 1000)},
+       "523.3"},
+      // Held at half for the whole hit: half the amount.
+      {{gen(initialFilterFc, 6000), gen(modEnvToFilterFc, 2400), gen(sustainModEnv, 500), gen(decayModEnv, -12000)},
+       "1046.5"},
+  };
+  for (const Case &c : cases) {
+    Sf2Fixture f;
+    f.addSample({"hat", ramp(200, 30)});
+    f.addInstrument({"kit", {Sf2Fixture::sampleZone(0, 42, 42, c.gens)}});
+    f.addPreset({"Standard", 0, 128, {Sf2Fixture::instrumentZone(0)}});
+    LibraryPlan plan = planGmLibrary(read(f));
+    const PlannedChannel &kit = plan.patchCategories[1].patches[0].channels[0];
+    EXPECT_EQ(textOf(kit, local::DrumFilterCutoff + 17 * (42 - 24)), c.cutoff) << c.gens[0].amount << " " << c.gens.size();
+  }
+}
+
 TEST(GmLibrary, KitSlotsFollowTheProgramDividedByEight)
 {
   for (bool withCm64 : {false, true}) {
