@@ -280,8 +280,7 @@ TEST(LibraryPlay, ProgramChangesAndBankSelectsRecallTheirPatches)
   EXPECT_EQ(instrument.parameter(0, local::OscWave), sine);
 }
 
-// Enabled once drum channels render.
-TEST(LibraryPlay, DISABLED_TheDrumChannelPlaysItsKit)
+TEST(LibraryPlay, TheDrumChannelPlaysItsKit)
 {
   makeLibrary(sineSoundFont());
   Instrument instrument(48000.0);
@@ -417,8 +416,7 @@ TEST_F(GeneralMidiLibrary, EveryProgramSoundsInTuneAtTheReferenceLevel)
 }
 
 // Every General MIDI percussion key of the standard kit sounds, near the reference's level.
-// Enabled once drum channels render.
-TEST_F(GeneralMidiLibrary, DISABLED_EveryPercussionKeyOfTheStandardKitSounds)
+TEST_F(GeneralMidiLibrary, EveryPercussionKeyOfTheStandardKitSounds)
 {
   const double rate = 44100.0, held = 0.3, gap = 0.2;
   Instrument instrument(rate);
