@@ -52,7 +52,7 @@ extern SampleRecord emptySample;
 // null) when the table cannot be allocated or the bytes are not there. record.size >= 1 and
 // loopStart in 0..size are the caller's to check.
 bool readSampleData(SampleRecord &record, banks::BankReader &reader);
-// The same from an open file at the data's position; the spec's form of the reload.
+// The same from an open file at the data's position, as a reload reads it.
 bool readSampleData(SampleRecord &record, bool swap, podoFile &file);
 
 namespace banks {

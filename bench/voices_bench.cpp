@@ -52,6 +52,54 @@ public:
 constexpr int kVoicesPerChannel = 64; // the largest channel voice limit
 constexpr int kBlock = 256;
 
+// Master settings at their middle and the channels that hold the voices switched on with room
+// for them; extra sets each channel's own parameters.
+template <typename Extra>
+int prepareChannels(BenchInstrument &q, int voices, Extra &&extra)
+{
+    q.setSampleRate(44100.0f);
+    q.dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
+    q.setParameterValue(master::Volume, 0.5f);
+    q.setParameterValue(master::Tune, 0.5f);
+    q.setParameterValue(master::Transpose, 0.5f);
+    q.setParameterValue(master::VoiceLimit, 1.0f);
+    const int channels = (voices + kVoicesPerChannel - 1) / kVoicesPerChannel;
+    for (int c = 0; c < channels; ++c) {
+        auto at = [&](int localId, float value) { q.setParameterValue(parameterIndex(c, localId), value); };
+        extra(at);
+        at(local::On, 1.0f);
+        at(local::Volume, 0.5f);
+        at(local::Pan, 0.5f);
+        at(local::VoiceLimit, 1.0f);
+        at(local::Transpose, 0.5f);
+    }
+    return channels;
+}
+
+// Times the render of the started voices, reported per voice and output sample.
+void timeRender(benchmark::State &st, BenchInstrument &q, int voices, int channels)
+{
+    int sounding = 0;
+    for (int c = 0; c < channels; ++c)
+        sounding += q.state.play[c].voiceCount;
+    if (sounding != voices) {
+        st.SkipWithError("not every voice sounds");
+        return;
+    }
+    std::vector<float> buffers[4];
+    float *outputs[4];
+    for (int i = 0; i < 4; ++i) {
+        buffers[i].assign(kBlock, 0.0f);
+        outputs[i] = buffers[i].data();
+    }
+    for (auto _ : st) {
+        q.processReplacing(nullptr, outputs, kBlock);
+        benchmark::DoNotOptimize(buffers[0].data());
+    }
+    st.counters["per voice-sample"] =
+        benchmark::Counter(double(voices) * kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 void melodyVoices(benchmark::State &st)
 {
     const int voices = int(st.range(0));
@@ -59,21 +107,7 @@ void melodyVoices(benchmark::State &st)
     BenchInstrument q;
     enginetest::TestLibrary library;
     sharedConfiguration().maxOversampling = uint8_t(oversampling);
-    q.setSampleRate(44100.0f);
-    q.dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
-    auto set = [&q](int index, float value) { q.setParameterValue(index, value); };
-    set(master::Volume, 0.5f);
-    set(master::Tune, 0.5f);
-    set(master::Transpose, 0.5f);
-    set(master::VoiceLimit, 1.0f);
-    const int channels = (voices + kVoicesPerChannel - 1) / kVoicesPerChannel;
-    for (int c = 0; c < channels; ++c) {
-        auto at = [&](int localId, float value) { set(parameterIndex(c, localId), value); };
-        at(local::On, 1.0f);
-        at(local::Volume, 0.5f);
-        at(local::Pan, 0.5f);
-        at(local::VoiceLimit, 1.0f);
-        at(local::Transpose, 0.5f);
+    const int channels = prepareChannels(q, voices, [](auto &&at) {
         at(local::KeyRangeHigh, 1.0f);
         at(local::VelocityRangeHigh, 1.0f);
         at(local::OscWave, float(enginetest::waveSine) / 16384.0f);
@@ -89,7 +123,7 @@ void melodyVoices(benchmark::State &st)
         at(local::FilterEnvAmount, 0.5f);
         at(local::FilterKeyTracking, 0.5f);
         at(local::AmpEnvelope + 2, 1.0f);
-    }
+    });
     q.state.smoothed = q.state.target;
     // Keys whose sample steps need no oversampling, or about 8 steps per output sample.
     for (int v = 0; v < voices; ++v) {
@@ -97,29 +131,10 @@ void melodyVoices(benchmark::State &st)
         const int c = v / kVoicesPerChannel;
         q.noteOn(c, c, key, 100, 0, 0, 0, -1);
     }
-    int sounding = 0;
-    for (int c = 0; c < channels; ++c)
-        sounding += q.state.play[c].voiceCount;
-    if (sounding != voices) {
-        st.SkipWithError("not every voice sounds");
-        return;
-    }
-    if (oversampling > 1 && q.state.play[0].voices[0].oversampling != oversampling) {
+    if (oversampling > 1 && q.state.play[0].voices[0].oversampling != oversampling)
         st.SkipWithError("the voices are not oversampled as asked");
-        return;
-    }
-    std::vector<float> buffers[4];
-    float *outputs[4];
-    for (int i = 0; i < 4; ++i) {
-        buffers[i].assign(kBlock, 0.0f);
-        outputs[i] = buffers[i].data();
-    }
-    for (auto _ : st) {
-        q.processReplacing(nullptr, outputs, kBlock);
-        benchmark::DoNotOptimize(buffers[0].data());
-    }
-    st.counters["per voice-sample"] =
-        benchmark::Counter(double(voices) * kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    else
+        timeRender(st, q, voices, channels);
     sharedConfiguration().maxOversampling = 8;
 }
 
@@ -134,22 +149,8 @@ void drumVoices(benchmark::State &st)
     const int voices = int(st.range(0));
     BenchInstrument q;
     enginetest::TestLibrary library;
-    q.setSampleRate(44100.0f);
-    q.dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
-    auto set = [&q](int index, float value) { q.setParameterValue(index, value); };
-    set(master::Volume, 0.5f);
-    set(master::Tune, 0.5f);
-    set(master::Transpose, 0.5f);
-    set(master::VoiceLimit, 1.0f);
-    const int channels = (voices + kVoicesPerChannel - 1) / kVoicesPerChannel;
-    for (int c = 0; c < channels; ++c) {
-        auto at = [&](int localId, float value) { set(parameterIndex(c, localId), value); };
+    const int channels = prepareChannels(q, voices, [](auto &&at) {
         at(local::Mode, 1.0f);
-        at(local::On, 1.0f);
-        at(local::Volume, 0.5f);
-        at(local::Pan, 0.5f);
-        at(local::VoiceLimit, 1.0f);
-        at(local::Transpose, 0.5f);
         at(local::ChorusSend, 0.5f);
         at(local::ReverbSend, 0.5f);
         at(local::KitKeyRangeHigh, 1.0f);
@@ -167,31 +168,13 @@ void drumVoices(benchmark::State &st)
             key(local::DrumChorusSend, 0.5f);
             key(local::DrumReverbSend, 0.5f);
         }
-    }
+    });
     q.state.smoothed = q.state.target;
     for (int v = 0; v < voices; ++v) {
         const int c = v / kVoicesPerChannel;
         q.noteOn(c, c, 24 + v % kVoicesPerChannel, 100, 0, 0, 0, -1);
     }
-    int sounding = 0;
-    for (int c = 0; c < channels; ++c)
-        sounding += q.state.play[c].voiceCount;
-    if (sounding != voices) {
-        st.SkipWithError("not every voice sounds");
-        return;
-    }
-    std::vector<float> buffers[4];
-    float *outputs[4];
-    for (int i = 0; i < 4; ++i) {
-        buffers[i].assign(kBlock, 0.0f);
-        outputs[i] = buffers[i].data();
-    }
-    for (auto _ : st) {
-        q.processReplacing(nullptr, outputs, kBlock);
-        benchmark::DoNotOptimize(buffers[0].data());
-    }
-    st.counters["per voice-sample"] =
-        benchmark::Counter(double(voices) * kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    timeRender(st, q, voices, channels);
 }
 
 BENCHMARK(drumVoices)->ArgName("voices")->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);

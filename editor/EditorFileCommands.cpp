@@ -6,6 +6,7 @@
 #include "engine/ConfigurationBlock.h"
 #include "engine/ParameterIndex.h"
 #include "engine/ProgramBlock.h"
+#include "engine/Temperaments.h"
 #include "engine/Quorix.h"
 #include "foundation/podoMenu.h"
 #include "foundation/podoShell.h"
@@ -93,7 +94,7 @@ void EditorFileCommands::showTuningMenu(CView *tuningLabel)
     const int32_t t = tuning.temperament;
     podoMenu menu(editor->getWindow());
     for (uint32_t i = 0; i < 8; ++i)
-        menu.addItem(0, i + 1, podoStr(scalaFile::temperamentNames[i]));
+        menu.addItem(0, i + 1, podoStr(engine::temperamentNames[i]));
     menu.appendSeparator();
     for (uint32_t n = 1; n <= 8; ++n) {
         podoStr name;
@@ -121,7 +122,7 @@ void EditorFileCommands::showTuningMenu(CView *tuningLabel)
     podoStr start = remembered(scalaLoadKey);
     podoStr name = save ? podoStr() : fileNameOf(start);
     if (save) {
-        name.format("%s.scl", scalaFile::temperamentNames[t >= 0 && t < 16 ? t : 0]);
+        name.format("%s.scl", engine::temperamentNames[t >= 0 && t < engine::kTemperamentCount ? t : 0]);
         const podoStr saved = remembered(scalaSaveKey);
         if (!saved.isEmpty())
             start = saved;

@@ -355,7 +355,7 @@ protected:
     qgui::CControl *gmResetButton = nullptr;
 
     ControlRange pageControlRange[editorPageCount];
-    bool editorOpen = false; // the spec's isOpen; the binding's isOpen() answers for the window
+    bool editorOpen = false; // the editor's own pages are up; the binding's isOpen() answers for the window
     bool pageShown[editorPageCount] = {};
     int32_t shownEditMode = 0;
     bool redrawPending = false;     // under editorLock

@@ -17,8 +17,6 @@ using namespace engine;
 
 namespace {
 
-const char *const noteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-
 // v × k rounded half away from zero.
 int32_t scaled(float v, int32_t k) { return int32_t(std::lround(double(v) * k)); }
 

@@ -1,6 +1,8 @@
 #include "editor/ScalaFile.h"
 
+#include "engine/ParameterText.h"
 #include "engine/ProgramBlock.h"
+#include "engine/Temperaments.h"
 #include "engine/Quorix.h"
 #include "foundation/podoFile.h"
 
@@ -10,27 +12,6 @@
 #include <string>
 
 namespace scalaFile {
-
-const char *const temperamentNames[16] = {
-    "Equal Temperament",
-    "Well Temperament Vallotti-Young",
-    "Well Temperament Werckmeister III",
-    "Meantone Scale",
-    "Pure Temperament C Major",
-    "Pure Temperament C Minor",
-    "Arabic Scale",
-    "Pythagorean Tuning",
-    "User Tuning Scale 1",
-    "User Tuning Scale 2",
-    "User Tuning Scale 3",
-    "User Tuning Scale 4",
-    "User Tuning Scale 5",
-    "User Tuning Scale 6",
-    "User Tuning Scale 7",
-    "User Tuning Scale 8",
-};
-
-const char *const pitchClassNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
 
 namespace {
 
@@ -94,13 +75,13 @@ int32_t writeScalaFile(Quorix *engine, const podoStr &path)
     file.printf("! %s\n", fileNameOf(path.getNarrow()).c_str());
     file.printf("!\n");
     if (t < 8)
-        file.printf("%s ", temperamentNames[t]);
+        file.printf("%s ", engine::temperamentNames[t]);
     file.printf("(exported by %s %s)\n", "Kestrane", "Quorix");
     file.printf("!\n");
     file.printf(" %d\t\tthe number of notes\n", 12);
     file.printf("!\n");
     for (int32_t n = 1; n <= 12; ++n)
-        file.printf(" %4d.0\t%s\n", 100 * n + tuning.offsets[n % 12], pitchClassNames[n % 12]);
+        file.printf(" %4d.0\t%s\n", 100 * n + tuning.offsets[n % 12], engine::noteNames[n % 12]);
     const bool failed = file.getError() != 0;
     return file.close() == 0 && !failed ? 0 : 3;
 }

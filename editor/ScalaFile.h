@@ -11,10 +11,6 @@ class Quorix;
 
 namespace scalaFile {
 
-// Names of the temperaments 0..15 (8 built in, then the user rows) and of the pitch classes C..B.
-extern const char *const temperamentNames[16];
-extern const char *const pitchClassNames[12];
-
 // 0 written, 3 the file cannot be created (or was not written whole). An existing file is replaced.
 int32_t writeScalaFile(Quorix *engine, const podoStr &path);
 // 0 read, 1 the current temperament is built in (nothing read), 3 the file cannot be opened. The

@@ -16,9 +16,10 @@
 
 namespace engine {
 
+const char *const noteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+
 namespace {
 
-const char *const kNoteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
 const char *const kNoteOrderTexts[] = {"As Played", "Note Up", "Note Down"};
 const char *const kSequencerRateTexts[] = {"1/1", "1/2", "1/4", "1/8", "1/16", "1/32", "1/64", "1/128"};
 const char *const kSequencerSyncTexts[] = {"BPM", "FIRST", "RETRIG"};
@@ -580,7 +581,7 @@ void keyNameText(int32_t key, char *text)
         text[0] = '\0';
         return;
     }
-    print(text, "%s%d", kNoteNames[key % 12], key / 12 - 2);
+    print(text, "%s%d", noteNames[key % 12], key / 12 - 2);
 }
 
 void parameterNameText(int32_t index, int32_t mode, int32_t style, char *text)
@@ -607,7 +608,7 @@ void parameterNameText(int32_t index, int32_t mode, int32_t style, char *text)
     } else if (c.kind == kindInstrument && mode == 1) {
         const DrumId d = decodeDrumParameter(c.second);
         if (d.kind == kindDrumKey)
-            print(bare, "[%s%d]%s", kNoteNames[d.key % 12], d.key / 12, base);
+            print(bare, "[%s%d]%s", noteNames[d.key % 12], d.key / 12, base);
     }
     if (style == kNameStyleChannel)
         print(text, "CH%02d:%s", c.first + 1, bare);

@@ -12,6 +12,9 @@
 
 namespace engine {
 
+// The twelve pitch classes as note texts show them, from C.
+extern const char *const noteNames[12];
+
 inline constexpr int kParameterTextSize = 64;
 
 // "CHnn:" before a channel parameter's name (style 0), or "Melody:" / "Drum:" before an
