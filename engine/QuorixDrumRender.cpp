@@ -71,16 +71,6 @@ void designFilter(const VoiceRecord &v, float cutoff, float resonance, float rat
     lowPassCoefficients(cutoff, resonance, rate, kFourPole, out);
 }
 
-void endVoice(VoiceRecord &v)
-{
-    v.flags |= kVoiceFadeRequested;
-    v.level = 0.0f;
-    v.ampEnv.state = kEnvRelease;
-    v.ampEnv.level = 0.0;
-    v.ampEnv.output = 0.0f;
-    v.ampEnv.step = 0.0f;
-}
-
 void renderDrumVoice(VoiceRecord &v, DrumKeyState &sk, const DrumKeyState &tk, const DrumBlock &b, Buses &buses,
                      float *chorusLeft, float *chorusRight, float *reverbLeft, float *reverbRight)
 {

@@ -22,7 +22,7 @@ using namespace engine;
 
 namespace {
 
-constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding, kFadeRequested = kVoiceFadeRequested;
+constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding;
 // Below this an envelope output counts as silent (a decay to a sustain of 0 lands on it only
 // approximately, after many small float steps).
 constexpr float kSilentOutput = 1e-6f;
@@ -152,16 +152,6 @@ void filterSteps(const float *__restrict x, float *__restrict y, int steps, Filt
     memory[1] = w2;
     memory[2] = w3;
     memory[3] = w4;
-}
-
-void endVoice(VoiceRecord &v)
-{
-    v.flags |= kFadeRequested;
-    v.level = 0.0f;
-    v.ampEnv.state = kEnvRelease;
-    v.ampEnv.level = 0.0;
-    v.ampEnv.output = 0.0f;
-    v.ampEnv.step = 0.0f;
 }
 
 void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)

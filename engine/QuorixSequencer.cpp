@@ -7,6 +7,7 @@
 #include "engine/Quorix.h"
 
 #include "engine/PatternEditing.h"
+#include "engine/VoiceRender.h"
 
 using namespace engine;
 
@@ -32,8 +33,6 @@ float noteCodeValue(int32_t code)
     return static_cast<float>(code + 48) / 100.0f;
 }
 
-constexpr uint8_t kKeyHeld = 1, kFadeRequested = 4, kFading = 8;
-
 // Lets go the key of the voice that a note id started (the lowest such voice), when it still
 // exists.
 void releaseNote(ChannelPlayState &play, int32_t noteId)
@@ -42,7 +41,7 @@ void releaseNote(ChannelPlayState &play, int32_t noteId)
         return;
     for (int32_t i = 0; i < play.voiceCount; ++i)
         if (play.voices[i].noteId == noteId) {
-            play.voices[i].flags &= static_cast<uint8_t>(~kKeyHeld);
+            play.voices[i].flags &= static_cast<uint8_t>(~kVoiceKeyHeld);
             return;
         }
 }
@@ -134,8 +133,8 @@ void Quorix::switchPattern(int32_t channel, int32_t which, bool on)
         // The keys held now started voices of their own; their note-offs will reach the pattern.
         for (int32_t i = 0; i < play.voiceCount; ++i) {
             VoiceRecord &v = play.voices[i];
-            if ((v.flags & kKeyHeld) && !(v.flags & (kFadeRequested | kFading)))
-                v.flags &= static_cast<uint8_t>(~kKeyHeld);
+            if ((v.flags & kVoiceKeyHeld) && !isFading(v))
+                v.flags &= static_cast<uint8_t>(~kVoiceKeyHeld);
         }
     } else if (which == 0) {
         for (SequencerLane &lane : ch.lanes) {

@@ -35,6 +35,17 @@ inline void advanceFade(VoiceRecord &v, int n)
     v.ampEnv.level = std::max(v.ampEnv.level - 16.0 * n, 0.0);
 }
 
+// A voice whose sample ran out in this sub-block: silent now, removed by the next sweep.
+inline void endVoice(VoiceRecord &v)
+{
+    v.flags |= kVoiceFadeRequested;
+    v.level = 0.0f;
+    v.ampEnv.state = kEnvRelease;
+    v.ampEnv.level = 0.0;
+    v.ampEnv.output = 0.0f;
+    v.ampEnv.step = 0.0f;
+}
+
 // A sample a voice may read in this sub-block: the shared data can be released at any time
 // between sub-blocks (the host's "free"), so this is asked every sub-block.
 inline bool samplePlayable(const SampleRecord *sample) { return sample && sample->data && sample->size > 0; }

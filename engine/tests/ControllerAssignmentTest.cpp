@@ -31,19 +31,6 @@ const ControllerAssignment &melodyEntry(int localId) { return instrumentAssignme
 
 std::string automationFile() { return userFolder() + kAutomationFileName; }
 
-std::vector<uint8_t> readBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<std::string> backupsOf(const std::string &path)
 {
     std::vector<std::string> found;

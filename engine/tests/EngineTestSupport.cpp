@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace enginetest {
 
@@ -45,6 +47,19 @@ char standInWindow[16];
 const std::string &testHome() { return home; }
 
 std::string userFolder() { return home + "/config/Kestrane/Quorix/"; }
+
+std::vector<uint8_t> readBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
 
 std::vector<HostCall> &hostCalls() { return calls; }
 

@@ -15,6 +15,9 @@ namespace enginetest {
 const std::string &testHome();
 // The user folder an instance resolves there, with its trailing separator.
 std::string userFolder();
+// A whole file's bytes (none when it cannot be read), and a file written whole with its folders.
+std::vector<uint8_t> readBytes(const std::string &path);
+void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes);
 
 struct HostCall {
     int32_t opcode;

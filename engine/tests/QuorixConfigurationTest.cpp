@@ -25,18 +25,6 @@ namespace {
 
 std::string configurationFile() { return userFolder() + "Quorix.con"; }
 
-std::vector<uint8_t> readBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Temporary files a replacing write left in the user folder.
 int temporaryFiles()

@@ -16,17 +16,6 @@ namespace {
 
 Window idOf(void* window) { return static_cast<Window>(reinterpret_cast<uintptr_t>(window)); }
 
-Window topLevelOf(Display* dpy, Window w) {
-    for (;;) {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(dpy, w, &root, &parent, &children, &count)) return w;
-        if (children) XFree(children);
-        if (parent == root || parent == 0) return w;
-        w = parent;
-    }
-}
-
 unsigned int atLeastOne(int32_t v) { return static_cast<unsigned int>(std::max<int32_t>(v, 1)); }
 
 }  // namespace
@@ -110,7 +99,7 @@ void X11Desktop::bringToFront(void* window) {
     Display* d = session.display();
     if (!d) return;
     x11::ErrorTrap trap(d);
-    Window top = topLevelOf(d, idOf(window));
+    Window top = x11::topLevelOf(d, idOf(window));
     XRaiseWindow(d, top);
     // A window manager activates it on request.
     XEvent e{};

@@ -132,17 +132,6 @@ MessageBoxLayout messageBoxLayout(const std::string& text, int32_t flags, double
 
 namespace {
 
-Window topLevelOf(Display* dpy, Window w) {
-    for (;;) {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(dpy, w, &root, &parent, &children, &count)) return w;
-        if (children) XFree(children);
-        if (parent == root || parent == 0) return w;
-        w = parent;
-    }
-}
-
 class MessageBox {
 public:
     MessageBox(Display* d, int32_t f, const std::string& text) : dpy(d), flags(f) {
@@ -163,7 +152,7 @@ public:
         Window ownerTop = 0;
         if (owner) {
             x11::ErrorTrap trap(dpy);
-            ownerTop = topLevelOf(dpy, owner);
+            ownerTop = x11::topLevelOf(dpy, owner);
             if (!x11::windowRootRect(dpy, ownerTop, over) || trap.failed()) ownerTop = 0;
         }
         if (!ownerTop) {

@@ -64,6 +64,17 @@ Display* displayOfWindow(Window window) {
     return it == windows.end() ? nullptr : it->second;
 }
 
+Window topLevelOf(Display* dpy, Window w) {
+    for (;;) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(dpy, w, &root, &parent, &children, &count)) return w;
+        if (children) XFree(children);
+        if (parent == root || parent == 0) return w;
+        w = parent;
+    }
+}
+
 bool windowRootRect(Display* dpy, Window window, CRect& rect) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(dpy, window, &a)) return false;

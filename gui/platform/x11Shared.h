@@ -26,6 +26,8 @@ void registerWindow(Window window, Display* dpy);
 void unregisterWindow(Window window);
 Display* displayOfWindow(Window window);
 
+// The child of the root that holds the window (the window itself when it is one, or on an error).
+Window topLevelOf(Display* dpy, Window w);
 // The window's rectangle in root coordinates.
 bool windowRootRect(Display* dpy, Window window, CRect& rect);
 // The full rectangle of the monitor that holds (or is nearest to) the rectangle's centre; the whole screen

@@ -2,7 +2,7 @@
 
 #include "engine/ParameterIndex.h"
 
-#include "tools/soundfont/tests/Sf2Fixture.h"
+#include "tools/soundfont/tests/Sf2FixtureRead.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +15,6 @@ using namespace sftest;
 using namespace sfconv;
 using sf2::Generator;
 namespace local = engine::local;
-
-sf2::SoundFont read(const Sf2Fixture &f)
-{
-  auto bytes = f.bytes();
-  sf2::SoundFont sf;
-  std::string error;
-  EXPECT_TRUE(sf2::readSoundFont(bytes.data(), bytes.size(), sf, error)) << error;
-  return sf;
-}
 
 // A SoundFont whose program 0 is one instrument with the given zones.
 sf2::SoundFont melodic(const std::vector<FixtureSample> &samples, const std::vector<FixtureZone> &zones, int program = 0)

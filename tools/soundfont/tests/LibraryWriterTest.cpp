@@ -9,7 +9,7 @@
 #include "engine/ParameterText.h"
 #include "tools/soundfont/EngineText.h"
 #include "tools/soundfont/GmLibrary.h"
-#include "tools/soundfont/tests/Sf2Fixture.h"
+#include "tools/soundfont/tests/Sf2FixtureRead.h"
 
 #include <gtest/gtest.h>
 
@@ -40,15 +40,6 @@ Sf2Fixture smallSoundFont()
   f.addPreset({"Warm Pad", 0, 0, {Sf2Fixture::instrumentZone(0)}});
   f.addPreset({"Standard", 0, 128, {Sf2Fixture::instrumentZone(1)}});
   return f;
-}
-
-sf2::SoundFont read(const Sf2Fixture &f)
-{
-  auto bytes = f.bytes();
-  sf2::SoundFont sf;
-  std::string error;
-  EXPECT_TRUE(sf2::readSoundFont(bytes.data(), bytes.size(), sf, error)) << error;
-  return sf;
 }
 
 // Reads every text as its leading number over 1000, so a test sees which text went where.

@@ -1,21 +1,12 @@
 #include "tools/soundfont/Regions.h"
 
-#include "tools/soundfont/tests/Sf2Fixture.h"
+#include "tools/soundfont/tests/Sf2FixtureRead.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace sftest;
-
-sf2::SoundFont read(const Sf2Fixture &f)
-{
-  auto bytes = f.bytes();
-  sf2::SoundFont sf;
-  std::string error;
-  EXPECT_TRUE(sf2::readSoundFont(bytes.data(), bytes.size(), sf, error)) << error;
-  return sf;
-}
 
 // One preset over one instrument zone, with generators on each level.
 sf2::SoundFont oneRegion(std::vector<Gen> instrumentGens, std::vector<Gen> presetGens, std::vector<Gen> instrumentGlobal = {},
