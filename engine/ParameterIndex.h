@@ -162,6 +162,7 @@ inline constexpr int Tempo = 29187;
 inline constexpr int HostTempoSync = 29188;
 inline constexpr int VoiceCount = 29189;
 inline constexpr int BulkLoading = 29191;
+inline constexpr int SequencerPosition = 29192; // + channel: the step played, step / 63
 inline constexpr int MidiLearn = 29208;
 } // namespace tag
 

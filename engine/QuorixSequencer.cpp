@@ -1,13 +1,18 @@
-// The step sequencer of the instance: block edits of the current channel's lanes, and what
-// switching a pattern player leaves to settle.
+// The step sequencer of the instance: its tick in the block render, block edits of the current
+// channel's lanes, and what switching a pattern player leaves to settle.
 //
-// The edits run on the user-interface thread under instanceLock: the lanes are copied, edited
-// as plain data and every step that changed is written back through setParameterValue, so the
-// program, the running state and the editor all learn of it.
+// The tick runs on the audio thread inside the render, both engine locks held. The edits run on
+// the user-interface thread under instanceLock: the lanes are copied, edited as plain data and
+// every step that changed is written back through setParameterValue, so the program, the running
+// state and the editor all learn of it.
 #include "engine/Quorix.h"
 
 #include "engine/PatternEditing.h"
+#include "engine/StepSequencer.h"
 #include "engine/VoiceRender.h"
+#include "engine/dsp/pitchTables.h"
+
+#include <cmath>
 
 using namespace engine;
 
@@ -33,19 +38,6 @@ float noteCodeValue(int32_t code)
     return static_cast<float>(code + 48) / 100.0f;
 }
 
-// Lets go the key of the voice that a note id started (the lowest such voice), when it still
-// exists.
-void releaseNote(ChannelPlayState &play, int32_t noteId)
-{
-    if (noteId < 0)
-        return;
-    for (int32_t i = 0; i < play.voiceCount; ++i)
-        if (play.voices[i].noteId == noteId) {
-            play.voices[i].flags &= static_cast<uint8_t>(~kVoiceKeyHeld);
-            return;
-        }
-}
-
 void writeChangedSteps(Quorix &q, int32_t channel, const PatternSteps &before, const PatternSteps &after)
 {
     for (int32_t l = 0; l < kSequencerLanes; ++l)
@@ -60,6 +52,46 @@ void writeChangedSteps(Quorix &q, int32_t channel, const PatternSteps &before, c
 }
 
 } // namespace
+
+void Quorix::sequencerTick(int32_t channel, int32_t n)
+{
+    if (channel < 0 || channel >= kChannelCount || !state.target.channels[channel].seqOn)
+        return;
+
+    // Notes start with the sequencer's identity curve; tied steps glide on the player's curve.
+    class Voices : public PatternVoices
+    {
+    public:
+        Voices(Quorix &q, int32_t c) : q(q), c(c) {}
+        int32_t startNote(int32_t key, int32_t velocity, int32_t shift) override
+        {
+            return q.noteOn(c, c, key, velocity, 0, 1, shift, kIdentityVelocityCurve);
+        }
+        void releaseNote(int32_t noteId) override { q.releaseKey(c, noteId); }
+        void glideNoteLevel(int32_t noteId, int32_t velocity) override
+        {
+            const int32_t i = q.findVoice(c, noteId);
+            if (i < 0)
+                return;
+            VoiceRecord &v = q.state.play[c].voices[i];
+            v.targetLevel = velocityLevel(sharedConfiguration().velocityCurve, velocity) / 127.0f;
+            v.levelSpan = std::fabs(v.targetLevel - v.level);
+            if (v.levelSpan + v.pitchSpan > 0.0f)
+                v.flags |= kVoiceGliding;
+        }
+
+    private:
+        Quorix &q;
+        int32_t c;
+    } voices(*this, channel);
+
+    const PatternTime time{hostPosition, subBlockBeats(n, hostTempo, frameSampleRate)};
+    const SequencerTick tick = tickSequencer(state.target.channels[channel], state.play[channel], time, voices);
+    if (tick.fired) {
+        postEditorFloat(tag::SequencerPosition + channel, static_cast<float>(tick.shownStep) * 0.015873f);
+        state.runtime.patternsRunning = 1;
+    }
+}
 
 void Quorix::copySteps(int32_t laneFrom, int32_t laneTo, int32_t stepFrom, int32_t stepTo)
 {
@@ -138,7 +170,8 @@ void Quorix::switchPattern(int32_t channel, int32_t which, bool on)
         }
     } else if (which == 0) {
         for (SequencerLane &lane : ch.lanes) {
-            releaseNote(play, lane.noteId);
+            if (lane.noteId >= 0)
+                releaseKey(channel, lane.noteId);
             lane.noteId = -1;
             lane.lastKey = -1;
             lane.tied = 0;
@@ -148,7 +181,8 @@ void Quorix::switchPattern(int32_t channel, int32_t which, bool on)
         play.seqCurrentStep = -1;
         play.seqLastStep = -1;
     } else {
-        releaseNote(play, play.arpNoteId);
+        if (play.arpNoteId >= 0)
+            releaseKey(channel, play.arpNoteId);
         play.arpNoteId = -1;
         play.arpHeldCount = 0;
         play.arpLength = 0;

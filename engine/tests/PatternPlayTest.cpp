@@ -1,0 +1,123 @@
+// The step sequencer and the arpeggiator inside an instance: keys in through MIDI, notes out
+// through the voices, in time with the engine's own tempo.
+#include "engine/tests/PlaySupport.h"
+
+#include "engine/ParameterIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace engine;
+using namespace enginetest;
+
+namespace {
+
+constexpr uint8_t kKeyHeld = 1;
+
+class PatternPlay : public Player
+{
+protected:
+    void SetUp() override
+    {
+        Player::SetUp();
+        q->programBlock.tempo = 120.0f; // 0.25 beats: 5,512.5 samples at 44.1 kHz
+        q->programBlock.useHostTempo = 0;
+        melody(0);
+    }
+
+    // The arpeggiator on channel 0: sixteenth notes, one octave, pattern 0, gate time 0.5.
+    void arpeggiator(int32_t pattern = 0, int32_t octaves = 1)
+    {
+        setLocal(0, local::ArpRate, 10.0f / 17.0f);
+        setLocal(0, local::ArpGateTime, 0.5f);
+        setLocal(0, local::ArpPattern, pattern / 7.0f);
+        setLocal(0, local::ArpOctave, (octaves - 1) / 5.0f);
+        setLocal(0, local::ArpOn, 1.0f);
+        settle();
+    }
+
+    // The index of channel 0's voice of a key, or -1.
+    int voiceOf(int key)
+    {
+        for (int i = 0; i < play(0).voiceCount; ++i)
+            if (play(0).voices[i].key == key)
+                return i;
+        return -1;
+    }
+    bool keyHeld(int key) { return voiceOf(key) >= 0 && (play(0).voices[voiceOf(key)].flags & kKeyHeld); }
+};
+
+} // namespace
+
+// The gate ends the arpeggiator's own note. A note the editor's keyboard started after it is
+// the last voice of the channel and must keep sounding, while the arpeggiated note ends.
+TEST_F(PatternPlay, GateReleasesTheArpeggiatorsNoteNotTheLastVoice)
+{
+    arpeggiator();
+    midi(0x90, 60, 100);
+    render(256);
+    ASSERT_TRUE(keyHeld(60));
+    q->noteOn(0, 0, 72, 100, 0, 1, 0, -1); // an audition: not taken by the arpeggiator
+    ASSERT_EQ(voiceOf(72), play(0).voiceCount - 1);
+
+    render(2756 + 16 - 256); // just past half the step
+    EXPECT_FALSE(keyHeld(60));
+    EXPECT_TRUE(keyHeld(72));
+}
+
+// 128 held keys over six octaves in an up-and-down pattern: note-on counts every step, and the
+// arpeggio plays through all 1,536 of them (the last step is the lowest note on the way down).
+TEST_F(PatternPlay, TheLongestArpeggioPlaysEveryStep)
+{
+    arpeggiator(3, 6);
+    for (int key = 0; key < 128; ++key)
+        midi(0x90, key, 100);
+    EXPECT_EQ(play(0).arpLength, 1536);
+    render(64);
+    EXPECT_EQ(+play(0).arpOrderValid, 1);
+    const HeldKey &last = play(0).arpNotes[play(0).arpOrder[1535]];
+    EXPECT_EQ(last.key, 0);
+    EXPECT_EQ(play(0).arpNotes[play(0).arpOrder[767]].key, 127 + 60);
+}
+
+// A sequencer lane plays one note per step in time, and the editor hears of each step once.
+TEST_F(PatternPlay, SequencerPlaysEachStepOnceAndShowsIt)
+{
+    RecordingEditor *editor = q->openEditor();
+    const int lane0 = local::FirstLane;
+    setLocal(0, local::SeqRate, 4.0f / 7.0f);   // 0.25 beats
+    setLocal(0, local::SeqLength, 3.0f / 63.0f); // 4 steps
+    setLocal(0, local::SeqRootPitch, 1.0f);      // off
+    for (int id : {local::SeqNoteOrder, local::SeqTriplet, local::SeqSwing, local::SeqSync, local::SeqLatch,
+                   local::SeqVelocityAmount})
+        setLocal(0, id, 0.0f);
+    for (int lane = 1; lane < kSequencerLanes; ++lane)
+        setLocal(0, lane0 + lane * local::LaneSpan + 128, 0.0f);
+    setLocal(0, lane0 + 128, 1.0f);              // lane 1 on
+    setLocal(0, lane0 + 129, 60.0f / 132.0f);    // base key 60
+    const int codes[4] = {0, 2, 4, 5};
+    for (int s = 0; s < 4; ++s) {
+        setLocal(0, lane0 + 2 * s, (codes[s] + 48) / 100.0f);
+        setLocal(0, lane0 + 2 * s + 1, 1.0f);
+    }
+    setLocal(0, local::SeqOn, 1.0f);
+    midi(0x90, 60, 100);
+    editor->take();
+
+    std::vector<int> keys;
+    for (int block = 0; block < 4; ++block) {
+        render(block == 0 ? 5512 - 16 : 5512);
+        keys.push_back(play(0).voices[play(0).voiceCount - 1].key);
+    }
+    EXPECT_EQ(keys, (std::vector<int>{60, 62, 64, 65}));
+    EXPECT_EQ(+q->state.runtime.patternsRunning, 1);
+
+    std::vector<float> shown;
+    for (const Message &m : editor->take())
+        if (m.tag == tag::SequencerPosition)
+            shown.push_back(m.value());
+    ASSERT_EQ(shown.size(), 4u);
+    for (int t = 0; t < 4; ++t)
+        EXPECT_FLOAT_EQ(shown[t], t * 0.015873f);
+}
