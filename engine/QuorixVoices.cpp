@@ -53,14 +53,16 @@ void Quorix::allSoundOff(int32_t channel, float meterLevel)
             play.lfoDisplayScaled = 0.0f;
             play.lfoHeldRandom = 0.0f;
             play.lfoLastIndex = 0;
-            play.arpCurrentStep = -1;
-            play.arpLastStep = -1;
-            play.arpSyncOffset = 0;
-            play.arpHeldCount = 0;
-            play.arpOrderValid = 0;
-            play.arpLength = 0;
-            play.arpNoteId = -1;
         }
+        // Also for a drum channel: a bulk load may have made it one while its arpeggiator
+        // played, and note ids restart after a reset.
+        play.arpCurrentStep = -1;
+        play.arpLastStep = -1;
+        play.arpSyncOffset = 0;
+        play.arpHeldCount = 0;
+        play.arpOrderValid = 0;
+        play.arpLength = 0;
+        play.arpNoteId = -1;
     }
     updateVoiceCount(1);
     updatePatternsRunning();

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 using namespace engine;
@@ -26,26 +27,30 @@ protected:
         melody(0);
     }
 
-    // The arpeggiator on channel 0: sixteenth notes, one octave, pattern 0, gate time 0.5.
-    void arpeggiator(int32_t pattern = 0, int32_t octaves = 1)
+    // The arpeggiator on a channel: sixteenth notes, one octave, pattern 0, gate time 0.5.
+    void arpeggiator(int32_t pattern = 0, int32_t octaves = 1, int32_t channel = 0)
     {
-        setLocal(0, local::ArpRate, 10.0f / 17.0f);
-        setLocal(0, local::ArpGateTime, 0.5f);
-        setLocal(0, local::ArpPattern, pattern / 7.0f);
-        setLocal(0, local::ArpOctave, (octaves - 1) / 5.0f);
-        setLocal(0, local::ArpOn, 1.0f);
+        setLocal(channel, local::ArpRate, 10.0f / 17.0f);
+        setLocal(channel, local::ArpGateTime, 0.5f);
+        setLocal(channel, local::ArpPattern, pattern / 7.0f);
+        setLocal(channel, local::ArpOctave, (octaves - 1) / 5.0f);
+        setLocal(channel, local::ArpOn, 1.0f);
         settle();
     }
 
-    // The index of channel 0's voice of a key, or -1.
-    int voiceOf(int key)
+    // The index of a channel's voice of a key, or -1.
+    int voiceOf(int key, int channel = 0)
     {
-        for (int i = 0; i < play(0).voiceCount; ++i)
-            if (play(0).voices[i].key == key)
+        for (int i = 0; i < play(channel).voiceCount; ++i)
+            if (play(channel).voices[i].key == key)
                 return i;
         return -1;
     }
-    bool keyHeld(int key) { return voiceOf(key) >= 0 && (play(0).voices[voiceOf(key)].flags & kKeyHeld); }
+    bool keyHeld(int key, int channel = 0)
+    {
+        const int i = voiceOf(key, channel);
+        return i >= 0 && (play(channel).voices[i].flags & kKeyHeld);
+    }
 };
 
 } // namespace
@@ -64,6 +69,77 @@ TEST_F(PatternPlay, GateReleasesTheArpeggiatorsNoteNotTheLastVoice)
     render(2756 + 16 - 256); // just past half the step
     EXPECT_FALSE(keyHeld(60));
     EXPECT_TRUE(keyHeld(72));
+}
+
+// A reset while the channel is a drum kit (a chunk load made it one, without a stop) ends the
+// arpeggiator's note too: the note ids restart, and once the channel plays melody again the
+// arpeggiator's gate must not end a note it did not start.
+TEST_F(PatternPlay, AResetOfADrumChannelLeavesItsArpeggiatorWithoutANote)
+{
+    auto bulkMode = [&](float mode) {
+        q->setBulkLoading(true);
+        setLocal(9, local::Mode, mode);
+        q->setBulkLoading(false);
+    };
+    melody(9);
+    arpeggiator(0, 1, 9);
+    midi(0x99, 60, 100);
+    render(256);
+    ASSERT_GE(play(9).arpNoteId, 0);
+    bulkMode(1.0f);
+    q->resetChannel(-1, 0);
+    bulkMode(0.0f);
+
+    q->noteOn(0, 0, 50, 100, 0, 0, 0, -1);
+    const int32_t audition = q->noteOn(9, 9, 72, 100, 0, 1, 0, -1);
+    ASSERT_EQ(audition, 1); // the id the arpeggiator's note had
+    render(5512);
+    EXPECT_TRUE(keyHeld(72, 9));
+}
+
+// With the host giving no time information, or with the stored tempo followed, the
+// arpeggiator runs on the engine's own song position from the key press: each step starts in
+// the sub-block that reaches it.
+TEST_F(PatternPlay, ArpeggiatorRunsFreeOnTheTempoItFollows)
+{
+    struct Case {
+        bool useHostTempo;
+        float storedTempo;
+        double expectedTempo;
+    };
+    for (const Case &c : {Case{false, 90.0f, 90.0}, Case{true, 90.0f, 120.0}}) {
+        SCOPED_TRACE(c.useHostTempo);
+        start(44100.0f);
+        melody(0);
+        q->programBlock.tempo = c.storedTempo;
+        q->programBlock.useHostTempo = c.useHostTempo;
+        arpeggiator();
+        render(1000); // the engine's position is well past 0 when the keys come
+        midi(0x90, 60, 100);
+        midi(0x90, 64, 100);
+
+        std::vector<int> onsets, keys;
+        int32_t note = play(0).arpNoteId;
+        constexpr int kFrames = 44000;
+        for (int at = 0; at < kFrames; at += 16) {
+            render(16, 16);
+            if (play(0).arpNoteId >= 0 && play(0).arpNoteId != note) {
+                note = play(0).arpNoteId;
+                onsets.push_back(at);
+                const int i = q->findVoice(0, note);
+                keys.push_back(i >= 0 ? play(0).voices[i].key : -1);
+            }
+        }
+        const double stepSamples = 0.25 * 60.0 / c.expectedTempo * 44100.0;
+        ASSERT_EQ(onsets.size(), size_t(std::floor(kFrames / stepSamples)) + 1);
+        for (size_t k = 0; k < onsets.size(); ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_EQ(keys[k], k % 2 ? 64 : 60);
+            // The sub-block that starts at the onset reaches the step's start.
+            EXPECT_LE(onsets[k], k * stepSamples);
+            EXPECT_GT(onsets[k] + 16, k * stepSamples - 1e-6);
+        }
+    }
 }
 
 // 128 held keys over six octaves in an up-and-down pattern: note-on counts every step, and the
