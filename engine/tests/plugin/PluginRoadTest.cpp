@@ -473,4 +473,73 @@ TEST_F(PluginRoad, ADrumKitPlaysThroughItsEffectsAndTheRenderNeverAllocates)
     EXPECT_GT(loudest, 0.05f);
 }
 
+// The pattern players inside the render: an arpeggiator over six octaves in random order on
+// channel 0 and a sequencer lane of 64 steps on channel 1, first with the host playing, then with
+// its transport stopped. Nothing is allocated, and what comes out is clean and not silent.
+TEST_F(PluginRoad, PatternPlayersRenderWithoutAllocating)
+{
+    std::vector<uint8_t> bytes = chunk();
+    ProgramBlock &b = blockOf(bytes);
+    sineProgram(b);
+    b.useHostTempo = 1;
+    auto at = [&b](int channel, int localId, float value) { b.values[parameterIndex(channel, localId)] = value; };
+    at(0, local::ArpOn, 1.0f);
+    at(0, local::ArpRate, 11.0f / 17.0f);
+    at(0, local::ArpGateTime, 0.5f);
+    at(0, local::ArpPattern, 1.0f);
+    at(0, local::ArpOctave, 1.0f);
+    at(1, local::SeqOn, 1.0f);
+    at(1, local::SeqRate, 5.0f / 7.0f);
+    at(1, local::SeqLength, 1.0f);
+    at(1, local::SeqSwing, 0.5f);
+    at(1, local::SeqRootPitch, 1.0f);
+    at(1, local::LaneOn, 1.0f);
+    at(1, local::LaneBase, 128.0f / 132.0f);
+    for (int s = 0; s < 64; ++s) {
+        at(1, local::FirstLane + 2 * s, (s % 12 + 48) / 100.0f);
+        at(1, local::FirstLane + 2 * s + 1, 1.0f);
+    }
+    ASSERT_EQ(setChunk(bytes), 1);
+    const float rate = 44100.0f;
+    plugin.setSampleRate(rate);
+    plugin.setBlockSize(256);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    AEffect *e = plugin.effect();
+
+    const size_t frames = 44100, half = frames / 2;
+    std::vector<float> left(frames), right(frames), subLeft(256), subRight(256);
+    VstMidiEvent notes[4] = {};
+    char listBytes[sizeof(VstEvents) + 4 * sizeof(VstEvent *)] = {};
+    auto *list = reinterpret_cast<VstEvents *>(listBytes);
+    long counted = 0;
+    for (size_t done = 0; done < frames; done += 256) {
+        const int32_t n = int32_t(std::min<size_t>(256, frames - done));
+        VstTimeInfo &t = plugin.timeInfo();
+        t.tempo = 132.0;
+        t.ppqPos = done * 132.0 / 60.0 / rate;
+        t.flags = kVstTempoValid | kVstPpqPosValid | (done < half ? kVstTransportPlaying : 0);
+        list->numEvents = 0;
+        if (done == 0)
+            for (int i = 0; i < 4; ++i) {
+                notes[i] = VstMidiEvent{kVstMidiType, sizeof(VstMidiEvent), 10 * i, 0, 0, 0,
+                                        {char(i < 3 ? 0x90 : 0x91), char(60 + 4 * i), 100, 0}, 0, 0, 0, 0};
+                list->events[list->numEvents++] = reinterpret_cast<VstEvent *>(&notes[i]);
+            }
+        float *outputs[4] = {left.data() + done, right.data() + done, subLeft.data(), subRight.data()};
+        CountAllocations scope;
+        if (list->numEvents)
+            plugin.dispatch(effProcessEvents, 0, 0, list);
+        e->processReplacing(e, nullptr, outputs, n);
+        counted += scope.count();
+    }
+    EXPECT_EQ(counted, 0);
+    for (float v : left)
+        ASSERT_TRUE(std::isfinite(v) && std::fpclassify(v) != FP_SUBNORMAL);
+    float early = 0.0f, late = 0.0f;
+    for (size_t i = 0; i < frames; ++i)
+        (i < half ? early : late) = std::max(i < half ? early : late, std::fabs(left[i]));
+    EXPECT_GT(early, 0.05f);
+    EXPECT_GT(late, 0.05f);
+}
+
 } // namespace
