@@ -142,6 +142,36 @@ TEST_F(PatternPlay, ArpeggiatorRunsFreeOnTheTempoItFollows)
     }
 }
 
+// With the host stopped, a running arpeggio makes the beat indicator follow the engine's own
+// position from the key press (4/4 when the host gives no time signature): the bar's first beat,
+// the other beats, and nothing between them; once the keys are up it goes dark.
+TEST_F(PatternPlay, BeatIndicatorFollowsARunningPatternWhileTheHostIsStopped)
+{
+    RecordingEditor *editor = q->openEditor();
+    arpeggiator();
+    midi(0x90, 60, 100);
+    editor->take();
+    auto lastBeat = [&] {
+        float beat = -1.0f;
+        for (const Message &m : editor->take())
+            if (m.tag == tag::BeatIndicator)
+                beat = m.value();
+        return beat;
+    };
+    constexpr int kBlock = 437; // no block ends on a half beat
+    for (int b = 1; b <= 250; ++b) {
+        render(kBlock, kBlock);
+        const int halfBeats = int(b * kBlock / 11025);
+        const float expected = halfBeats % 8 == 0 ? 1.0f : halfBeats % 2 == 0 ? 0.67f : 0.0f;
+        ASSERT_EQ(lastBeat(), expected) << b;
+    }
+    midi(0x80, 60, 0);
+    for (int b = 0; b < 60; ++b) { // over two half beats
+        render(kBlock, kBlock);
+        ASSERT_EQ(lastBeat(), 0.0f) << b;
+    }
+}
+
 // 128 held keys over six octaves in an up-and-down pattern: note-on counts every step, and the
 // arpeggio plays through all 1,536 of them (the last step is the lowest note on the way down).
 TEST_F(PatternPlay, TheLongestArpeggioPlaysEveryStep)
