@@ -161,7 +161,11 @@ ApplyOutcome applySequencerSetting(EngineState& s, int32_t c, int32_t id, const 
         ch.seqOn = d.boolean;
         return switchPattern(s, c, wasOn, d.boolean, 0);
     }
-    case local::SeqNoteOrder: ch.seqNoteOrder = d.integer; break;
+    case local::SeqNoteOrder:
+        // The keys already held take the new order at the next step.
+        ch.seqNoteOrder = d.integer;
+        s.play[c].seqOrderValid = 0;
+        break;
     case local::SeqRate: ch.seqRate = d.integer; break;
     case local::SeqTriplet: ch.seqTriplet = d.boolean; break;
     case local::SeqSwing: ch.seqSwing = d.value; break;

@@ -111,8 +111,13 @@ SequencerTick tickSequencer(ChannelState& channel, ChannelPlayState& play, const
         return {};
     }
     play.seqLastStep = step;
-    if (!channel.seqLatch && play.heldKeyCount == 0)
+    if (!channel.seqLatch && play.heldKeyCount == 0) {
+        // Keys still listed with no key down and no latch (the latch went off in a bulk load):
+        // nothing holds the pattern any more, so no lane note may go on sounding.
+        for (SequencerLane& lane : channel.lanes)
+            endLaneNote(lane, voices);
         return {};
+    }
 
     for (SequencerLane& lane : channel.lanes) {
         if (!lane.on) {

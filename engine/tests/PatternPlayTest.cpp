@@ -38,6 +38,27 @@ protected:
         settle();
     }
 
+    // Channel 0's sequencer, not yet on: steps of 0.25 beats, the first lane alone with a base
+    // key (128 + k: the k-th held key) and its codes at full velocity, no root key.
+    void sequencer(int base, const std::vector<int> &codes)
+    {
+        const int lane0 = local::FirstLane;
+        setLocal(0, local::SeqRate, 4.0f / 7.0f);
+        setLocal(0, local::SeqLength, (codes.size() - 1) / 63.0f);
+        setLocal(0, local::SeqRootPitch, 1.0f);
+        for (int id : {local::SeqNoteOrder, local::SeqTriplet, local::SeqSwing, local::SeqSync, local::SeqLatch,
+                       local::SeqVelocityAmount})
+            setLocal(0, id, 0.0f);
+        for (int lane = 1; lane < kSequencerLanes; ++lane)
+            setLocal(0, lane0 + lane * local::LaneSpan + 128, 0.0f);
+        setLocal(0, lane0 + 128, 1.0f);
+        setLocal(0, lane0 + 129, base / 132.0f);
+        for (size_t s = 0; s < codes.size(); ++s) {
+            setLocal(0, lane0 + 2 * int(s), (codes[s] + 48) / 100.0f);
+            setLocal(0, lane0 + 2 * int(s) + 1, 1.0f);
+        }
+    }
+
     // The index of a channel's voice of a key, or -1.
     int voiceOf(int key, int channel = 0)
     {
@@ -191,22 +212,7 @@ TEST_F(PatternPlay, TheLongestArpeggioPlaysEveryStep)
 TEST_F(PatternPlay, SequencerPlaysEachStepOnceAndShowsIt)
 {
     RecordingEditor *editor = q->openEditor();
-    const int lane0 = local::FirstLane;
-    setLocal(0, local::SeqRate, 4.0f / 7.0f);   // 0.25 beats
-    setLocal(0, local::SeqLength, 3.0f / 63.0f); // 4 steps
-    setLocal(0, local::SeqRootPitch, 1.0f);      // off
-    for (int id : {local::SeqNoteOrder, local::SeqTriplet, local::SeqSwing, local::SeqSync, local::SeqLatch,
-                   local::SeqVelocityAmount})
-        setLocal(0, id, 0.0f);
-    for (int lane = 1; lane < kSequencerLanes; ++lane)
-        setLocal(0, lane0 + lane * local::LaneSpan + 128, 0.0f);
-    setLocal(0, lane0 + 128, 1.0f);              // lane 1 on
-    setLocal(0, lane0 + 129, 60.0f / 132.0f);    // base key 60
-    const int codes[4] = {0, 2, 4, 5};
-    for (int s = 0; s < 4; ++s) {
-        setLocal(0, lane0 + 2 * s, (codes[s] + 48) / 100.0f);
-        setLocal(0, lane0 + 2 * s + 1, 1.0f);
-    }
+    sequencer(60, {0, 2, 4, 5});
     setLocal(0, local::SeqOn, 1.0f);
     midi(0x90, 60, 100);
     editor->take();
@@ -226,4 +232,19 @@ TEST_F(PatternPlay, SequencerPlaysEachStepOnceAndShowsIt)
     ASSERT_EQ(shown.size(), 4u);
     for (int t = 0; t < 4; ++t)
         EXPECT_FLOAT_EQ(shown[t], t * 0.015873f);
+}
+
+// A new note order applies to the keys already held: the lane on the first held key follows
+// it at the next step, without waiting for another key press.
+TEST_F(PatternPlay, NoteOrderChangedWhileKeysAreHeldReordersThem)
+{
+    sequencer(128, {0});
+    setLocal(0, local::SeqOn, 1.0f);
+    midi(0x90, 64, 100);
+    midi(0x90, 60, 100);
+    render(5512 - 16);
+    EXPECT_EQ(play(0).voices[play(0).voiceCount - 1].key, 64);
+    setLocal(0, local::SeqNoteOrder, 0.5f); // ascending
+    render(5512);
+    EXPECT_EQ(play(0).voices[play(0).voiceCount - 1].key, 60);
 }
