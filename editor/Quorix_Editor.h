@@ -38,9 +38,12 @@
 #include "engine/ConfigurationBlock.h"
 #include "gui/guiTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 
+class EditorFileCommands;
 class Quorix;
 
 namespace qgui {
@@ -180,7 +183,7 @@ public:
     virtual void buildMainPages();
     virtual void buildMixerPage();
     virtual void buildBrowserPage() {}   // filled by the browser page
-    virtual void buildSequencerPage() {} // filled by the sequencer page
+    virtual void buildSequencerPage();
     virtual void buildEditPages() {}     // filled by the melody and drum pages
     virtual void buildSetupPage() {}     // filled by the setup page
 
@@ -243,18 +246,30 @@ public:
     virtual void showTransposeMenu(qgui::CControl *, int32_t) {}               // value pickers
     virtual void showNoteMenu(qgui::CControl *, int32_t) {}                    // value pickers
     virtual void showValueMenu(qgui::CControl *, int32_t) {}                   // value pickers
-    virtual void setSequencerPosition(int32_t, int32_t) {}                     // sequencer page
-    virtual void refreshSequencerSteps(int32_t, int32_t, bool, bool) {}        // sequencer page
-    virtual void refreshLaneButtons(int32_t) {}                                // sequencer page
-    virtual void refreshSequencerSelection(int32_t, int32_t) {}                // sequencer page
-    virtual int32_t showStepMenu(qgui::CControl *, int32_t) { return -49; }    // sequencer page
-    virtual void showStepCountMenu(qgui::CControl *, int32_t) {}               // sequencer page
-    virtual void showSequencerNoteMenu(qgui::CControl *, int32_t) {}           // sequencer page
-    virtual void showLaneBaseMenu(qgui::CControl *, int32_t) {}                // sequencer page
-    virtual void loadPatternDialog(qgui::CControl *) {}                        // pattern files
-    virtual void savePatternDialog() {}                                        // pattern files
-    virtual void loadLaneDialog(int32_t, qgui::CControl *) {}                  // pattern files
-    virtual void saveLaneDialog(int32_t) {}                                    // pattern files
+    // The sequencer page (Quorix_EditorSequencer.cpp). Steps are of the whole lane (0..63); the
+    // cursor and selection are columns of the shown part. -1 for a lane or step: all of them.
+    virtual void setSequencerPosition(int32_t channel, int32_t step);
+    virtual void refreshSequencerSteps(int32_t lane, int32_t step, bool texts, bool velocities);
+    virtual void refreshLaneButtons(int32_t lane);
+    virtual void refreshSequencerSelection(int32_t lane, int32_t step);
+    // The step code chosen for a note cell (parameter: the engine index), -49 when none.
+    virtual int32_t showStepMenu(qgui::CControl *control, int32_t parameter);
+    virtual void showStepCountMenu(qgui::CControl *control, int32_t parameter);
+    virtual void showSequencerNoteMenu(qgui::CControl *control, int32_t parameter);
+    virtual void showLaneBaseMenu(qgui::CControl *control, int32_t parameter);
+    static bool formatStepLabel(int32_t code, int32_t base, char *text, size_t size, bool forMenu);
+    virtual void moveStepCursor(int32_t delta, bool extend);
+    virtual void moveLaneCursor(int32_t delta, bool extend);
+    virtual void copySteps();
+    virtual void pasteSteps(bool insert);
+    virtual void clearSteps(bool shift);
+    virtual void expandSteps(bool shift);
+    virtual void compressSteps(bool shift);
+    // Through the editor's file commands.
+    virtual void loadPatternDialog(qgui::CControl *button);
+    virtual void savePatternDialog();
+    virtual void loadLaneDialog(int32_t lane, qgui::CControl *button);
+    virtual void saveLaneDialog(int32_t lane);
     // Stores configurationCopy in the engine; the setup page adds its controls.
     virtual void refreshSetupPage();
     virtual void showTuningMenu(qgui::CControl *) {}                           // tunings
@@ -263,7 +278,7 @@ public:
     virtual void showMidiLearnMenu(int32_t, int32_t, int32_t) {}               // MIDI learn
     // The sections of updateControl for the sequencer and the edit pages, called while that page is
     // shown and the value is the current channel's (category 2 to 6).
-    virtual void updateSequencerPage(int32_t, TagCategory, int32_t, float) {}  // sequencer page
+    virtual void updateSequencerPage(int32_t tag, TagCategory category, int32_t base, float v);
     virtual void updateEditPages(int32_t, TagCategory, int32_t, float) {}      // melody and drum pages
     virtual void showLfoLevel(int32_t, float) {}                               // melody page
     // The end of showing a view (its option buttons, the arpeggiator's looks, ...).
@@ -370,6 +385,27 @@ protected:
     int32_t voicePeak = 0;
     int32_t sequencerPositions[channelCount] = {};
     int32_t sequencerCursor[6] = {-1, -1, -1, -1, -1, -1};
+    // The sequencer page.
+    struct SequencerLane {
+        qgui::CControl *onButton = nullptr;
+        vgcTextLabel *baseLabel = nullptr;
+        vgcTextLabel *notes[16] = {};
+        vgcFader *velocities[16] = {};
+    };
+    SequencerLane sequencerLanes[5];
+    qgui::CControl *sequencerOnButton = nullptr;
+    qgui::CControl *noteOrderList = nullptr;
+    qgui::CControl *rateList = nullptr;
+    qgui::CControl *tripletButton = nullptr;
+    qgui::CControl *swingKnob = nullptr;
+    vgcTextLabel *lengthLabel = nullptr;
+    qgui::CControl *partButtons[4] = {};
+    qgui::CControl *syncList = nullptr;
+    qgui::CControl *latchButton = nullptr;
+    vgcTextLabel *rootPitchLabel = nullptr;
+    qgui::CControl *velocityAmountKnob = nullptr;
+    qgui::CControl *followButton = nullptr;
+    std::shared_ptr<EditorFileCommands> fileCommands; // made when first asked for
     float channelLedTimers[channelCount] = {};
     float wheelValues[channelCount][2];
     uint8_t keyStates[channelCount][keyCount] = {};

@@ -122,6 +122,8 @@ void Quorix_Editor::showBrowserPage()
 void Quorix_Editor::showSequencerPage()
 {
     showPage(pageSequencer);
+    if (followButton)
+        followButton->setValue(configurationCopy.seqFollowPlayback ? 1.0f : 0.0f);
     if (!engineBulkLoading)
         engine->applySequencerParameters(currentChannel, false);
     refreshAssignmentOverlay(true);
