@@ -14,6 +14,7 @@
 #include "engine/Quorix.h"
 #include "foundation/podoMenu.h"
 #include "gui/CFrame.h"
+#include "gui/CViewContainer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -411,7 +412,12 @@ void Quorix_Editor::setSequencerPosition(int32_t channel, int32_t step)
         engine->setParameterValue(channel * engine::kChannelParameterCount + engine::local::SeqPart,
                                   float(step / columnCount) * 0.33333334f);
         engine->setBulkLoading(previous);
-        requestRedraw();
+        // The part's notice comes under bulk loading, which skips the grid: write the new part here.
+        // (A full redraw request would also reset every playing step and send the page back.)
+        refreshSequencerSteps(-1, -1, true, true);
+        if (CViewContainer *page = pages[pageSequencer])
+            page->invalid();
+        return;
     }
     refreshSequencerSelection(-1, step);
 }

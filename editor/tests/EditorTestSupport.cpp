@@ -58,6 +58,14 @@ std::vector<Image> skinImages()
         {"channel-level", 50, 16},      {"channel-level-handle", 6, 8}, {"channel-pan", 30, 16},
         {"knob2-small-left", 18, 18 * 228}, {"button-sync", 16, 20},   {"button-IFXs", 16, 20},
         {"button-GMreset", 16, 20},
+        // The sequencer page.
+        {"button-seq", 16, 20},         {"button-load", 16, 20},       {"button-save", 16, 20},
+        {"button-triplet", 16, 20},     {"button-latch", 16, 20},      {"button-minion", 16, 20},
+        {"button-0116", 16, 20},        {"button-1732", 16, 20},       {"button-3348", 16, 20},
+        {"button-4964", 16, 20},        {"button-laneON", 16, 20},     {"button-miniload", 12, 20},
+        {"button-minisave", 12, 20},    {"back-seq01", 27, 11},        {"back-seq02", 27, 11},
+        {"back-seq03", 27, 11},         {"back-seq04", 27, 11},        {"cell-seq1", 27, 36},
+        {"cell-seq2", 27, 36},          {"cell-seq-handle", 27, 4},
     };
     for (const char *mode : {"channel-melody", "channel-drum"})
         for (const char *look : {"-selected", "-normal", "-off", "-normal-combi", "-off-combi"})
@@ -95,6 +103,12 @@ public:
         }
         FILE *f = std::fopen((appFolder + "skins/images.lst").c_str(), "wb");
         std::fwrite(list.data(), 1, list.size(), f);
+        std::fclose(f);
+        // Text colours that differ, so a test can tell a cell's state by its colour.
+        const std::string colours = "font-default = E8ECF2FF\nfont-second = 9AA6B8FF\nfont-glossy = FFFFFFFF\n"
+                                    "font-highlight = FFB030FF\nfont-disabled = 5C6470FF\n";
+        f = std::fopen((appFolder + "skins/Default/colors.txt").c_str(), "wb");
+        std::fwrite(colours.data(), 1, colours.size(), f);
         std::fclose(f);
     }
     void TearDown() override

@@ -65,6 +65,15 @@ public:
     using Quorix_Editor::blackKeyControls;
     using Quorix_Editor::systemEffectControls;
     using Quorix_Editor::notePlaced;
+    using Quorix_Editor::configurationCopy;
+    using Quorix_Editor::followButton;
+    using Quorix_Editor::lengthLabel;
+    using Quorix_Editor::partButtons;
+    using Quorix_Editor::rootPitchLabel;
+    using Quorix_Editor::sequencerCursor;
+    using Quorix_Editor::sequencerLanes;
+    using Quorix_Editor::sequencerPositions;
+    using Quorix_Editor::tripletButton;
     void setCurrentChannelForTest(int32_t channel) { currentChannel = channel; }
 };
 
