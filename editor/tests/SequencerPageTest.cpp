@@ -9,9 +9,12 @@
 #include "editor/EditorTags.h"
 #include "engine/ParameterIndex.h"
 #include "foundation/podoMenu.h"
+#include "foundation/podoShell.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -74,6 +77,14 @@ struct SequencerPage : OpenEditor {
     }
     CControl *note(int32_t lane, int32_t column) { return editor->sequencerLanes[lane].notes[column]; }
     CControl *fader(int32_t lane, int32_t column) { return editor->sequencerLanes[lane].velocities[column]; }
+    CControl *withTag(int32_t tag)
+    {
+        const Quorix_Editor::ControlRange range = editor->getPageControlRange(pageSequencer);
+        for (uint32_t i = range.first; i < range.end; ++i)
+            if (editor->getControlAt(int32_t(i))->getTag() == tag)
+                return editor->getControlAt(int32_t(i));
+        return nullptr;
+    }
     bool shows(CControl *control, const char *image) { return control->getBackground() == editor->findImage(image); }
 };
 
@@ -362,6 +373,34 @@ TEST_F(SequencerPage, ValueMenusSetTheirParameter)
     answer = 0;
     editor->showStepCountMenu(editor->lengthLabel, ch(channel, local::SeqLength));
     EXPECT_FLOAT_EQ(engine->getParameterValue(ch(channel, local::SeqLength)), 32.0f / 63);
+}
+
+std::string dialogAnswer;
+
+bool answerDialog(const podo::FileDialogRequest &, podoStr &chosen)
+{
+    chosen = dialogAnswer.c_str();
+    return !dialogAnswer.empty();
+}
+
+TEST_F(SequencerPage, LaneButtonsSaveAndLoadThroughTheFileCommands)
+{
+    const podo::FileDialogHook before = podo::setFileDialogHook(answerDialog);
+    dialogAnswer = std::string(std::getenv("HOME")) + "/lane1.lan";
+    engine->setParameterValue(ch(channel, laneBase(1)), 60.0f / 132);
+    engine->setParameterValue(ch(channel, stepNote(1, 6)), code(12));
+    settle();
+    click(withTag(editorTag::saveLane + 1));
+    EXPECT_TRUE(std::filesystem::exists(dialogAnswer));
+
+    // Into lane 2, shown at once.
+    answer = 1; // the lane file, not a MIDI file
+    click(withTag(editorTag::loadLane + 2));
+    settle();
+    EXPECT_EQ(text(editor->sequencerLanes[2].baseLabel), "C3");
+    EXPECT_EQ(text(note(2, 6)), "C4");
+    podo::setFileDialogHook(before);
+    dialogAnswer.clear();
 }
 
 } // namespace
