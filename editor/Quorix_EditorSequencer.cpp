@@ -112,7 +112,7 @@ void Quorix_Editor::buildSequencerPage()
         for (int32_t k = 0; k < columnCount; ++k) {
             row.notes[k] = placed(*this, addTextLabel(46 + 32 * k, y, 27, 11, "back-seq01", stepTag(lane, k, false)));
             row.velocities[k] = placed(
-                *this, addVerticalFader(46 + 32 * k, y - 39, "cell-seq1", "cell-seq-handle", stepTag(lane, k, true), 1));
+                *this, addVerticalFader(46 + 32 * k, y - 39, "cell-seq1", "cell-seq-handle", stepTag(lane, k, true), 2));
         }
     }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -71,7 +72,7 @@ bool drawPage(const std::string &file, const Page &page, int scale)
 
 // The controls of the channel list, the keyboard and the mixer. Frames are stacked top to bottom (side by
 // side for a vertical fader's track); sizes are one frame's, in unzoomed pixels.
-enum class Look { panel, button, kick, toggle4, led, knob, track, verticalTrack, handle, meter, whiteKey, blackKey };
+enum class Look { panel, button, kick, toggle4, led, knob, track, verticalTrack, handle, meter, whiteKey, blackKey, cell };
 
 struct Control {
     std::string name;
@@ -84,11 +85,31 @@ int frameCount(Look look)
 {
     switch (look) {
     case Look::panel:
+    case Look::cell:
     case Look::handle: return 1;
     case Look::toggle4: return 4;
     case Look::knob: return 228;
     default: return 2;
     }
+}
+
+// The sequencer page: its buttons, the note cells (beat groups 1 and 2, selected 3, playing 4) and the
+// velocity faders of the grid.
+std::vector<Control> sequencerControls()
+{
+    std::vector<Control> list = {
+        {"button-seq", Look::button, 40, 12, "SEQ"},      {"button-load", Look::kick, 40, 12, "LOAD"},
+        {"button-save", Look::kick, 40, 12, "SAVE"},      {"button-triplet", Look::button, 40, 12, "3"},
+        {"button-latch", Look::button, 40, 12, "LATCH"},  {"button-minion", Look::button, 40, 12, "FOLLOW"},
+        {"button-0116", Look::button, 40, 12, "1-16"},    {"button-1732", Look::button, 40, 12, "17-32"},
+        {"button-3348", Look::button, 40, 12, "33-48"},   {"button-4964", Look::button, 40, 12, "49-64"},
+        {"button-laneON", Look::button, 30, 12, "ON"},    {"button-miniload", Look::kick, 30, 10, "LOAD"},
+        {"button-minisave", Look::kick, 30, 10, "SAVE"},  {"cell-seq1", Look::verticalTrack, 27, 36, ""},
+        {"cell-seq2", Look::verticalTrack, 27, 36, ""},   {"cell-seq-handle", Look::handle, 27, 3, ""},
+    };
+    for (int look = 1; look <= 4; ++look)
+        list.push_back({"back-seq0" + std::to_string(look), Look::cell, 27, 11, ""});
+    return list;
 }
 
 std::vector<Control> controls()
@@ -144,6 +165,8 @@ std::vector<Control> controls()
     for (const char *mode : {"channel-melody", "channel-drum"})
         for (const char *look : {"-normal", "-off", "-selected", "-normal-combi", "-off-combi"})
             list.push_back({std::string(mode) + look, Look::button, 10, 13, mode[8] == 'd' ? "D" : "M"});
+    for (Control &control : sequencerControls())
+        list.push_back(std::move(control));
     return list;
 }
 
@@ -186,6 +209,11 @@ void drawFrame(cairo_t *cr, const Control &c, int frame, double x, double y)
     case Look::panel:
         box(cr, x, y, w, h, 0x10141E, 0x34405A);
         break;
+    case Look::cell: {
+        static const unsigned fills[4] = {0x10141E, 0x1B2130, 0x3A5F9A, 0x7A5A20};
+        box(cr, x, y, w, h, fills[(c.name.back() - '1') & 3], 0x34405A);
+        break;
+    }
     case Look::button:
     case Look::kick:
         // A channel's looks: switched off dimmed, the channel being edited outlined.

@@ -64,8 +64,8 @@ std::vector<Image> skinImages()
         {"button-0116", 16, 20},        {"button-1732", 16, 20},       {"button-3348", 16, 20},
         {"button-4964", 16, 20},        {"button-laneON", 16, 20},     {"button-miniload", 12, 20},
         {"button-minisave", 12, 20},    {"back-seq01", 27, 11},        {"back-seq02", 27, 11},
-        {"back-seq03", 27, 11},         {"back-seq04", 27, 11},        {"cell-seq1", 27, 36},
-        {"cell-seq2", 27, 36},          {"cell-seq-handle", 27, 4},
+        {"back-seq03", 27, 11},         {"back-seq04", 27, 11},        {"cell-seq1", 54, 36},
+        {"cell-seq2", 54, 36},          {"cell-seq-handle", 27, 4},
     };
     for (const char *mode : {"channel-melody", "channel-drum"})
         for (const char *look : {"-selected", "-normal", "-off", "-normal-combi", "-off-combi"})
