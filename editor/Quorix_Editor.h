@@ -153,6 +153,12 @@ public:
     virtual void showVoiceCount(uint32_t packed);
     virtual void refreshDrumSelection();
 
+    // Keyboard shortcuts (Quorix_EditorKeys.cpp): true when the key was used.
+    using podoVSTEditor::onKeyDown;
+    using podoVSTEditor::onKeyUp;
+    bool onKeyDown(VstKeyCode key, bool shift, bool alternate, bool command, bool control) override;
+    bool onKeyUp(VstKeyCode key, bool shift, bool alternate, bool command, bool control) override;
+
     // Control to engine.
     void preValueChanged(qgui::CControl *control, int32_t &tag, float &value) override;
     // The tag of a page control made the parameter of the current channel (drum slot, part).
@@ -232,6 +238,9 @@ public:
     virtual void showSaveMenu() {}                                             // browser page
     virtual void moveBrowserSelection(int32_t, bool) {}                        // browser page
     virtual void showColorMenu(int32_t) {}                                     // browser page
+    virtual void loadBrowserEntry(int32_t, int32_t, int32_t) {}                // browser page
+    virtual void setPatchColor(int32_t, int32_t, bool) {}                      // browser page
+    virtual void toggleAssignmentOverlay() {}                                  // MIDI learn
     virtual void drumSlotHit(int32_t, int32_t, bool) {}                        // drum page
     virtual void selectDrumSlot(int32_t, bool, float) {}                       // drum page
     virtual void clearDrumSlotSelection() {}                                   // drum page
