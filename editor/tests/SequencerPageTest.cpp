@@ -10,6 +10,7 @@
 #include "engine/ParameterIndex.h"
 #include "foundation/podoMenu.h"
 #include "foundation/podoShell.h"
+#include "foundation/podoWnd.h"
 
 #include <gtest/gtest.h>
 
@@ -401,6 +402,208 @@ TEST_F(SequencerPage, LaneButtonsSaveAndLoadThroughTheFileCommands)
     EXPECT_EQ(text(note(2, 6)), "C4");
     podo::setFileDialogHook(before);
     dialogAnswer.clear();
+}
+
+} // namespace
+
+namespace {
+
+int32_t boxAnswer = 1;
+std::vector<std::string> boxes;
+
+int32_t answerBox(podoWnd *, const podoStr &, const podoStr &text, int32_t)
+{
+    boxes.push_back(text.getNarrow());
+    return boxAnswer;
+}
+
+// Keys as the host hands them over, modifiers included.
+struct Shortcuts : SequencerPage {
+    podo::MessageBoxHook previousBox = nullptr;
+    void SetUp() override
+    {
+        SequencerPage::SetUp();
+        previousBox = podo::setMessageBoxHook(answerBox);
+        boxes.clear();
+        options(1);
+    }
+    // The editor takes its copy of the configuration from the engine again at times: set both.
+    void options(uint8_t shortcuts)
+    {
+        ConfigurationBlock c = editor->getConfigurationCopy();
+        c.keyboardShortcutsOn = shortcuts;
+        c.seqFollowPlayback = 0;
+        engine->setConfiguration(&c);
+        editor->configurationCopy = c;
+    }
+    void TearDown() override
+    {
+        podo::setMessageBoxHook(previousBox);
+        SequencerPage::TearDown();
+    }
+    bool key(int32_t character, uint8_t virt = 0, uint8_t modifier = 0)
+    {
+        VstKeyCode code{character, virt, modifier};
+        return editor->onKeyDown(code);
+    }
+    void setStep(int32_t lane, int32_t step, int32_t c, float velocity)
+    {
+        engine->setParameterValue(ch(channel, stepNote(lane, step)), code(c));
+        engine->setParameterValue(ch(channel, stepVelocity(lane, step)), velocity);
+    }
+    int32_t noteOf(int32_t lane, int32_t step) { return engine->getStepNote(channel, lane, step); }
+    float velocityOf(int32_t lane, int32_t step) { return engine->getParameterValue(ch(channel, stepVelocity(lane, step))); }
+};
+
+TEST_F(Shortcuts, StepKeysWriteEverySelectedStep)
+{
+    // Without a cursor the code keys are not used and the transposition keys do nothing.
+    setStep(0, 0, 3, 0.5f);
+    EXPECT_FALSE(key('5'));
+    EXPECT_TRUE(key(0, VKEY_PAGEUP));
+    EXPECT_EQ(noteOf(0, 0), 3);
+
+    struct Case {
+        const char *what;
+        int32_t before;
+        float velocity;
+        int32_t character;
+        uint8_t virt, modifier;
+        int32_t after;
+        float velocityAfter;
+    } cases[] = {
+        {"digit on OFF", 52, 0.0f, '7', 0, 0, 7, 1.0f},
+        {"digit elsewhere", 12, 0.3f, '7', 0, 0, 7, 0.3f},
+        {"Alt digit", 0, 0.3f, '4', 0, MODIFIER_ALTERNATE, -4, 0.3f},
+        {"tie", 52, 0.0f, '=', 0, 0, 49, 0.0f},
+        {"hold", 5, 0.3f, '\\', 0, 0, 50, 0.3f},
+        {"release", 5, 0.3f, '-', 0, 0, 51, 0.3f},
+        {"OFF", 5, 0.3f, 'o', 0, 0, 52, 0.3f},
+        {"Delete empties", 5, 0.3f, 0, VKEY_DELETE, 0, 52, 0.0f},
+        {"up", 5, 0.3f, 0, VKEY_PAGEUP, 0, 6, 0.3f},
+        {"top stays", 48, 0.3f, 0, VKEY_PAGEUP, 0, 48, 0.3f},
+        {"octave past the top", 40, 0.3f, 0, VKEY_PAGEUP, MODIFIER_ALTERNATE, 52, 0.3f},
+        {"octave past the bottom", -40, 0.3f, 0, VKEY_PAGEDOWN, MODIFIER_ALTERNATE, -48, 0.3f},
+    };
+    editor->moveStepCursor(1, false);
+    editor->moveStepCursor(1, true);
+    editor->moveLaneCursor(1, true); // lanes 0..1, steps 1..2
+    for (const Case &c : cases) {
+        for (int32_t lane : {0, 1})
+            for (int32_t s : {1, 2, 3})
+                setStep(lane, s, c.before, c.velocity);
+        EXPECT_TRUE(key(c.character, c.virt, c.modifier)) << c.what;
+        for (int32_t lane : {0, 1}) {
+            for (int32_t s : {1, 2}) {
+                EXPECT_EQ(noteOf(lane, s), c.after) << c.what;
+                EXPECT_FLOAT_EQ(velocityOf(lane, s), c.velocityAfter) << c.what;
+            }
+            EXPECT_EQ(noteOf(lane, 3), c.before) << c.what << ": outside the selection";
+        }
+        EXPECT_LE(engine->getParameterValue(ch(channel, stepNote(0, 1))), 1.0f) << c.what;
+    }
+    // Part 2 shown: the keys write its steps.
+    engine->setParameterValue(ch(channel, local::SeqPart), 2.0f / 3);
+    setStep(0, 33, 0, 0.3f);
+    EXPECT_TRUE(key('2'));
+    EXPECT_EQ(noteOf(0, 33), 2);
+}
+
+TEST_F(Shortcuts, TabStepsThroughThePartsOfTheLength)
+{
+    engine->setParameterValue(ch(channel, local::SeqLength), 15.0f / 63);
+    EXPECT_TRUE(key(0, VKEY_TAB));
+    EXPECT_EQ(engine->getSeqPart(channel), 0);
+
+    engine->setParameterValue(ch(channel, local::SeqLength), 39.0f / 63); // 40 steps, 3 parts
+    const int32_t forward[] = {1, 2, 0};
+    for (int32_t part : forward) {
+        key(0, VKEY_TAB);
+        EXPECT_EQ(engine->getSeqPart(channel), part);
+    }
+    key(0, VKEY_TAB, MODIFIER_SHIFT);
+    EXPECT_EQ(engine->getSeqPart(channel), 2);
+}
+
+TEST_F(Shortcuts, OptionAndPageRules)
+{
+    // Off: nothing but the browser's own keys.
+    options(0);
+    EXPECT_FALSE(key('m'));
+    EXPECT_TRUE(editor->isPageShown(pageSequencer));
+    engineSets(master::Page, 0.25f);
+    ASSERT_TRUE(editor->isPageShown(pageBrowser));
+    EXPECT_TRUE(key(0, VKEY_DOWN));
+    EXPECT_TRUE(key(0, VKEY_PAGEUP));
+    EXPECT_FALSE(key(0, VKEY_ESCAPE));
+
+    options(1);
+    EXPECT_TRUE(key('s'));
+    settle();
+    EXPECT_TRUE(editor->isPageShown(pageSequencer));
+    EXPECT_TRUE(key('m'));
+    settle();
+    ASSERT_TRUE(editor->isPageShown(pageMixer));
+
+    // The mixer's volume keys: channels that are on, held to 0..1; keypad digits are no shortcut.
+    engine->setParameterValue(ch(0, local::On), 1.0f);
+    engine->setParameterValue(ch(0, local::Volume), 0.999f);
+    engine->setParameterValue(ch(1, local::On), 0.0f);
+    engine->setParameterValue(ch(1, local::Volume), 0.5f);
+    EXPECT_FALSE(key(0, VKEY_NUMPAD0));
+    EXPECT_FLOAT_EQ(engine->getParameterValue(ch(0, local::Volume)), 0.999f);
+    EXPECT_TRUE(key('0'));
+    EXPECT_TRUE(key('0'));
+    EXPECT_EQ(engine->getParameterValue(ch(0, local::Volume)), 1.0f);
+    EXPECT_EQ(engine->getParameterValue(ch(1, local::Volume)), 0.5f);
+    EXPECT_TRUE(key('9'));
+    EXPECT_FLOAT_EQ(engine->getParameterValue(ch(0, local::Volume)), 0.995f);
+
+    // Channel stepping stays within the sixteen.
+    editor->selectChannel(0);
+    EXPECT_TRUE(key(0, VKEY_UP, MODIFIER_CONTROL));
+    EXPECT_EQ(editor->currentChannelNow(), 0);
+    EXPECT_TRUE(key(0, VKEY_DOWN, MODIFIER_CONTROL | MODIFIER_SHIFT));
+    EXPECT_EQ(editor->currentChannelNow(), 1);
+    editor->selectChannel(15);
+    EXPECT_TRUE(key(0, VKEY_DOWN, MODIFIER_CONTROL));
+    EXPECT_EQ(editor->currentChannelNow(), 15);
+}
+
+TEST_F(Shortcuts, ResetEmptiesTheChannelsLanesWhenConfirmed)
+{
+    setStep(3, 40, 5, 0.7f);
+    engine->setParameterValue(ch(channel, laneOn(3)), 0.0f);
+    boxAnswer = 2; // cancelled
+    EXPECT_TRUE(key('r'));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(noteOf(3, 40), 5);
+
+    boxAnswer = 1;
+    EXPECT_TRUE(key('r'));
+    EXPECT_EQ(noteOf(3, 40), 52);
+    EXPECT_EQ(velocityOf(3, 40), 0.0f);
+    EXPECT_EQ(engine->getLaneOn(channel, 3), 1);
+    EXPECT_EQ(engine->getLaneBase(channel, 3), 128);
+    settle();
+    EXPECT_EQ(text(editor->sequencerLanes[3].baseLabel), "IN1");
+}
+
+TEST_F(Shortcuts, CtrlKeysRunTheRangeEdits)
+{
+    for (int32_t s = 0; s < 16; ++s)
+        setStep(0, s, s, 0.5f);
+    editor->moveStepCursor(0, false); // step 0 of lane 0
+    EXPECT_TRUE(key('c', 0, MODIFIER_CONTROL));
+    editor->moveStepCursor(5, false);
+    EXPECT_TRUE(key('p', 0, MODIFIER_CONTROL));
+    EXPECT_EQ(noteOf(0, 5), 0);
+    EXPECT_TRUE(key('e', 0, MODIFIER_CONTROL));
+    EXPECT_NE(noteOf(0, 5), 0);
+    EXPECT_EQ(noteOf(0, 6), 6);
+    // Ctrl with a key of no range edit is taken as the key alone.
+    EXPECT_TRUE(key(0, VKEY_RIGHT, MODIFIER_CONTROL));
+    EXPECT_EQ(editor->sequencerCursor[0], 6);
 }
 
 } // namespace
