@@ -482,7 +482,7 @@ void Quorix_Editor::showStepCountMenu(CControl *control, int32_t parameter)
     if (!editorOpen || !getFrame())
         return;
     podoMenu menu(getWindow());
-    char text[8];
+    char text[16];
     for (int32_t n = 1; n <= 64; ++n) {
         std::snprintf(text, sizeof text, "%d", int(n));
         menu.addItem((n - 1) % 16 == 0 ? podo::menuNewColumn : 0, uint32_t(n), podoStr(text));
