@@ -45,6 +45,8 @@
 
 class EditorFileCommands;
 class Quorix;
+class vgcEnvAR;
+struct WaveLocation;
 
 namespace qgui {
 class CControl;
@@ -190,7 +192,9 @@ public:
     virtual void buildMixerPage();
     virtual void buildBrowserPage() {}   // filled by the browser page
     virtual void buildSequencerPage();
-    virtual void buildEditPages() {}     // filled by the melody and drum pages
+    virtual void buildEditPages();
+    // One edit page's channel strip (mode 0 melody, 1 drum); the registry count before it.
+    virtual uint32_t buildChannelStrip(int32_t mode);
     virtual void buildSetupPage() {}     // filled by the setup page
 
     // Value-entry areas: transparent areas carrying a parameter's tag over a printed value; placed
@@ -241,11 +245,11 @@ public:
     virtual void loadBrowserEntry(int32_t, int32_t, int32_t) {}                // browser page
     virtual void setPatchColor(int32_t, int32_t, bool) {}                      // browser page
     virtual void toggleAssignmentOverlay() {}                                  // MIDI learn
-    virtual void drumSlotHit(int32_t, int32_t, bool) {}                        // drum page
-    virtual void selectDrumSlot(int32_t, bool, float) {}                       // drum page
-    virtual void clearDrumSlotSelection() {}                                   // drum page
-    virtual void refreshDrumLeds(int32_t) {}                                   // drum page
-    virtual void clearNoteDisplays(int32_t) {}                                 // drum page
+    virtual void drumSlotHit(int32_t channel, int32_t slot, bool on);
+    virtual void selectDrumSlot(int32_t slot, bool audition, float velocity);
+    virtual void clearDrumSlotSelection();
+    virtual void refreshDrumLeds(int32_t slot);
+    virtual void clearNoteDisplays(int32_t channel);
     virtual void showDrumSlotMenu(qgui::CControl *, int32_t) {}                // drum slots
     virtual void stepWave(int32_t, int32_t) {}                                 // wave selection
     virtual void showWaveMenu(int32_t) {}                                      // wave selection
@@ -288,12 +292,12 @@ public:
     // The sections of updateControl for the sequencer and the edit pages, called while that page is
     // shown and the value is the current channel's (category 2 to 6).
     virtual void updateSequencerPage(int32_t tag, TagCategory category, int32_t base, float v);
-    virtual void updateEditPages(int32_t, TagCategory, int32_t, float) {}      // melody and drum pages
-    virtual void showLfoLevel(int32_t, float) {}                               // melody page
+    virtual void updateEditPages(int32_t tag, TagCategory category, int32_t base, float v);
+    virtual void showLfoLevel(int32_t index, float v);
     // The end of showing a view (its option buttons, the arpeggiator's looks, ...).
     virtual void onPageShown(int32_t) {}                                       // each page
     // "Master.IFX.On/off" changed: the edit strips grey their insert-effect captions while off.
-    virtual void showInsertEffectsEnabled(bool) {}                             // edit strips
+    virtual void showInsertEffectsEnabled(bool on);
     virtual void refreshAssignmentOverlay(bool) {}                             // MIDI learn
     virtual void resetMidiAssignments(bool) {}                                 // MIDI learn
     virtual void clearMidiAssignments() {}                                     // MIDI learn
@@ -377,6 +381,23 @@ protected:
     vgcTextEdit *masterTuneField = nullptr;
     qgui::CControl *insertEffectsButton = nullptr;
     qgui::CControl *gmResetButton = nullptr;
+
+    // The edit pages: a strip per page (mode), the melody controls by local id - 698, the selected
+    // drum key's by base - 698 and the kit's 1803..1805.
+    vgcEnvAR *addEnvelopeDisplay(const char *background, const qgui::CRect &rect, qgui::CControl *first,
+                                 qgui::CControl *second, bool release);
+    void setWaveLabel(qgui::CControl *label, const WaveLocation &location);
+    qgui::CControl *editStripControls[2][27] = {};
+    qgui::CControl *melodyControls[46] = {};
+    qgui::CControl *drumKeyControls[17] = {};
+    qgui::CControl *drumKitControls[3] = {};
+    qgui::CControl *lfoIndicators[2] = {};
+    vgcEnvAR *melodyEnvelopeDisplays[4] = {};
+    vgcEnvAR *drumEnvelopeDisplay = nullptr;
+    qgui::CControl *drumSelectionLeds[drumSlotCount] = {};
+    qgui::CControl *drumHitLeds[drumSlotCount] = {};
+    qgui::CControl *muteGroupButtons[2] = {};
+    qgui::CControl *toIfxButtons[2] = {};
 
     ControlRange pageControlRange[editorPageCount];
     bool editorOpen = false; // the editor's own pages are up; the binding's isOpen() answers for the window
