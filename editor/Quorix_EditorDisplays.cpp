@@ -204,6 +204,16 @@ void Quorix_Editor::retagChannelStrip(int32_t channel, int32_t mode)
     for (int32_t column = 17; column <= 36; ++column)
         if (vgcArea *area = gridAreaTable[mode * 20 + column])
             area->setTag(channel * kChannelParameterCount + column);
+    // The strips' level, pan, voice, transpose, bus and send controls carry their channel's own
+    // parameters (the dispatch shifts only the insert-effect ones); both strips, as a mode change
+    // shows the other page without a channel change.
+    for (auto &strip : editStripControls)
+        for (CControl *control : strip)
+            if (control && control->getTag() >= 17) {
+                const int32_t local = (control->getTag() - 17) % kChannelParameterCount + 17;
+                if (local >= local::Volume && local < local::InsertOn)
+                    control->setTag(channel * kChannelParameterCount + local);
+            }
 }
 
 void Quorix_Editor::updateChannelButtons(int32_t channel)

@@ -66,6 +66,17 @@ std::vector<Image> skinImages()
         {"button-minisave", 12, 20},    {"back-seq01", 27, 11},        {"back-seq02", 27, 11},
         {"back-seq03", 27, 11},         {"back-seq04", 27, 11},        {"cell-seq1", 54, 36},
         {"cell-seq2", 54, 36},          {"cell-seq-handle", 27, 4},
+        // The edit pages.
+        {"back-arrow-left", 8, 9},      {"back-arrow-right", 8, 9},    {"knob1-big-center", 20, 20 * 228},
+        {"back-LFOshow-1", 60, 4},      {"back-LFOshow-2", 60, 4},     {"env-1-a", 6, 8},
+        {"env-2-d", 6, 8},              {"env-4-r", 6, 8},             {"env-back-s", 10, 50},
+        {"env-3-s", 6, 6},              {"env-back-melody", 98, 59},   {"env-back-drum", 130, 45},
+        {"cell-drum-black", 50, 28},    {"cell-drum-white", 50, 28},   {"cell-drum-LED", 6, 12},
+        {"button-IFX1", 16, 20},        {"button-IFX2", 16, 20},       {"button-auto", 16, 20},
+        {"button-keysync", 16, 20},     {"button-BPMsync", 16, 20},    {"button-arpON", 16, 20},
+        {"button-MIDIsel", 16, 20},    {"button-reverse", 16, 20},
+        {"button-hold", 16, 20},        {"button-groupA", 16, 20},     {"button-groupB", 16, 20},
+        {"button-toIFX1", 16, 20},      {"button-toIFX2", 16, 20},
     };
     for (const char *mode : {"channel-melody", "channel-drum"})
         for (const char *look : {"-selected", "-normal", "-off", "-normal-combi", "-off-combi"})

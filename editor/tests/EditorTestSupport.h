@@ -74,6 +74,16 @@ public:
     using Quorix_Editor::sequencerLanes;
     using Quorix_Editor::sequencerPositions;
     using Quorix_Editor::tripletButton;
+    using Quorix_Editor::drumHitLeds;
+    using Quorix_Editor::drumKeyControls;
+    using Quorix_Editor::drumKitControls;
+    using Quorix_Editor::drumLedTimers;
+    using Quorix_Editor::drumSelectionLeds;
+    using Quorix_Editor::editStripControls;
+    using Quorix_Editor::melodyControls;
+    using Quorix_Editor::melodyEnvelopeDisplays;
+    using Quorix_Editor::muteGroupButtons;
+    using Quorix_Editor::toIfxButtons;
     void setCurrentChannelForTest(int32_t channel) { currentChannel = channel; }
 };
 
