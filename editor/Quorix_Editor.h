@@ -251,8 +251,8 @@ public:
     virtual void refreshDrumLeds(int32_t slot);
     virtual void clearNoteDisplays(int32_t channel);
     virtual void showDrumSlotMenu(qgui::CControl *, int32_t) {}                // drum slots
-    virtual void stepWave(int32_t, int32_t) {}                                 // wave selection
-    virtual void showWaveMenu(int32_t) {}                                      // wave selection
+    virtual void stepWave(int32_t slot, int32_t direction);
+    virtual void showWaveMenu(int32_t slot);
     virtual void showCountMenu(qgui::CControl *, int32_t) {}                   // value pickers
     virtual void showVoiceModeMenu(qgui::CControl *, int32_t, int32_t) {}      // value pickers
     virtual void showTransposeMenuB(qgui::CControl *, int32_t) {}              // value pickers
@@ -387,6 +387,7 @@ protected:
     vgcEnvAR *addEnvelopeDisplay(const char *background, const qgui::CRect &rect, qgui::CControl *first,
                                  qgui::CControl *second, bool release);
     void setWaveLabel(qgui::CControl *label, const WaveLocation &location);
+    bool waveSlot(int32_t slot, int32_t *parameter, WaveLocation *location, bool *drum);
     qgui::CControl *editStripControls[2][27] = {};
     qgui::CControl *melodyControls[46] = {};
     qgui::CControl *drumKeyControls[17] = {};
