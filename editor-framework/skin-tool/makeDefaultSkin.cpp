@@ -112,6 +112,41 @@ std::vector<Control> sequencerControls()
     return list;
 }
 
+// The melody and drum edit pages and their channel strips.
+std::vector<Control> editPageControls()
+{
+    return {
+        {"knob1-big-center", Look::knob, 26, 26, ""},
+        {"back-arrow-left", Look::kick, 8, 11, "<"},
+        {"back-arrow-right", Look::kick, 8, 11, ">"},
+        {"back-LFOshow-1", Look::meter, 60, 3, ""},
+        {"back-LFOshow-2", Look::meter, 60, 3, ""},
+        {"env-1-a", Look::handle, 6, 8, ""},
+        {"env-2-d", Look::handle, 6, 8, ""},
+        {"env-4-r", Look::handle, 6, 8, ""},
+        {"env-back-s", Look::verticalTrack, 8, 59, ""},
+        {"env-3-s", Look::handle, 8, 6, ""},
+        {"env-back-melody", Look::panel, 98, 59, ""},
+        {"env-back-drum", Look::panel, 130, 45, ""},
+        {"cell-drum-white", Look::button, 52, 13, ""},
+        {"cell-drum-black", Look::button, 52, 13, ""},
+        {"cell-drum-LED", Look::led, 8, 8, ""},
+        {"button-IFX1", Look::button, 40, 12, "IFX 1"},
+        {"button-IFX2", Look::button, 40, 12, "IFX 2"},
+        {"button-auto", Look::button, 30, 12, "AUTO"},
+        {"button-keysync", Look::button, 30, 12, "KEY"},
+        {"button-BPMsync", Look::button, 30, 12, "BPM"},
+        {"button-arpON", Look::button, 30, 12, "ARP"},
+        {"button-MIDIsel", Look::button, 40, 12, "MIDI SEL"},
+        {"button-reverse", Look::button, 30, 12, "REV"},
+        {"button-hold", Look::button, 30, 12, "HOLD"},
+        {"button-groupA", Look::button, 30, 12, "GRP A"},
+        {"button-groupB", Look::button, 30, 12, "GRP B"},
+        {"button-toIFX1", Look::button, 30, 12, "IFX 1"},
+        {"button-toIFX2", Look::button, 30, 12, "IFX 2"},
+    };
+}
+
 std::vector<Control> controls()
 {
     std::vector<Control> list = {
@@ -167,6 +202,8 @@ std::vector<Control> controls()
             list.push_back({std::string(mode) + look, Look::button, 10, 13, mode[8] == 'd' ? "D" : "M"});
     for (Control &control : sequencerControls())
         list.push_back(std::move(control));
+    for (Control &c : editPageControls())
+        list.push_back(std::move(c));
     return list;
 }
 
