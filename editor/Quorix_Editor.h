@@ -62,6 +62,14 @@ struct ChannelClipboard {
 };
 ChannelClipboard &channelClipboard();
 
+// One drum slot's 17 values, shared by every editor of the process (user-interface thread only).
+struct DrumSlotClipboard {
+    static constexpr int32_t valueCount = 17;
+    float values[valueCount] = {};
+    bool filled = false;
+};
+DrumSlotClipboard &drumSlotClipboard();
+
 // Page indexes; page 4 is a scroll view inside page 3's container.
 enum EditorPage : int32_t {
     pageChannelList = 0,
@@ -250,7 +258,14 @@ public:
     virtual void clearDrumSlotSelection();
     virtual void refreshDrumLeds(int32_t slot);
     virtual void clearNoteDisplays(int32_t channel);
-    virtual void showDrumSlotMenu(qgui::CControl *, int32_t) {}                // drum slots
+    virtual void showDrumSlotMenu(qgui::CControl *control, int32_t slot);
+    // A slot of the current channel through the process's drum-slot clipboard.
+    virtual void copyDrumSlot(int32_t slot);
+    virtual void pasteDrumSlot(int32_t slot);
+    virtual void swapDrumSlot(int32_t slot);
+    // Drum-slot files: 0, or 3 when the file cannot be opened (or written completely).
+    virtual int32_t writeDrumSlotFile(int32_t slot, const podoStr &path);
+    virtual int32_t readDrumSlotFile(int32_t slot, const podoStr &path);
     virtual void stepWave(int32_t slot, int32_t direction);
     virtual void showWaveMenu(int32_t slot);
     virtual void showCountMenu(qgui::CControl *, int32_t) {}                   // value pickers
@@ -388,6 +403,8 @@ protected:
                                  qgui::CControl *second, bool release);
     void setWaveLabel(qgui::CControl *label, const WaveLocation &location);
     bool waveSlot(int32_t slot, int32_t *parameter, WaveLocation *location, bool *drum);
+    // Parameter i (0..16) of a drum slot of the current channel.
+    int32_t drumSlotParameter(int32_t slot, int32_t i) const;
     qgui::CControl *editStripControls[2][27] = {};
     qgui::CControl *melodyControls[46] = {};
     qgui::CControl *drumKeyControls[17] = {};

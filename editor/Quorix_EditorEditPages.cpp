@@ -29,6 +29,7 @@ using editorbuild::withValueLabel;
 namespace editortext {
 void transpose(char *out, size_t size, float v);
 void note(char *out, size_t size, int32_t n);
+void voices(char *out, size_t size, float v);
 } // namespace editortext
 
 namespace {
@@ -425,7 +426,8 @@ void Quorix_Editor::updateEditPages(int32_t tag, TagCategory category, int32_t b
             setDisplayText(strip[2 * (base - local::Volume) + 1], tag);
             break;
         case local::VoiceLimit:
-            setDisplayText(strip[4], tag);
+            editortext::voices(text, sizeof text, v);
+            setLabelText(strip[4], text);
             break;
         case local::Transpose:
             editortext::transpose(text, sizeof text, v);
