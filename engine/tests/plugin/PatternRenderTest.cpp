@@ -2,10 +2,9 @@
 // key played by a sequencer lane, on the tempo and position of our host playing a song, and on
 // the engine's own position when the host's transport stands still or gives no time at all. The
 // notes are heard in the pattern's order, each starting within one sub-block of its step.
-#include "banks/SampleBanks.h"
-#include "banks/Wavetables.h"
 #include "engine/ParameterIndex.h"
 #include "engine/ProgramBlock.h"
+#include "engine/tests/plugin/SineLibrary.h"
 #include "host/KestraneVST.h"
 #include "host/tests/TestHome.h"
 #include "tools/vsthost/MidiFile.h"
@@ -15,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <numbers>
 #include <utility>
 #include <vector>
 
@@ -80,15 +77,9 @@ protected:
     static void SetUpTestSuite()
     {
         const std::string folder = qtest::testHome() + "/pattern-library/";
-        std::filesystem::create_directories(folder);
-        std::vector<int16_t> sine(2000);
-        for (size_t i = 0; i < sine.size(); ++i)
-            sine[i] = int16_t(std::lround(16384.0 * std::sin(2.0 * std::numbers::pi * double(i) / 100.0)));
-        const banks::SampleSource sample{44000, 1, sine.data(), int32_t(sine.size())};
-        ASSERT_TRUE(banks::writeSampleBank(podoStr(folder.c_str()), 0, "Test", &sample, 1, 76));
-        const KeyZone zone{0, 0, 69, 127};
-        const banks::WavetableSource wavetable{"Sine", true, &zone, 1};
-        ASSERT_TRUE(banks::writeWavetableCategory(podoStr(folder.c_str()), 0, "Test", false, &wavetable, 1, 76));
+        qtest::writeSineLibrary(folder);
+        if (HasFatalFailure())
+            return;
         KestraneVST registry;
         ASSERT_TRUE(registry.writeMachineRegistryString(podoStr("Path"), podoStr(folder.c_str())));
     }

@@ -2,10 +2,9 @@
 // chunk saved and restored, its host commands sent, a note played on a sound library written
 // to disk, with every allocation of the process counted while it renders.
 #include "banks/PatchBanks.h"
-#include "banks/SampleBanks.h"
-#include "banks/Wavetables.h"
 #include "engine/ParameterIndex.h"
 #include "engine/ProgramBlock.h"
+#include "engine/tests/plugin/SineLibrary.h"
 #include "host/KestraneVST.h"
 #include "host/tests/TestHome.h"
 #include "tools/tests/TestSupport.h"
@@ -20,7 +19,6 @@
 #include <cstring>
 #include <iterator>
 #include <new>
-#include <numbers>
 #include <vector>
 
 namespace {
@@ -104,15 +102,9 @@ protected:
     static void SetUpTestSuite()
     {
         const std::string folder = qtest::testHome() + "/library/";
-        std::filesystem::create_directories(folder);
-        std::vector<int16_t> sine(2000);
-        for (size_t i = 0; i < sine.size(); ++i)
-            sine[i] = int16_t(std::lround(16384.0 * std::sin(2.0 * std::numbers::pi * double(i) / 100.0)));
-        const banks::SampleSource sample{44000, 1, sine.data(), int32_t(sine.size())};
-        ASSERT_TRUE(banks::writeSampleBank(podoStr(folder.c_str()), 0, "Test", &sample, 1, 76));
-        const KeyZone zone{0, 0, 69, 127};
-        const banks::WavetableSource wavetable{"Sine", true, &zone, 1};
-        ASSERT_TRUE(banks::writeWavetableCategory(podoStr(folder.c_str()), 0, "Test", false, &wavetable, 1, 76));
+        qtest::writeSineLibrary(folder);
+        if (HasFatalFailure())
+            return;
         // Two one-channel patches of the sine in melodic category 0, which program changes and the
         // General MIDI reset recall.
         ChannelProgram channels[2] = {};
