@@ -48,6 +48,10 @@ class Quorix;
 class vgcEnvAR;
 struct WaveLocation;
 
+namespace engine {
+enum class AssignmentTable : int32_t;
+} // namespace engine
+
 namespace qgui {
 class CControl;
 class CView;
@@ -252,7 +256,7 @@ public:
     virtual void showColorMenu(int32_t) {}                                     // browser page
     virtual void loadBrowserEntry(int32_t, int32_t, int32_t) {}                // browser page
     virtual void setPatchColor(int32_t, int32_t, bool) {}                      // browser page
-    virtual void toggleAssignmentOverlay() {}                                  // MIDI learn
+    virtual void toggleAssignmentOverlay();                                    // MIDI learn
     virtual void drumSlotHit(int32_t channel, int32_t slot, bool on);
     virtual void selectDrumSlot(int32_t slot, bool audition, float velocity);
     virtual void clearDrumSlotSelection();
@@ -303,7 +307,7 @@ public:
     virtual void showTuningMenu(qgui::CControl *) {}                           // tunings
     virtual void showSkinMenu() {}                                             // skin choice
     virtual void showZoomMenu() {}                                             // skin choice
-    virtual void showMidiLearnMenu(int32_t, int32_t, int32_t) {}               // MIDI learn
+    virtual void showMidiLearnMenu(int32_t tag, int32_t x, int32_t y);         // MIDI learn
     // The sections of updateControl for the sequencer and the edit pages, called while that page is
     // shown and the value is the current channel's (category 2 to 6).
     virtual void updateSequencerPage(int32_t tag, TagCategory category, int32_t base, float v);
@@ -313,10 +317,16 @@ public:
     virtual void onPageShown(int32_t) {}                                       // each page
     // "Master.IFX.On/off" changed: the edit strips grey their insert-effect captions while off.
     virtual void showInsertEffectsEnabled(bool on);
-    virtual void refreshAssignmentOverlay(bool) {}                             // MIDI learn
-    virtual void resetMidiAssignments(bool) {}                                 // MIDI learn
-    virtual void clearMidiAssignments() {}                                     // MIDI learn
-    virtual void reportMidiAssignments() {}                                    // MIDI learn
+    virtual void refreshAssignmentOverlay(bool withMidi);                      // MIDI learn
+    virtual void resetMidiAssignments(bool otherSet);                          // MIDI learn
+    virtual void clearMidiAssignments();                                       // MIDI learn
+    virtual void reportMidiAssignments();                                      // MIDI learn
+    // MIDI learn (Quorix_EditorMidiLearn.cpp): one value label shows the controller (part 0) and the
+    // host slot (part 1) of its control's parameter on the current channel.
+    virtual void updateAssignmentLabel(bool withMidi, vgcTextLabel *label);
+    // The assignment entry of a resolved tag; false when it has none. With assignableOnly, only the
+    // parameters the assignment menu is offered for.
+    bool assignmentOf(int32_t resolvedTag, bool assignableOnly, engine::AssignmentTable *table, int32_t *entry);
 
     // The control made last by an image factory: the value-entry areas are placed from its corner.
     void notePlaced(qgui::CView *view);

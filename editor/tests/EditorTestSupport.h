@@ -84,6 +84,12 @@ public:
     using Quorix_Editor::melodyEnvelopeDisplays;
     using Quorix_Editor::muteGroupButtons;
     using Quorix_Editor::toIfxButtons;
+    // MIDI learn.
+    using Quorix_Editor::masterVoiceLimitLabel;
+    using Quorix_Editor::masterVolumeFader;
+    using Quorix_Editor::panicSwitch;
+    using Quorix_Editor::priorityModeSwitch;
+    using Quorix_Editor::swingKnob;
     void setCurrentChannelForTest(int32_t channel) { currentChannel = channel; }
 };
 
