@@ -201,9 +201,17 @@ void Quorix_Editor::showMidiLearnMenu(int32_t tag, int32_t x, int32_t y)
     } else if (id == forgetItem && assigned) {
         a.source = 0;
     } else if ((id == minItem || id == maxItem) && assigned) {
-        (id == minItem ? a.min : a.max) = engine->getParameterValue(tag);
-        if (a.min > a.max)
-            std::swap(a.min, a.max);
+        // The record is packed: its fields are assigned by value, never bound to references.
+        const float value = engine->getParameterValue(tag);
+        if (id == minItem)
+            a.min = value;
+        else
+            a.max = value;
+        if (a.min > a.max) {
+            const float low = a.max;
+            a.max = a.min;
+            a.min = low;
+        }
     } else if (id == reverseItem && assigned) {
         a.reversed = a.reversed ? 0 : 1;
     } else if (id >= assignmentmenu::sourceBase && id < assignmentmenu::sourceBase + kAssignmentSources &&

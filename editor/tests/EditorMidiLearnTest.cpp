@@ -236,13 +236,13 @@ TEST_F(MidiLearn, ARightClickAssignsTheSelectedDrumKeysParameter)
     editor->selectDrumSlot(5, false, 0.0f);
     CControl *cutoff = editor->drumKeyControls[local::DrumFilterCutoff - local::DrumWave];
     EXPECT_TRUE(rightClick(cutoff, assignmentmenu::sourceBase + 74));
-    EXPECT_EQ(entryOf(ch(9, local::DrumFilterCutoff + 17 * 5), 1).source, 74);
-    EXPECT_EQ(entryOf(ch(9, local::DrumFilterCutoff), 1).source, 0);
+    EXPECT_EQ(int(entryOf(ch(9, local::DrumFilterCutoff + 17 * 5), 1).source), 74);
+    EXPECT_EQ(int(entryOf(ch(9, local::DrumFilterCutoff), 1).source), 0);
     EXPECT_EQ(assignmentCounts[int(AssignmentTable::drum)].sourceCounts[74], 1);
     EXPECT_TRUE(automationSaved());
 
     EXPECT_FALSE(rightClick(editor->drumKeyControls[0], assignmentmenu::sourceBase + 74)); // Osc.Wave
-    EXPECT_EQ(entryOf(ch(9, local::DrumWave + 17 * 5), 1).source, 0);
+    EXPECT_EQ(int(entryOf(ch(9, local::DrumWave + 17 * 5), 1).source), 0);
 }
 
 TEST_F(MidiLearn, AnAssignedSourceShowsInTheMenuAndTheOverlay)
@@ -264,9 +264,9 @@ TEST_F(MidiLearn, AnAssignedSourceShowsInTheMenuAndTheOverlay)
         EXPECT_EQ(overlayOf(c.control).first, "---");
         ASSERT_TRUE(choose(c.tag, assignmentmenu::sourceBase + uint32_t(c.source)));
         const ControllerAssignment a = entryOf(c.tag, 0);
-        EXPECT_EQ(a.source, c.source);
-        EXPECT_EQ(a.min, 0.0f);
-        EXPECT_EQ(a.max, 1.0f);
+        EXPECT_EQ(int(a.source), c.source);
+        EXPECT_EQ(float(a.min), 0.0f);
+        EXPECT_EQ(float(a.max), 1.0f);
         EXPECT_EQ(a.reversed, 0);
         EXPECT_EQ(overlayOf(c.control).first, c.overlay);
         EXPECT_TRUE(automationSaved());
@@ -329,7 +329,7 @@ TEST_F(MidiLearn, LearnTakesTheNextControllerAndTheOverlayFollows)
     settle();
     const ControllerAssignment a = entryOf(tag, 0);
     EXPECT_EQ(a.state, 0);
-    EXPECT_EQ(a.source, 20);
+    EXPECT_EQ(int(a.source), 20);
     EXPECT_EQ(counts.learningCount, 0);
     EXPECT_EQ(overlayOf(fader).first, "020");
     EXPECT_TRUE(automationSaved());
@@ -338,7 +338,7 @@ TEST_F(MidiLearn, LearnTakesTheNextControllerAndTheOverlayFollows)
     ASSERT_TRUE(choose(tag, 11));
     ASSERT_TRUE(choose(tag, assignmentmenu::sourceBase + 21));
     EXPECT_EQ(entryOf(tag, 0).state, 0);
-    EXPECT_EQ(entryOf(tag, 0).source, 21);
+    EXPECT_EQ(int(entryOf(tag, 0).source), 21);
     EXPECT_EQ(counts.learningCount, 0);
     EXPECT_EQ(counts.sourceCounts[20], 0);
     EXPECT_EQ(counts.sourceCounts[21], 1);
@@ -352,12 +352,12 @@ TEST_F(MidiLearn, RangeComesFromTheParametersValueAndReverseToggles)
 
     engine->setParameterValue(tag, 0.3f);
     ASSERT_TRUE(choose(tag, 14)); // max
-    EXPECT_FLOAT_EQ(entryOf(tag, 0).min, 0.0f);
-    EXPECT_FLOAT_EQ(entryOf(tag, 0).max, 0.3f);
+    EXPECT_FLOAT_EQ(float(entryOf(tag, 0).min), 0.0f);
+    EXPECT_FLOAT_EQ(float(entryOf(tag, 0).max), 0.3f);
     engine->setParameterValue(tag, 0.8f);
     ASSERT_TRUE(choose(tag, 13)); // min above max: the two change places
-    EXPECT_FLOAT_EQ(entryOf(tag, 0).min, 0.3f);
-    EXPECT_FLOAT_EQ(entryOf(tag, 0).max, 0.8f);
+    EXPECT_FLOAT_EQ(float(entryOf(tag, 0).min), 0.3f);
+    EXPECT_FLOAT_EQ(float(entryOf(tag, 0).max), 0.8f);
 
     ASSERT_TRUE(choose(tag, 15));
     EXPECT_EQ(entryOf(tag, 0).reversed, 1);
@@ -368,7 +368,7 @@ TEST_F(MidiLearn, RangeComesFromTheParametersValueAndReverseToggles)
     EXPECT_EQ(entryOf(tag, 0).reversed, 0);
 
     ASSERT_TRUE(choose(tag, 12)); // forget
-    EXPECT_EQ(entryOf(tag, 0).source, 0);
+    EXPECT_EQ(int(entryOf(tag, 0).source), 0);
     EXPECT_EQ(assignmentCounts[int(AssignmentTable::melody)].sourceCounts[74], 0);
 }
 
@@ -513,11 +513,11 @@ TEST_F(MidiLearn, ClearAndResetAskFirst)
             EXPECT_NE(boxes[0].find("Are you sure?"), std::string::npos);
             EXPECT_NE(boxes[0].find(c.detail), std::string::npos);
             if (answerWith == podo::idCancel) {
-                EXPECT_EQ(masterAssignments[master::ChorusOn].source, 33);
+                EXPECT_EQ(int(masterAssignments[master::ChorusOn].source), 33);
                 EXPECT_FALSE(automationSaved());
             } else {
-                EXPECT_EQ(masterAssignments[master::ChorusOn].source, c.chorusOnSource);
-                EXPECT_EQ(instrumentAssignments[0][cutoff].source, c.cutoffSource);
+                EXPECT_EQ(int(masterAssignments[master::ChorusOn].source), c.chorusOnSource);
+                EXPECT_EQ(int(instrumentAssignments[0][cutoff].source), c.cutoffSource);
                 EXPECT_TRUE(automationSaved());
             }
         }
