@@ -45,6 +45,7 @@
 
 class EditorFileCommands;
 class Quorix;
+class podoMenu;
 class vgcEnvAR;
 struct WaveLocation;
 
@@ -272,12 +273,13 @@ public:
     virtual int32_t readDrumSlotFile(int32_t slot, const podoStr &path);
     virtual void stepWave(int32_t slot, int32_t direction);
     virtual void showWaveMenu(int32_t slot);
-    virtual void showCountMenu(qgui::CControl *, int32_t) {}                   // value pickers
-    virtual void showVoiceModeMenu(qgui::CControl *, int32_t, int32_t) {}      // value pickers
-    virtual void showTransposeMenuB(qgui::CControl *, int32_t) {}              // value pickers
-    virtual void showTransposeMenu(qgui::CControl *, int32_t) {}               // value pickers
-    virtual void showNoteMenu(qgui::CControl *, int32_t) {}                    // value pickers
-    virtual void showValueMenu(qgui::CControl *, int32_t) {}                   // value pickers
+    // Value pickers (Quorix_EditorPickers.cpp): a menu of the parameter's values under the field.
+    virtual void showCountMenu(qgui::CControl *control, int32_t parameter);
+    virtual void showVoiceModeMenu(qgui::CControl *control, int32_t parameter, int32_t channel);
+    virtual void showTransposeMenuB(qgui::CControl *control, int32_t parameter);
+    virtual void showTransposeMenu(qgui::CControl *control, int32_t parameter);
+    virtual void showNoteMenu(qgui::CControl *control, int32_t parameter);
+    virtual void showValueMenu(qgui::CControl *control, int32_t parameter);
     // The sequencer page (Quorix_EditorSequencer.cpp). Steps are of the whole lane (0..63); the
     // cursor and selection are columns of the shown part. -1 for a lane or step: all of them.
     virtual void setSequencerPosition(int32_t channel, int32_t step);
@@ -426,6 +428,8 @@ protected:
     qgui::CControl *drumHitLeds[drumSlotCount] = {};
     qgui::CControl *muteGroupButtons[2] = {};
     qgui::CControl *toIfxButtons[2] = {};
+
+    uint32_t trackPicker(podoMenu &menu, qgui::CControl *control, uint32_t markedId);
 
     ControlRange pageControlRange[editorPageCount];
     bool editorOpen = false; // the editor's own pages are up; the binding's isOpen() answers for the window

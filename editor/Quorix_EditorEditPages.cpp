@@ -2,6 +2,8 @@
 // and the drum page's cells: selection, hit LEDs and their brightness.
 #include "editor/Quorix_Editor.h"
 
+#include "editor/EditorText.h"
+
 #include "banks/Wavetables.h"
 #include "editor-framework/controls/vgcButtons.h"
 #include "editor-framework/controls/vgcDisplays.h"
@@ -25,12 +27,6 @@ using namespace qgui;
 using namespace engine;
 using editorbuild::placed;
 using editorbuild::withValueLabel;
-
-namespace editortext {
-void transpose(char *out, size_t size, float v);
-void note(char *out, size_t size, int32_t n);
-void voices(char *out, size_t size, float v);
-} // namespace editortext
 
 namespace {
 

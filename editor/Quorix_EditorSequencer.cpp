@@ -2,6 +2,8 @@
 // five lanes, the grid cursor and selection, the playing-step marker and the page's menus.
 #include "editor/Quorix_Editor.h"
 
+#include "editor/EditorText.h"
+
 #include "editor-framework/controls/vgcButtons.h"
 #include "editor-framework/controls/vgcControl.h"
 #include "editor-framework/controls/vgcKnobs.h"
@@ -31,14 +33,8 @@ constexpr int32_t columnCount = 16;
 constexpr int32_t pageLeft = 157;
 constexpr int32_t noChoice = -49;
 
-const char *const noteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-
 int32_t nearest(double x) { return int32_t(std::lround(x)); }
 
-void noteText(char *out, size_t size, int32_t n)
-{
-    std::snprintf(out, size, "%s%d", noteNames[((n % 12) + 12) % 12], int(n / 12 - 2));
-}
 
 int32_t laneY(int32_t lane) { return 128 + 74 * lane; }
 
@@ -46,24 +42,6 @@ int32_t laneY(int32_t lane) { return 128 + 74 * lane; }
 int32_t stepTag(int32_t lane, int32_t column, bool velocity)
 {
     return engine::local::FirstLane + engine::local::LaneSpan * lane + 2 * column + (velocity ? 1 : 0);
-}
-
-// The eleven columns of notes 0..127 of the base and root menus, highest first in each column; the
-// four places above note 127 are blanks that cannot be chosen.
-void addNoteColumns(podoMenu &menu)
-{
-    for (int32_t column = 0; column < 11; ++column) {
-        for (int32_t n = 12 * column + 11; n >= 12 * column; --n) {
-            const podoMenuFlags flags = n == 12 * column + 11 ? podo::menuNewColumn : podoMenuFlags(0);
-            if (n > 127) {
-                menu.addItem(flags | podo::menuDisabled, uint32_t(n + 257), podoStr(" "));
-                continue;
-            }
-            char text[8];
-            noteText(text, sizeof text, n);
-            menu.addItem(flags, uint32_t(n + 1), podoStr(text));
-        }
-    }
 }
 
 } // namespace
@@ -122,7 +100,7 @@ void Quorix_Editor::buildSequencerPage()
 bool Quorix_Editor::formatStepLabel(int32_t code, int32_t base, char *text, size_t size, bool forMenu)
 {
     if (base < 128 && code + base >= 0 && code + base <= 128)
-        noteText(text, size, code + base);
+        editortext::note(text, size, code + base);
     else if (code != 0)
         std::snprintf(text, size, "%+2d", int(code));
     else
@@ -165,7 +143,7 @@ void Quorix_Editor::updateSequencerPage(int32_t, TagCategory category, int32_t b
             if (r > 127)
                 std::snprintf(text, sizeof text, "OFF");
             else
-                noteText(text, sizeof text, r);
+                editortext::note(text, sizeof text, r);
             setLabelText(rootPitchLabel, text);
             break;
         }
@@ -183,7 +161,7 @@ void Quorix_Editor::updateSequencerPage(int32_t, TagCategory category, int32_t b
     } else if (offset == LaneBase - FirstLane) {
         const int32_t b = nearest(132.0 * v);
         if (b < 128)
-            noteText(text, sizeof text, b);
+            editortext::note(text, sizeof text, b);
         else
             std::snprintf(text, sizeof text, "IN%d", int(b - 127));
         setLabelText(sequencerLanes[lane].baseLabel, text);
@@ -467,7 +445,7 @@ void Quorix_Editor::showLaneBaseMenu(CControl *control, int32_t parameter)
         menu.addItem(0, uint32_t(128 + k), podoStr(text));
     }
     menu.appendSeparator();
-    addNoteColumns(menu);
+    editortext::addNoteColumns(menu);
     menu.check(uint32_t(nearest(132.0 * engine->getParameterValue(parameter)) + 1), true);
     CRect r;
     scaleRect(r, control, pageLeft, 0);
@@ -502,7 +480,7 @@ void Quorix_Editor::showSequencerNoteMenu(CControl *control, int32_t parameter)
     podoMenu menu(getWindow());
     menu.addItem(0, 129, podoStr("OFF"));
     menu.appendSeparator();
-    addNoteColumns(menu);
+    editortext::addNoteColumns(menu);
     menu.check(uint32_t(nearest(128.0 * engine->getParameterValue(parameter)) + 1), true);
     CRect r;
     scaleRect(r, control, pageLeft, 0);

@@ -1,6 +1,8 @@
 // Engine to editor: the queued notifications applied to the controls of the page shown.
 #include "editor/Quorix_Editor.h"
 
+#include "editor/EditorText.h"
+
 #include "editor-framework/controls/vgcTextLabel.h"
 #include "engine/HostAutomationMap.h"
 #include "engine/ParameterIndex.h"
