@@ -187,6 +187,23 @@ void EditorFileCommands::takeImportedLane(int32_t channel, int32_t lane)
     }
 }
 
+std::vector<float> EditorFileCommands::sequencerValues(int32_t channel)
+{
+    std::vector<float> values;
+    values.reserve(engine::local::LastLane - engine::local::SeqOn + 1);
+    for (int32_t id = engine::local::SeqOn; id <= engine::local::LastLane; ++id)
+        values.push_back(engine->getParameterValue(parameterIndex(channel, id)));
+    return values;
+}
+
+void EditorFileCommands::restoreSequencerValues(int32_t channel, const std::vector<float> &values)
+{
+    for (size_t i = 0; i < values.size(); ++i)
+        engine->setParameterValue(parameterIndex(channel, engine::local::SeqOn + int32_t(i)), values[i]);
+    // A MIDI import writes the running sequencer directly: take it back from the program.
+    engine->applySequencerParameters(channel, true);
+}
+
 void EditorFileCommands::loadLaneDialog(int32_t lane, CView *button)
 {
     if (!editor->isOpen() || lane < 0 || lane >= engine::kSequencerLanes)
@@ -205,10 +222,12 @@ void EditorFileCommands::loadLaneDialog(int32_t lane, CView *button)
         return;
     remember(laneLoadKey, path);
     const int32_t channel = engine->getCurrentChannel();
+    const std::vector<float> before = sequencerValues(channel);
     clearSteps(channel, lane);
     const int32_t code = item == itemFile ? patternFiles::readLaneFile(engine, path, channel, lane)
                                           : engine->importPatternMidiFile(path, channel, lane);
     if (code != 0) {
+        restoreSequencerValues(channel, before);
         showFailure(path, code);
     } else if (item == itemFile) {
         engine->applySequencerParameters(channel, true);
@@ -239,10 +258,12 @@ void EditorFileCommands::loadPatternDialog(CView *button)
         return;
     remember(patternLoadKey, path);
     const int32_t channel = engine->getCurrentChannel();
+    const std::vector<float> before = sequencerValues(channel);
     clearSteps(channel, -1);
     const int32_t code = item == itemFile ? patternFiles::readPatternFile(engine, path, channel)
                                           : engine->importPatternMidiFile(path, channel, -1);
     if (code != 0) {
+        restoreSequencerValues(channel, before);
         showFailure(path, code);
     } else if (item == itemFile) {
         engine->applySequencerParameters(channel, true);

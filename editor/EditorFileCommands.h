@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class Quorix;
 class podoMenu;
@@ -54,6 +55,10 @@ private:
     void clearSteps(int32_t channel, int32_t lane);
     // The program takes over what a MIDI import wrote into the running sequencer.
     void takeImportedLane(int32_t channel, int32_t lane);
+    // The channel's sequencer values of the program, so that a load that fails puts them back rather
+    // than leaving the user's lanes cleared or half read.
+    std::vector<float> sequencerValues(int32_t channel);
+    void restoreSequencerValues(int32_t channel, const std::vector<float> &values);
 
     Quorix *engine;
     podoVSTEditor *editor;

@@ -225,7 +225,7 @@ TEST_F(FileCommands, AMidiFileFillsTheLaneAndTheProgram)
     EXPECT_FLOAT_EQ(value(channel, engine::local::SeqLength), 20.0f / 63.0f);
 }
 
-TEST_F(FileCommands, AFailedLoadShowsThePathAndLeavesTheLanesCleared)
+TEST_F(FileCommands, AFailedLoadShowsThePathAndLosesNothing)
 {
     const int32_t channel = engine.getCurrentChannel();
     for (int32_t lane = 0; lane < 5; ++lane)
@@ -237,10 +237,27 @@ TEST_F(FileCommands, AFailedLoadShowsThePathAndLeavesTheLanesCleared)
     EXPECT_FLOAT_EQ(value(channel, stepNote(3, 3)), 0.5f);
     EXPECT_TRUE(answers.boxes.empty());
 
-    answers.menuAnswers = {1};
-    commands.loadPatternDialog(button);
-    ASSERT_EQ(answers.boxes.size(), 1u);
-    EXPECT_EQ(answers.boxes[0], folder.file("none.ptn") + "\n\nfile can't be accessed.");
-    for (int32_t lane = 0; lane < 5; ++lane)
-        EXPECT_FLOAT_EQ(value(channel, stepNote(lane, 3)), 1.0f) << lane;
+    // Each road clears the lanes before it reads.
+    const int32_t runningNote = engine.getStepNote(channel, 2, 3);
+    struct Road {
+        bool pattern;
+        uint32_t item;
+        std::string file;
+    };
+    const Road roads[] = {{true, 1, "none.ptn"}, {true, 2, "none.mid"}, {false, 1, "none.lan"}, {false, 2, "none.mid"}};
+    for (const Road &road : roads) {
+        SCOPED_TRACE(road.file + (road.pattern ? " as pattern" : " as lane"));
+        answers.boxes.clear();
+        answers.menuAnswers = {road.item};
+        answers.dialogAnswers = {folder.file(road.file)};
+        if (road.pattern)
+            commands.loadPatternDialog(button);
+        else
+            commands.loadLaneDialog(2, button);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].rfind(folder.file(road.file) + "\n\n", 0), 0u) << answers.boxes[0];
+        for (int32_t lane = 0; lane < 5; ++lane)
+            EXPECT_FLOAT_EQ(value(channel, stepNote(lane, 3)), 0.5f) << "lane " << lane;
+        EXPECT_EQ(engine.getStepNote(channel, 2, 3), runningNote) << "the running sequencer keeps it too";
+    }
 }
