@@ -31,6 +31,7 @@ struct EngineRuntime {
     uint8_t foldSubOutputs;     // host command: mix the sub pair into the main pair
     uint8_t flushEffectTails;   // host command: run the system effects on silence
     uint32_t randomSeed;        // the instance's generator of random arpeggios
+    uint8_t smoothedSettled;    // cleared until the first block (and after a resume) settles the slews
 };
 
 struct MasterState {
@@ -326,6 +327,11 @@ namespace engine {
 // Everything zero (effect pointers null); then, in the target image, a pitch-bend range of 2
 // and both oscillators following the key. Effects the slots pointed to are not deleted.
 void clearEngineState(EngineState& state);
+
+// The smoothed image and the controllers' current values jump to their targets, so that a note
+// played in the very first block does not open from zero (a filter slewing open, a silent gain).
+// The effect objects stay with the slots that own them.
+void settleSmoothedImage(EngineState& state);
 
 // The channels an argument of one channel or -1 (all) names; false for a channel above 15.
 inline bool namedChannels(int32_t channel, int32_t& first, int32_t& last) {

@@ -271,6 +271,8 @@ void Quorix::onSuspend()
 void Quorix::onResume()
 {
     podoSyncCriticalBlock lock(&instanceLock);
+    // Whatever changed while suspended sounds at once, not slewed in from the old values.
+    state.runtime.smoothedSettled = 0;
     if (instrumentEditor)
         instrumentEditor->resumeView();
 }

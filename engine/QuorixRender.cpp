@@ -77,6 +77,8 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
         return;
     podoSyncCriticalBlock shared(&engineSharedLock());
     ScopedFlushDenormals flush;
+    if (!state.runtime.smoothedSettled)
+        engine::settleSmoothedImage(state);
     const float rate = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
 
     if (!getUseHostTempo()) {

@@ -415,6 +415,25 @@ TEST_F(GeneralMidiLibrary, EveryProgramSoundsInTuneAtTheReferenceLevel)
   EXPECT_LE(astray, 3);
 }
 
+// A note in the very first block, on a program chosen in that block, sounds as a later one does: the
+// program's levels and filter are there at once, not slewed in from nothing.
+TEST_F(GeneralMidiLibrary, ANoteAtTheVeryStartSoundsAsLoudAsLater)
+{
+  const double rate = 44100.0;
+  for (int program : {0, 19, 48}) {
+    SCOPED_TRACE(testing::Message() << "program " << program);
+    Instrument instrument(rate);
+    ASSERT_TRUE(instrument.loaded) << instrument.plugin.error();
+    instrument.send(0xC0, program);
+    const std::vector<float> first = instrument.note(0, 69, 0.3, 0.0);
+    instrument.play(0.5);
+    const std::vector<float> later = instrument.note(0, 69, 0.3, 0.0);
+    const double a = rms(first, 0, size_t(0.1 * rate)), b = rms(later, 0, size_t(0.1 * rate));
+    ASSERT_GT(b, 0.001);
+    EXPECT_NEAR(20.0 * std::log10(a / b), 0.0, 1.0);
+  }
+}
+
 // Every General MIDI percussion key of the standard kit sounds, near the reference's level.
 TEST_F(GeneralMidiLibrary, EveryPercussionKeyOfTheStandardKitSounds)
 {
