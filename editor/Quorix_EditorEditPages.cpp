@@ -170,7 +170,7 @@ void Quorix_Editor::buildEditPages()
     vgcDropdownList *bend = insetRight(placed(*this, addDropdownList(235, 52, 22, 11, "back-LCDinput", local::PitchBendRange)));
     bend->setNbItemsPerColumn(12);
     for (int32_t n = 0; n <= 24; ++n) {
-        char text[8];
+        char text[12];
         std::snprintf(text, sizeof text, "%d", int(n));
         bend->addEntry(text);
     }

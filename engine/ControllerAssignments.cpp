@@ -96,7 +96,7 @@ constexpr SourceName namedSources[] = {
 };
 
 struct SourceNames {
-    char text[kAssignmentSources][16];
+    char text[kAssignmentSources][24]; // room for any int, which the compiler cannot rule out
     SourceNames()
     {
         for (int s = 0; s < kAssignmentSources; ++s)
