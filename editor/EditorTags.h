@@ -66,6 +66,7 @@ inline constexpr int32_t skinMenu = 29244;
 inline constexpr int32_t zoomMenu = 29245;
 inline constexpr int32_t tuningMenu = 29246;
 inline constexpr int32_t tuningCents = 29247;       // + pitch class 0..11
+inline constexpr int32_t version = 29264;
 inline constexpr int32_t manual = 29266;
 inline constexpr int32_t userFolder = 29267;
 

@@ -114,6 +114,8 @@ public:
     static constexpr int32_t drumSlotCount = 65;
     static constexpr int32_t gridAreaCount = 120;
     static constexpr int32_t channelAreaCount = 320;
+    static constexpr int32_t sampleBankLabelCount = 18; // setup page: later banks are not listed
+    static constexpr int32_t aboutLineCount = 11;
 
     // Entries of a row of channelControls.
     enum ChannelControl : int32_t {
@@ -208,7 +210,7 @@ public:
     virtual void buildEditPages();
     // One edit page's channel strip (mode 0 melody, 1 drum); the registry count before it.
     virtual uint32_t buildChannelStrip(int32_t mode);
-    virtual void buildSetupPage() {}     // filled by the setup page
+    virtual void buildSetupPage();
 
     // Value-entry areas: transparent areas carrying a parameter's tag over a printed value; placed
     // relative to the control made last by an image factory.
@@ -245,7 +247,8 @@ public:
     virtual void openManual();
 
     // Hooks of the pages still to come; empty until their page fills them in.
-    virtual void applySkinColors() {}                                          // skin choice
+    // The skin's colours into the text controls of every page (Quorix_EditorSkin.cpp).
+    virtual void applySkinColors();
     virtual void onProgramChanged(int32_t) {}                                  // browser page
     virtual void showPatchName(int32_t) {}                                     // browser page
     virtual void setChannelLabel(int32_t channel);                             // browser page may refine
@@ -306,9 +309,16 @@ public:
     virtual void saveLaneDialog(int32_t lane);
     // Stores configurationCopy in the engine; the setup page adds its controls.
     virtual void refreshSetupPage();
-    virtual void showTuningMenu(qgui::CControl *) {}                           // tunings
-    virtual void showSkinMenu() {}                                             // skin choice
-    virtual void showZoomMenu() {}                                             // skin choice
+    virtual void showTuningMenu(qgui::CControl *label);
+    // The skin and zoom menus: at a point of the window (zoomed pixels), or under their setup-page
+    // display when none is given. A choice goes to the engine, whose notification applies it.
+    virtual void showSkinMenu(const qgui::CPoint *at = nullptr);
+    virtual void showZoomMenu(const qgui::CPoint *at = nullptr);
+    // Skins: percent 11 stores the zoom in use as the default instead of zooming.
+    void setSkin(const podoStr &skinName, int32_t percent) override;
+    void updateControlBitmaps(int32_t percent) override;
+    // The skin colours, then the nine patch colours of the same file.
+    bool loadColors(const podoStr &path) override;
     virtual void showMidiLearnMenu(int32_t tag, int32_t x, int32_t y);         // MIDI learn
     // The sections of updateControl for the sequencer and the edit pages, called while that page is
     // shown and the value is the current channel's (category 2 to 6).
@@ -430,6 +440,8 @@ protected:
     qgui::CControl *toIfxButtons[2] = {};
 
     uint32_t trackPicker(podoMenu &menu, qgui::CControl *control, uint32_t markedId);
+    // Tracks a menu at a window point, or else under a setup-page display; the chosen id or 0.
+    uint32_t trackAt(podoMenu &menu, const qgui::CPoint *at, qgui::CControl *display);
 
     ControlRange pageControlRange[editorPageCount];
     bool editorOpen = false; // the editor's own pages are up; the binding's isOpen() answers for the window
@@ -468,6 +480,17 @@ protected:
     qgui::CControl *velocityAmountKnob = nullptr;
     qgui::CControl *followButton = nullptr;
     std::shared_ptr<EditorFileCommands> fileCommands; // made when first asked for
+    // The setup page (Quorix_EditorSetup.cpp). Option buttons are indexed by tag - 29217.
+    qgui::CControl *velocityCurveButtons[7] = {};
+    qgui::CControl *setupOptionButtons[editorTag::lastSetupOption - editorTag::velocityCurve - 6] = {};
+    qgui::CControl *oversamplingList = nullptr;
+    vgcTextLabel *skinLabel = nullptr;
+    vgcTextLabel *zoomLabel = nullptr;
+    vgcTextLabel *tuningLabel = nullptr;
+    vgcTextEdit *tuningCentsFields[12] = {};
+    vgcTextLabel *sampleBankLabels[sampleBankLabelCount] = {};
+    vgcTextLabel *aboutLines[aboutLineCount] = {};
+    vgcTextLabel *versionLabel = nullptr;
     float channelLedTimers[channelCount] = {};
     float wheelValues[channelCount][2];
     uint8_t keyStates[channelCount][keyCount] = {};

@@ -143,7 +143,13 @@ void Quorix_Editor::preValueChanged(CControl *control, int32_t &tag, float &valu
             selectBrowserEntry(channel, -1, false, false);
             showColorMenu(browserEntry);
         } else if (t == editorTag::background) {
-            showZoomMenu();
+            CPoint at;
+            getMousePosition(at);
+            CRect r(at.x, at.y, at.x, at.y);
+            r.offset(rect.left, rect.top);
+            r.scale(zoomFactor);
+            at = r.getTopLeft();
+            showZoomMenu(&at);
         } else if (category == tagChannelGroup && local == editorTag::channelName) {
             showProgramMenu(channel);
         } else if (t >= editorTag::drumSlot && t < editorTag::drumSlot + drumSlotCount) {
@@ -459,11 +465,11 @@ void Quorix_Editor::dispatchEditorCommand(CControl *control, int32_t t, float &v
             const std::string digits = fieldText(control);
             char *end = nullptr;
             const long n = std::strtol(digits.c_str(), &end, 10);
-            if (end != digits.c_str() && n >= -99 && n <= 99) {
+            if (end != digits.c_str() && n >= -99 && n <= 99)
                 engine->setTuningOffset(t - editorTag::tuningCents, int32_t(n));
-                engine->getConfiguration(&configurationCopy);
-                refreshSetupPage();
-            }
+            // Also after a refused entry, so the field shows the offset in force, not the typed text.
+            engine->getConfiguration(&configurationCopy);
+            refreshSetupPage();
         }
     } else if (t == editorTag::manual) {
         if (press)

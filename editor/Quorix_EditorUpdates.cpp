@@ -412,8 +412,6 @@ void Quorix_Editor::setChannelLabel(int32_t channel)
     setLabelText(channelControls[channel][nameField], engine->getChannelName(channel).getNarrow());
 }
 
-void Quorix_Editor::refreshSetupPage() { engine->setConfiguration(&configurationCopy); }
-
 void Quorix_Editor::setLabelText(CControl *control, const char *text)
 {
     if (auto *label = dynamic_cast<vgcTextLabel *>(control)) {

@@ -32,6 +32,8 @@ public:
     virtual const ProductPaths &getPaths() { return paths; }
     virtual const podoStr &getUserPath() { return paths.userFolder; }
     virtual uint8_t getByteOrderMark() { return byteOrderMark; }
+    // The packed product version, one part per byte (1.4.6.1 is 0x01040601).
+    uint32_t getVersionWord() const { return versionWord; }
 
 protected:
     podoStr productName;

@@ -100,7 +100,7 @@ std::vector<Control> sequencerControls()
     std::vector<Control> list = {
         {"button-seq", Look::button, 40, 12, "SEQ"},      {"button-load", Look::kick, 40, 12, "LOAD"},
         {"button-save", Look::kick, 40, 12, "SAVE"},      {"button-triplet", Look::button, 40, 12, "3"},
-        {"button-latch", Look::button, 40, 12, "LATCH"},  {"button-minion", Look::button, 40, 12, "FOLLOW"},
+        {"button-latch", Look::button, 40, 12, "LATCH"},  {"button-minion", Look::button, 40, 12, "ON"},
         {"button-0116", Look::button, 40, 12, "1-16"},    {"button-1732", Look::button, 40, 12, "17-32"},
         {"button-3348", Look::button, 40, 12, "33-48"},   {"button-4964", Look::button, 40, 12, "49-64"},
         {"button-laneON", Look::button, 30, 12, "ON"},    {"button-miniload", Look::kick, 30, 10, "LOAD"},
@@ -145,6 +145,21 @@ std::vector<Control> editPageControls()
         {"button-toIFX1", Look::button, 30, 12, "IFX 1"},
         {"button-toIFX2", Look::button, 30, 12, "IFX 2"},
     };
+}
+
+// The setup page: its command buttons, the velocity curves, the small check boxes and the keys of the
+// tuning keyboard the cents fields sit on.
+std::vector<Control> setupPageControls()
+{
+    std::vector<Control> list = {
+        {"button-ManualOpen", Look::kick, 50, 14, "MANUAL"},  {"button-defaults", Look::kick, 50, 14, "DEFAULTS"},
+        {"button-factory", Look::kick, 50, 14, "FACTORY"},    {"button-clear", Look::kick, 50, 14, "CLEAR"},
+        {"button-report", Look::kick, 50, 14, "REPORT"},      {"button-minicheck", Look::button, 10, 10, ""},
+        {"back-setup-tuning-w", Look::panel, 20, 11, ""},     {"back-setup-tuning-b", Look::panel, 20, 11, ""},
+    };
+    for (int curve = 1; curve <= 7; ++curve)
+        list.push_back({"setup-vc" + std::to_string(curve), Look::button, 12, 12, std::to_string(curve)});
+    return list;
 }
 
 std::vector<Control> controls()
@@ -203,6 +218,8 @@ std::vector<Control> controls()
     for (Control &control : sequencerControls())
         list.push_back(std::move(control));
     for (Control &c : editPageControls())
+        list.push_back(std::move(c));
+    for (Control &c : setupPageControls())
         list.push_back(std::move(c));
     return list;
 }

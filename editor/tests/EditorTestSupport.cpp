@@ -77,7 +77,13 @@ std::vector<Image> skinImages()
         {"button-MIDIsel", 16, 20},    {"button-reverse", 16, 20},
         {"button-hold", 16, 20},        {"button-groupA", 16, 20},     {"button-groupB", 16, 20},
         {"button-toIFX1", 16, 20},      {"button-toIFX2", 16, 20},
+        // The setup page.
+        {"button-ManualOpen", 50, 28},  {"button-defaults", 50, 28},   {"button-factory", 50, 28},
+        {"button-clear", 50, 28},       {"button-report", 50, 28},     {"button-minicheck", 10, 20},
+        {"back-setup-tuning-w", 20, 11}, {"back-setup-tuning-b", 20, 11},
     };
+    for (int curve = 1; curve <= 7; ++curve)
+        images.push_back({"setup-vc" + std::to_string(curve), 12, 24});
     for (const char *mode : {"channel-melody", "channel-drum"})
         for (const char *look : {"-selected", "-normal", "-off", "-normal-combi", "-off-combi"})
             images.push_back({std::string(mode) + look, 10, 20});

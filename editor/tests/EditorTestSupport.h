@@ -90,6 +90,20 @@ public:
     using Quorix_Editor::panicSwitch;
     using Quorix_Editor::priorityModeSwitch;
     using Quorix_Editor::swingKnob;
+    // The setup page, zoom and skins.
+    using Quorix_Editor::aboutLines;
+    using Quorix_Editor::oversamplingList;
+    using Quorix_Editor::patchColors;
+    using Quorix_Editor::patchLabel;
+    using Quorix_Editor::sampleBankLabels;
+    using Quorix_Editor::setupOptionButtons;
+    using Quorix_Editor::skinLabel;
+    using Quorix_Editor::tempoField;
+    using Quorix_Editor::tuningCentsFields;
+    using Quorix_Editor::tuningLabel;
+    using Quorix_Editor::velocityCurveButtons;
+    using Quorix_Editor::versionLabel;
+    using Quorix_Editor::zoomLabel;
     void setCurrentChannelForTest(int32_t channel) { currentChannel = channel; }
 };
 
