@@ -452,14 +452,12 @@ void Quorix_Editor::dispatchEditorCommand(CControl *control, int32_t t, float &v
         if (press)
             reportMidiAssignments();
     } else if (t == editorTag::skinMenu) {
-        if (press)
-            showSkinMenu();
+        // The three displays are labels, whose click reports 0: any report opens their menu.
+        showSkinMenu();
     } else if (t == editorTag::zoomMenu) {
-        if (press)
-            showZoomMenu();
+        showZoomMenu();
     } else if (t == editorTag::tuningMenu) {
-        if (press)
-            showTuningMenu(control);
+        showTuningMenu(control);
     } else if (t >= editorTag::tuningCents && t < editorTag::tuningCents + 12) {
         if (text) {
             const std::string digits = fieldText(control);

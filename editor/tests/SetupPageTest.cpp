@@ -237,8 +237,10 @@ TEST_F(SetupPage, CentsFieldsFollowTheTemperament)
         EXPECT_FALSE(editor->tuningCentsFields[p]->getMouseEnabled()) << "a built-in temperament is fixed";
     }
 
-    engine->selectTemperament(9);
-    settle();
+    // The label's click opens the tuning menu; a user temperament chosen there is shown at once.
+    answer = 10;
+    click(editor->tuningLabel);
+    EXPECT_EQ(menusShown, 1);
     EXPECT_EQ(text(editor->tuningLabel), "User Tuning Scale 2");
     vgcTextEdit *e = editor->tuningCentsFields[4];
     EXPECT_TRUE(e->getMouseEnabled());
@@ -349,10 +351,18 @@ TEST_F(SetupPage, ZoomMenuMarksDefaultsAndDisablesWhatTheScreenCannotHold)
         EXPECT_EQ(shown[10].caption, c.storeCaption);
         EXPECT_EQ(shown[10].disabled, c.storeDisabled);
     }
-    // Under the zoom display, in window pixels.
+    // A click on the zoom display opens the menu under it, in window pixels.
+    menusShown = 0;
+    click(editor->zoomLabel);
+    EXPECT_EQ(menusShown, 1);
     const CRect r = windowRect(editor->zoomLabel);
     EXPECT_EQ(shownAt.x, r.left);
     EXPECT_EQ(shownAt.y, r.bottom);
+    // A right click on the window's background opens it where the mouse is.
+    screen->click(CPoint(3, 590), kRButton);
+    EXPECT_EQ(menusShown, 2);
+    EXPECT_EQ(shownAt.x, 3.0);
+    EXPECT_EQ(shownAt.y, 590.0);
 }
 
 TEST_F(SetupPage, ChoosingAStepZoomsAndSettingTheDefaultOnlyStoresIt)
@@ -437,7 +447,8 @@ TEST_F(SkinChoice, TheMenuTicksTheSkinInUseAndAChoiceLoadsItsColours)
     CColor before[11];
     std::copy(std::begin(editor->patchColors), std::end(editor->patchColors), before);
 
-    editor->showSkinMenu();
+    click(editor->skinLabel);
+    ASSERT_EQ(menusShown, 1);
     std::vector<std::string> captions;
     for (const Item &item : shown)
         captions.push_back(item.caption);
