@@ -4,10 +4,13 @@
 #include "editor/tests/EditorTestSupport.h"
 
 #include "banks/SampleBanks.h"
+#include "editor-framework/controls/vgcKnobs.h"
 #include "editor-framework/controls/vgcOptionMenu.h"
 #include "engine/ProgramBlock.h"
 #include "foundation/podoMenu.h"
 #include "gui/CFrame.h"
+#include "gui/CSlider.h"
+#include "gui/CViewContainer.h"
 
 #include <gtest/gtest.h>
 
@@ -493,6 +496,59 @@ TEST_F(SkinChoice, TheMenuTicksTheSkinInUseAndAChoiceLoadsItsColours)
     editor->showSkinMenu();
     EXPECT_EQ(checkedIds(), std::vector<uint32_t>{2});
     engine->setUseHostTempo(false);
+}
+
+} // namespace
+
+namespace {
+
+char secondWindow[16];
+
+// A second instance that zooms to a scale with its own image files gets a skin record of its own; its
+// page backgrounds and slider handles must then come from that record, not the shared one.
+TEST_F(SetupPage, AnInstanceWithItsOwnImagesGivesThemToPagesAndHandles)
+{
+    const std::string folder = applicationFolder() + "skins/Default/";
+    std::vector<std::string> variants;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".png" || name.find('@') != std::string::npos)
+            continue;
+        variants.push_back(folder + entry.path().stem().string() + "@2x.png");
+        std::filesystem::copy_file(entry.path(), variants.back());
+    }
+
+    {
+        auto other = std::make_unique<EditorEngine>();
+        other->dispatcher(effOpen, 0, 0, nullptr, 0.0f);
+        auto *second = static_cast<TestEditor *>(other->editor());
+        ASSERT_EQ(other->dispatcher(effEditOpen, 0, 0, secondWindow, 0.0f), 1);
+        for (int round = 0; round < 4; ++round)
+            second->idle();
+        second->getFrame()->getOffscreen()->setMonitorRect(CRect(0, 0, 3840, 2160));
+        answer = 200;
+        second->showZoomMenu();
+        for (int round = 0; round < 4; ++round)
+            second->idle();
+        ASSERT_NE(second->getSkin(), &sharedSkin);
+        EXPECT_DOUBLE_EQ(second->getZoomFactor(), 2.0);
+
+        for (int32_t page : {pageChannelList, pageKeyboard, pageMixer, pageSetup}) {
+            SCOPED_TRACE(page);
+            EXPECT_GE(second->imageIndex(second->getPage(page)->getBackground(), nullptr), 0);
+            EXPECT_GE(editor->imageIndex(editor->getPage(page)->getBackground(), &sharedSkin), 0)
+                << "the first instance keeps the shared images";
+        }
+        for (CControl *control : {second->getChannelControl(5, Quorix_Editor::levelFader),
+                                  static_cast<CControl *>(second->sequencerLanes[1].velocities[3])}) {
+            auto *slider = dynamic_cast<CSlider *>(control);
+            ASSERT_NE(slider, nullptr);
+            EXPECT_GE(second->imageIndex(slider->getHandle(), nullptr), 0);
+        }
+        other.reset();
+    }
+    for (const std::string &file : variants)
+        std::filesystem::remove(file);
 }
 
 } // namespace
