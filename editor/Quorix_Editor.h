@@ -307,7 +307,7 @@ public:
     virtual void savePatternDialog();
     virtual void loadLaneDialog(int32_t lane, qgui::CControl *button);
     virtual void saveLaneDialog(int32_t lane);
-    // Stores configurationCopy in the engine; the setup page adds its controls.
+    // Stores configurationCopy in the engine and shows it on the setup page.
     virtual void refreshSetupPage();
     virtual void showTuningMenu(qgui::CControl *label);
     // The skin and zoom menus: at a point of the window (zoomed pixels), or under their setup-page

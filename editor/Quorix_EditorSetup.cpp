@@ -77,7 +77,7 @@ void Quorix_Editor::buildSetupPage()
     placed(*this, addKickButton(258, 400, "button-ManualOpen", editorTag::manual));
     placed(*this, addKickButton(258, 419, "button-defaults", editorTag::resetConfiguration));
     for (int32_t i = 0; i < 7; ++i) {
-        char image[16];
+        char image[24];
         std::snprintf(image, sizeof image, "setup-vc%d", int(i + 1));
         velocityCurveButtons[i] = placed(*this, addOnOffButton(31 + 13 * i, 65, image, editorTag::velocityCurve + i));
     }

@@ -185,7 +185,7 @@ TEST_F(SetupPage, RadioPairsAndVelocityCurvesKeepOneOn)
     for (int32_t curve : {3, 3, 0, 6}) {
         SCOPED_TRACE(curve);
         click(editor->velocityCurveButtons[curve]);
-        EXPECT_EQ(copy().velocityCurve, curve);
+        EXPECT_EQ(+copy().velocityCurve, curve);
         for (int32_t i = 0; i < 7; ++i)
             EXPECT_EQ(editor->velocityCurveButtons[i]->getValue(), i == curve ? 1.0f : 0.0f) << i;
     }
@@ -259,7 +259,7 @@ TEST_F(SetupPage, CentsFieldsFollowTheTemperament)
         float value = controlSignal::textEntry;
         editor->preValueChanged(e, tag, value);
         EXPECT_EQ(engine->getTuningOffset(4), c.cents);
-        EXPECT_EQ(copy().userTemperaments[1][4], c.cents);
+        EXPECT_EQ(+copy().userTemperaments[1][4], c.cents);
         EXPECT_EQ(text(e), c.shown);
     }
 }
@@ -375,7 +375,7 @@ TEST_F(SetupPage, ChoosingAStepZoomsAndSettingTheDefaultOnlyStoresIt)
     settle();
     EXPECT_DOUBLE_EQ(editor->getZoomFactor(), 1.5);
     EXPECT_EQ(text(editor->zoomLabel), "150%");
-    EXPECT_EQ(engineConfiguration().editorScale, saved.editorScale) << "a zoom is not a default";
+    EXPECT_EQ(+engineConfiguration().editorScale, +saved.editorScale) << "a zoom is not a default";
     ERect *before = nullptr;
     editor->getRect(&before);
     const ERect size = *before;
@@ -390,7 +390,7 @@ TEST_F(SetupPage, ChoosingAStepZoomsAndSettingTheDefaultOnlyStoresIt)
     answer = 11;
     editor->showZoomMenu();
     settle();
-    EXPECT_EQ(engineConfiguration().editorScale, 150);
+    EXPECT_EQ(+engineConfiguration().editorScale, 150);
     EXPECT_DOUBLE_EQ(editor->getZoomFactor(), 1.5);
     ERect *after = nullptr;
     editor->getRect(&after);
