@@ -205,7 +205,7 @@ public:
     // Page builders.
     virtual void buildMainPages();
     virtual void buildMixerPage();
-    virtual void buildBrowserPage() {}   // filled by the browser page
+    virtual void buildBrowserPage();
     virtual void buildSequencerPage();
     virtual void buildEditPages();
     // One edit page's channel strip (mode 0 melody, 1 drum); the registry count before it.
@@ -249,17 +249,23 @@ public:
     // Hooks of the pages still to come; empty until their page fills them in.
     // The skin's colours into the text controls of every page (Quorix_EditorSkin.cpp).
     virtual void applySkinColors();
-    virtual void onProgramChanged(int32_t) {}                                  // browser page
-    virtual void showPatchName(int32_t) {}                                     // browser page
-    virtual void setChannelLabel(int32_t channel);                             // browser page may refine
-    virtual void showBrowserCategory(int32_t, int32_t) {}                      // browser page
-    virtual void selectBrowserEntry(int32_t, int32_t, bool, bool) {}           // browser page
-    virtual void showProgramMenu(int32_t) {}                                   // browser page
-    virtual void showSaveMenu() {}                                             // browser page
-    virtual void moveBrowserSelection(int32_t, bool) {}                        // browser page
-    virtual void showColorMenu(int32_t) {}                                     // browser page
-    virtual void loadBrowserEntry(int32_t, int32_t, int32_t) {}                // browser page
-    virtual void setPatchColor(int32_t, int32_t, bool) {}                      // browser page
+    // The browser page (Quorix_EditorBrowser.cpp). A channel of -1 is the current channel; an entry
+    // of -1 the channel's source patch; a category of -1 the channel's source category.
+    virtual void onProgramChanged(int32_t channel);
+    // The keyboard page's label beside the program name shows a patch category's name.
+    virtual void showPatchName(int32_t category);
+    // The program name field's text, cut to size - 1 characters and terminated.
+    virtual void getPatchLabelText(char *buffer, size_t size);
+    virtual void setChannelLabel(int32_t channel);
+    virtual void showBrowserCategory(int32_t category, int32_t channel);
+    virtual void selectBrowserEntry(int32_t entry, int32_t channel, bool load, bool noLoad);
+    virtual void showProgramMenu(int32_t channel);
+    virtual void showSaveMenu();
+    virtual void moveBrowserSelection(int32_t delta, bool load);
+    virtual void showColorMenu(int32_t entry);
+    // The engine's recall result; -1 when there is no such patch or channel.
+    virtual int32_t loadBrowserEntry(int32_t channel, int32_t category, int32_t entry);
+    virtual void setPatchColor(int32_t entry, int32_t colour, bool write);
     virtual void toggleAssignmentOverlay();                                    // MIDI learn
     virtual void drumSlotHit(int32_t channel, int32_t slot, bool on);
     virtual void selectDrumSlot(int32_t slot, bool audition, float velocity);
@@ -343,7 +349,7 @@ public:
     // The control made last by an image factory: the value-entry areas are placed from its corner.
     void notePlaced(qgui::CView *view);
     // The channel count of the patch selected in the browser (the combi looks of the rows).
-    virtual int32_t combiSpan() { return 0; } // browser page
+    virtual int32_t combiSpan();
     // The edit pages' channel strip and its value-entry areas follow the channel being edited.
     virtual void retagChannelStrip(int32_t channel, int32_t mode);
 
@@ -491,6 +497,20 @@ protected:
     vgcTextLabel *sampleBankLabels[sampleBankLabelCount] = {};
     vgcTextLabel *aboutLines[aboutLineCount] = {};
     vgcTextLabel *versionLabel = nullptr;
+    // The browser page: the entry list's rows and the category list's (one per category loaded when
+    // the page was built), each a number and a name label.
+    struct BrowserRow {
+        vgcTextLabel *number = nullptr;
+        vgcTextLabel *name = nullptr;
+    };
+    static constexpr int32_t browserRowCount = 128;
+    BrowserRow entryRows[browserRowCount];
+    BrowserRow categoryRows[browserRowCount];
+    int32_t categoryRowCount = 0;
+    qgui::CControl *loadOnSelectButton = nullptr;
+    void paintEntryRow(int32_t row, bool selected);
+    void paintCategoryRow(int32_t row, bool selected);
+    void scrollToBrowserCategory();
     float channelLedTimers[channelCount] = {};
     float wheelValues[channelCount][2];
     uint8_t keyStates[channelCount][keyCount] = {};

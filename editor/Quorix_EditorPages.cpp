@@ -112,6 +112,8 @@ void Quorix_Editor::showMixerPage()
 void Quorix_Editor::showBrowserPage()
 {
     showPage(pageBrowser);
+    if (loadOnSelectButton)
+        loadOnSelectButton->setValue(configurationCopy.loadOnSelect ? 1.0f : 0.0f);
     browserCategory = -1;
     browserEntry = -1;
     onProgramChanged(-1);

@@ -206,6 +206,7 @@ std::vector<Control> controls()
         {"button-sync", Look::button, 36, 12, "SYNC"},
         {"button-IFXs", Look::button, 36, 12, "IFX"},
         {"button-GMreset", Look::kick, 36, 12, "GM"},
+        {"button-miniadd", Look::kick, 30, 10, "USER"},
     };
     for (int c = 1; c <= 16; ++c) {
         char name[40];

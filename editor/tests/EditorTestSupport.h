@@ -104,6 +104,12 @@ public:
     using Quorix_Editor::velocityCurveButtons;
     using Quorix_Editor::versionLabel;
     using Quorix_Editor::zoomLabel;
+    // The browser.
+    using Quorix_Editor::browserCategory;
+    using Quorix_Editor::browserEntry;
+    using Quorix_Editor::categoryRows;
+    using Quorix_Editor::entryRows;
+    using Quorix_Editor::loadOnSelectButton;
     void setCurrentChannelForTest(int32_t channel) { currentChannel = channel; }
 };
 
