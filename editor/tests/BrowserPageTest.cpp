@@ -265,10 +265,7 @@ TEST_F(Move, TheBrowserKeysAndThePatchButtonsMoveTheSelection)
 
     // The keyboard page's patch buttons load what they step to.
     select(2, 0);
-    int32_t tag = editorTag::nextPatch;
-    float value = 1.0f;
-    qgui::CControl *label = editor->entryRows[0].name;
-    editor->preValueChanged(label, tag, value);
+    click(editor->nextPatchButton);
     EXPECT_EQ(selection(), std::make_pair(2, 1));
     EXPECT_EQ(source(0), std::make_pair(2, 1));
 }
@@ -344,6 +341,30 @@ TEST_F(Load, AShorterPatchGivesTheChannelsOfTheCombiRecalledBeforeBack)
     ASSERT_EQ(editor->loadBrowserEntry(2, 0, 1), 0);
     EXPECT_EQ(source(3), std::make_pair(3, 0));
     EXPECT_EQ(editor->loadBrowserEntry(2, 1, 0), -1) << "an empty category loads nothing";
+}
+
+TEST_F(Load, TheChannelsOfASelectedCombiLookTakenWhileTheBrowserIsShown)
+{
+    auto looks = [&](int32_t channel) {
+        qgui::CBitmap *shown = editor->getChannelControl(channel, Quorix_Editor::modeButton)->getBackground();
+        return shown == editor->findImage("channel-melody-normal-combi") ? "combi" : "plain";
+    };
+    for (int32_t c = 1; c <= 4; ++c)
+        engine->setParameterValue(ch(c, local::On), 1.0f);
+    showBrowser();
+    select(3, 0); // a four-channel combi, channel 0 current
+    for (int32_t c = 1; c <= 4; ++c)
+        EXPECT_STREQ(looks(c), c <= 3 ? "combi" : "plain") << c;
+    EXPECT_EQ(editor->combiSpan(), 4);
+    select(3, 2);
+    EXPECT_STREQ(looks(1), "plain");
+}
+
+TEST_F(Load, TheKeyboardPageNamesTheCategoryOfTheProgram)
+{
+    editor->postMessage(editorTag::programName, 4); // category index 3 + 1
+    settle();
+    EXPECT_EQ(text(editor->patchLabel), "User 1");
 }
 
 using ProgramMenu = BrowserPage;
@@ -510,8 +531,10 @@ TEST_F(ColorMenu, ListsOliveFirstTicksTheColourAndSetsIt)
 
     const std::filesystem::path colourFile = std::filesystem::path(engine->getUserPath().getNarrow()) / "Quorix.plc";
     std::filesystem::remove(colourFile);
-    menuAnswer = 7; // purple
-    editor->showColorMenu(2);
+    menuAnswer = 7; // purple, by a right click on the row
+    select(0, 0);
+    click(editor->entryRows[2].name, qgui::kRButton);
+    EXPECT_EQ(selection(), std::make_pair(0, 2));
     EXPECT_EQ(patchCategories[0].patches[2].colour, 6);
     EXPECT_TRUE(entryPainted(2));
     EXPECT_EQ(editor->entryRows[2].name->getBackColor(), editor->patchColors[6]);

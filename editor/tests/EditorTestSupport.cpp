@@ -63,7 +63,7 @@ std::vector<Image> skinImages()
         {"button-triplet", 16, 20},     {"button-latch", 16, 20},      {"button-minion", 16, 20},
         {"button-0116", 16, 20},        {"button-1732", 16, 20},       {"button-3348", 16, 20},
         {"button-4964", 16, 20},        {"button-laneON", 16, 20},     {"button-miniload", 12, 20},
-        {"button-minisave", 12, 20},    {"back-seq01", 27, 11},        {"back-seq02", 27, 11},
+        {"button-minisave", 12, 20},    {"button-miniadd", 12, 20},    {"back-seq01", 27, 11},        {"back-seq02", 27, 11},
         {"back-seq03", 27, 11},         {"back-seq04", 27, 11},        {"cell-seq1", 54, 36},
         {"cell-seq2", 54, 36},          {"cell-seq-handle", 27, 4},
         // The edit pages.

@@ -110,6 +110,8 @@ public:
     using Quorix_Editor::categoryRows;
     using Quorix_Editor::entryRows;
     using Quorix_Editor::loadOnSelectButton;
+    using Quorix_Editor::nextPatchButton;
+    using Quorix_Editor::saveButton;
     void setCurrentChannelForTest(int32_t channel) { currentChannel = channel; }
 };
 
