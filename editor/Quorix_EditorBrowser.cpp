@@ -34,6 +34,9 @@ constexpr int32_t visibleCategoryRows = 26;
 constexpr int32_t keyboardPageTop = 446;
 constexpr int32_t browserPageLeft = 157;
 
+// The browser's option button: the setup page's option of the same tag, loading on select.
+constexpr int32_t loadOnSelectTag = 29223;
+
 // Save menu ids: (category + 128 for a single patch) × 128 + entry + 1.
 constexpr uint32_t patchIdOffset = 128;
 
@@ -143,7 +146,7 @@ void Quorix_Editor::buildBrowserPage()
         }
     }
     addKickButton(452, 414, "button-miniadd", editorTag::userFolder);
-    loadOnSelectButton = addOnOffButton(452, 430, "button-minion", 29223);
+    loadOnSelectButton = addOnOffButton(452, 430, "button-minion", loadOnSelectTag);
     pageControlRange[pageBrowser].end = uint32_t(getControlCount());
 
     // The category list is built for the library loaded now; createPage sizes its scroll area alike.
