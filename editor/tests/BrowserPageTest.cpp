@@ -108,7 +108,7 @@ struct BrowserPage : OpenEditor {
             {1, "Organ", 1, {}}, // a file of another version: no entries
             {5, "Bass", 4, singles(2)},
             {120, "User 1", 3, {{4, false}, {1, true}, {1, false}, {2, true}}},
-            {123, "User 2", 3, singles(40)},
+            {123, "User 2", 3, singles(41)},
         };
     }
 
@@ -227,7 +227,7 @@ TEST_F(Move, TheSelectionCrossesCategoriesAndStopsAtTheLibrarysEnds)
         {2, 0, +5, 2, 1, 0},   // a long step on stops at the category's last entry
         {2, 1, +1, 3, 0, 0},   // past the last entry: the next category's first
         {3, 0, -32, 2, 1, 0},  // back from the first entry: the previous category's last
-        {4, 39, +1, 4, 39, 0}, // the last entry of the last category stays
+        {4, 40, +1, 4, 40, 0}, // the last entry of the last category stays
         {4, 3, +32, 4, 35, 0},
     };
     for (const Case &c : cases) {
@@ -382,7 +382,7 @@ TEST_F(ProgramMenu, ListsEveryCategoryMarksTheSourceAndLoadsTheChoice)
         bool separatorBefore;
         size_t entries;
     } rows[] = {{"000 Piano", true, 6}, {"001 Organ", false, 0}, {"005 Bass", true, 2},
-                {"120 User 1", true, 4}, {"123 User 2", true, 40}};
+                {"120 User 1", true, 4}, {"123 User 2", true, 41}};
     for (size_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(rows[i].caption);
         const Shown &s = top[1 + i];
@@ -394,6 +394,7 @@ TEST_F(ProgramMenu, ListsEveryCategoryMarksTheSourceAndLoadsTheChoice)
     EXPECT_EQ(user1[0].item->caption, "000 4 P120.0");
     EXPECT_EQ(user1[0].item->id, 3u * 128 + 0 + 2);
     const std::vector<Shown> user2 = shownItems(top[5].item->submenu);
+    ASSERT_EQ(user2.size(), 41u);
     for (size_t k : {8u, 16u, 24u, 40u})
         EXPECT_TRUE(user2[k].afterSeparator) << k;
     for (size_t k : {1u, 9u, 31u, 33u})
