@@ -12,7 +12,8 @@ using namespace qgui::test;
 TEST(HostEditor, ClickReachesTheEditorAndTheScreenshotShowsIt) {
     TempDir dir;
     std::string shot = dir.file("editor.png");
-    int host = startProgram({QUORIX_HOST_EXE, "--editor", "2", "--screenshot", shot, QGUI_EDITOR_TEST_PLUGIN});
+    // Long enough for the click to land on a loaded machine; the window closes on its own after it.
+    int host = startProgram({QUORIX_HOST_EXE, "--editor", "6", "--screenshot", shot, QGUI_EDITOR_TEST_PLUGIN});
     ASSERT_GT(host, 0);
     // The lamp covers (20, 20)-(80, 60) unzoomed; at 150 % its middle is at (75, 60) in the window.
     EXPECT_EQ(runProgram({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^quorix-host$", "mousemove",
