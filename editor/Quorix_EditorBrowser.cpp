@@ -134,7 +134,7 @@ void Quorix_Editor::buildBrowserPage()
         const int32_t x = 110 * (i / 32), y = 25 + 13 * (i % 32);
         BrowserRow &row = entryRows[i];
         row.number = addTextLabel(x + 4, y, 19, 12, nullptr, editorTag::entryRow + i);
-        char text[8];
+        char text[12];
         std::snprintf(text, sizeof text, "%03d", i);
         row.number->setPartText(text, 0);
         row.name = addTextLabel(x + 24, y, 89, 12, nullptr, editorTag::entryRow + i);
