@@ -11,7 +11,7 @@
 //    paramChanged -> updateControl, which writes the controls of the page shown
 //    (Quorix_EditorUpdates.cpp).
 //
-// How a page is added (browser, sequencer, melody and drum edit, setup):
+// How a page is made (browser, sequencer, melody and drum edit, setup), and how another would be:
 //  1. Write its builder (buildBrowserPage, buildSequencerPage, buildEditPages, buildSetupPage; the
 //     constructor already calls them in that order) in a file of your own. Record
 //     pageControlRange[page].first = getControlCount() before the page's first control and
@@ -25,9 +25,8 @@
 //  2. Tags: a control edits an engine parameter by carrying its index; controls of the
 //     channel-specific pages carry the index of channel 0 (drum slot 0, sequencer part 0) and the
 //     dispatch adds the current channel. Commands use the editor tags of EditorTags.h.
-//  3. Clicks: most parameters need nothing (preValueChanged sets them). Commands and menus are the
-//     virtual hooks declared below with empty bodies, each marked with the page that fills it:
-//     remove the body here and define the function in your file.
+//  3. Clicks: most parameters need nothing (preValueChanged sets them). Commands and menus are
+//     virtual functions declared below and defined in their page's file.
 //  4. Values: fill updateSequencerPage / updateEditPages (or add a section to updateControl guarded
 //     by pageShown[yourPage]); the show function of the page (Quorix_EditorPages.cpp) asks the
 //     engine to post the values again, then calls onPageShown(page) for what else the page shows.
@@ -246,7 +245,6 @@ public:
     // The manual beside the plug-in ("Quorix.pdf"); nothing when it is missing.
     virtual void openManual();
 
-    // Hooks of the pages still to come; empty until their page fills them in.
     // The skin's colours into the text controls of every page (Quorix_EditorSkin.cpp).
     virtual void applySkinColors();
     // The browser page (Quorix_EditorBrowser.cpp). A channel of -1 is the current channel; an entry
