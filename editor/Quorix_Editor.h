@@ -444,6 +444,9 @@ protected:
     qgui::CControl *toIfxButtons[2] = {};
 
     uint32_t trackPicker(podoMenu &menu, qgui::CControl *control, uint32_t markedId);
+    // For a menu whose ids are the parameter's steps 0..steps plus 1: marks the current step, tracks
+    // the menu and sets the chosen step (through the host's automation when automated).
+    void pickStep(podoMenu &menu, qgui::CControl *control, int32_t parameter, int32_t steps, bool automated);
     // Tracks a menu at a window point, or else under a setup-page display; the chosen id or 0.
     uint32_t trackAt(podoMenu &menu, const qgui::CPoint *at, qgui::CControl *display);
 

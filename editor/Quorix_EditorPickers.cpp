@@ -61,6 +61,18 @@ uint32_t Quorix_Editor::trackPicker(podoMenu &menu, CControl *control, uint32_t 
     return menu.track(int32_t(r.left), int32_t(r.bottom), false);
 }
 
+void Quorix_Editor::pickStep(podoMenu &menu, CControl *control, int32_t parameter, int32_t steps, bool automated)
+{
+    const uint32_t id = trackPicker(menu, control, nearest(engine->getParameterValue(parameter) * float(steps)) + 1);
+    if (id < 1 || id > uint32_t(steps) + 1)
+        return;
+    const float value = float(id - 1) / float(steps);
+    if (automated)
+        engine->setParameterValueAutomated(parameter, value);
+    else
+        engine->setParameterValue(parameter, value);
+}
+
 void Quorix_Editor::showValueMenu(CControl *control, int32_t parameter)
 {
     if (!editorOpen || !getFrame())
@@ -68,9 +80,7 @@ void Quorix_Editor::showValueMenu(CControl *control, int32_t parameter)
     podoMenu menu(getWindow());
     for (int32_t n = 0; n <= 127; ++n)
         addNumber(menu, n % 16 == 0 ? podo::menuNewColumn : 0, uint32_t(n + 1), "%d", int(n));
-    const uint32_t id = trackPicker(menu, control, nearest(engine->getParameterValue(parameter) * 127.0f) + 1);
-    if (id >= 1 && id <= 128)
-        engine->setParameterValueAutomated(parameter, float(id - 1) * 0.007874016f);
+    pickStep(menu, control, parameter, 127, true);
 }
 
 void Quorix_Editor::showNoteMenu(CControl *control, int32_t parameter)
@@ -79,9 +89,7 @@ void Quorix_Editor::showNoteMenu(CControl *control, int32_t parameter)
         return;
     podoMenu menu(getWindow());
     editortext::addNoteColumns(menu);
-    const uint32_t id = trackPicker(menu, control, nearest(engine->getParameterValue(parameter) * 127.0f) + 1);
-    if (id >= 1 && id <= 128)
-        engine->setParameterValueAutomated(parameter, float(id - 1) * 0.007874016f);
+    pickStep(menu, control, parameter, 127, true);
 }
 
 void Quorix_Editor::showTransposeMenu(CControl *control, int32_t parameter)
@@ -96,9 +104,7 @@ void Quorix_Editor::showTransposeMenu(CControl *control, int32_t parameter)
     menu.addItem(podo::menuNewColumn, 49, podoStr("0"));
     for (int32_t s = 1; s <= 48; ++s)
         addNumber(menu, (s - 1) % 12 == 0 ? podo::menuNewColumn : 0, uint32_t(s + 49), "%+d", int(s));
-    const uint32_t id = trackPicker(menu, control, nearest(engine->getParameterValue(parameter) * 96.0f) + 1);
-    if (id >= 1 && id <= 97)
-        engine->setParameterValueAutomated(parameter, float(id - 1) * 0.010416667f);
+    pickStep(menu, control, parameter, 96, true);
 }
 
 void Quorix_Editor::showTransposeMenuB(CControl *control, int32_t parameter) { showTransposeMenu(control, parameter); }
@@ -118,9 +124,7 @@ void Quorix_Editor::showVoiceModeMenu(CControl *control, int32_t parameter, int3
     }
     for (int32_t n : voiceModes)
         addNumber(menu, 0, uint32_t(n + 1), "%d", int(n));
-    const uint32_t id = trackPicker(menu, control, nearest(engine->getParameterValue(parameter) * 64.0f) + 1);
-    if (id >= 1 && id <= 65)
-        engine->setParameterValue(parameter, float(id - 1) * 0.015625f);
+    pickStep(menu, control, parameter, 64, false);
 }
 
 void Quorix_Editor::showCountMenu(CControl *control, int32_t parameter)
