@@ -25,6 +25,15 @@ constexpr double kAttenuationScale = 0.4;
 double attenuationDecibels(int centibels) { return centibels * kAttenuationScale / 10.0; }
 constexpr int kStereoPairCentibels = 75; // 3 dB as heard
 
+// Every channel and drum key plays this much below the SoundFont's own level: the level common
+// players give a General MIDI file by default (a gain of 0.2), so a dense song keeps its headroom
+// and sits beside other renders of the same file.
+constexpr double kLibraryLevelDecibels = -13.98;
+double libraryLevelDecibels(int centibels, double boost = 0.0)
+{
+  return std::min(kLibraryLevelDecibels - attenuationDecibels(centibels) + boost, 6.02);
+}
+
 // SoundFont envelopes fall linearly in decibels; the engine's decay and release follow
 // (1 - t/T)^e of the way down. Their times are matched where both have fallen by 30 dB.
 constexpr double kCurveMatch = 0.4346;
@@ -104,12 +113,28 @@ double fourPoleResonancePercent(int centibels)
   return std::clamp((std::sqrt(gain / kSqrtHalf) - 1.0) / 8.0, 0.0, 1.0) * 100.0;
 }
 
-// The engine's velocity response ((v^3 - 1) a + 1) that gives the SoundFont's default velocity
-// attenuation, (v / 127)^2 in amplitude, at velocity 100.
+// The engine's velocity response ((v^3 - 1) a + 1) closest to the SoundFont's default velocity
+// attenuation, (v / 127)^2 in amplitude: the amount whose largest error in decibels over
+// velocities 20..127 is smallest. Soft notes matter as much as loud ones.
+double velocityErrorDecibels(double amount)
+{
+  double worst = 0.0;
+  for (int velocity = 20; velocity <= 127; ++velocity) {
+    const double v = velocity / 127.0;
+    const double engine = (v * v * v - 1.0) * amount + 1.0;
+    worst = std::max(worst, std::abs(20.0 * std::log10(engine / (v * v))));
+  }
+  return worst;
+}
 double velocityAmountPercent()
 {
-  double v = kVelocity / 127.0;
-  return (1.0 - v * v) / (1.0 - v * v * v) * 100.0;
+  static const double best = [] {
+    double amount = 0.0;
+    for (int step = 1; step <= 1000; ++step)
+      if (velocityErrorDecibels(step / 1000.0) < velocityErrorDecibels(amount)) amount = step / 1000.0;
+    return amount * 100.0;
+  }();
+  return best;
 }
 
 // One sound of a key: a region and, for a stereo pair, its other half.
@@ -433,8 +458,7 @@ private:
     }
 
     // The channel's level carries the loudest zone; a second oscillator halves the mix.
-    double db = -attenuationDecibels(loudest) + (layers[1].empty() ? 0.0 : 6.02);
-    text(channel, local::Volume, decibelText(std::min(db, 6.02)));
+    text(channel, local::Volume, decibelText(libraryLevelDecibels(loudest, layers[1].empty() ? 0.0 : 6.02)));
 
     // Envelopes, filter and LFO come from what the first oscillator plays at middle C; the pan
     // is the middle of what both play there.
@@ -623,7 +647,7 @@ private:
       text(c, at(local::DrumFilterCutoff), hertzText(absoluteCentsToHertz(fc)));
       text(c, at(local::DrumFilterResonance), percentText(fourPoleResonancePercent(r.value[initialFilterQ])));
     }
-    text(c, at(local::DrumVolume), decibelText(std::min(-attenuationDecibels(voice.attenuation), 6.02)));
+    text(c, at(local::DrumVolume), decibelText(libraryLevelDecibels(voice.attenuation)));
     text(c, at(local::DrumPan), percentText(voice.pan / 5.0));
 
     // With an audible sustain the key holds the sound until its release; otherwise the sound

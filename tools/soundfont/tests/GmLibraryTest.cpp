@@ -103,8 +103,9 @@ TEST(GmLibrary, StereoHalvesBecomeOneMonoSample)
   EXPECT_EQ(take.sample, 0);
   EXPECT_EQ(take.partner, 1);
   EXPECT_EQ(textOf(c, local::Pan), "C00");
-  // The mid signal played in the centre is 3 dB quieter than the halves played apart.
-  EXPECT_EQ(textOf(c, local::Volume), "3.00");
+  // The mid signal played in the centre is 3 dB quieter than the halves played apart (and the
+  // library plays 13.98 dB below the SoundFont).
+  EXPECT_EQ(textOf(c, local::Volume), "-10.98");
 
   TakeData data = renderTake(sf, take);
   ASSERT_EQ(data.values.size(), 150u); // cut after the loop
@@ -142,7 +143,7 @@ TEST(GmLibrary, TheLoudestSoundOfEachKeyGoesToTheFirstOscillator)
 
   // The channel carries the loudest level (20 cB heard at 0.4), and 6 dB for the mix of two
   // oscillators.
-  EXPECT_EQ(textOf(c, local::Volume), "5.22");
+  EXPECT_EQ(textOf(c, local::Volume), "-8.76");
 }
 
 TEST(GmLibrary, OnlyTheVelocityLayerOf100IsKept)
@@ -250,7 +251,7 @@ TEST(GmLibrary, MelodicChannelTextsInTheEngineFormats)
     const char *text;
   };
   const Case cases[] = {
-      {local::Volume, "-1.40"},   // 35 cB heard at 0.4
+      {local::Volume, "-15.38"},  // 35 cB heard at 0.4, below the library level
       {local::Pan, "L50"},     // half left
       {local::FilterCutoff, "440.0"},  // 6900 absolute cents
       {local::FilterResonance, "5.2"},    // no resonance: the two-pole filter's own peak
@@ -259,7 +260,7 @@ TEST(GmLibrary, MelodicChannelTextsInTheEngineFormats)
       {local::AmpEnvelope + 1, "0.260"},  // 2 s for 96 dB: 0.417 s to the sustain, shortened for the curve
       {local::AmpEnvelope + 2, "10.0"},   // 20 dB down
       {local::AmpEnvelope + 3, "0.217"},  // release 0.5 s
-      {local::AmpEnvVelocityAmount, "74.2"},   // (100/127)^2 at velocity 100
+      {local::AmpEnvVelocityAmount, "96.4"},   // nearest (v/127)^2 over velocities 20..127
       {local::LfoRate, "16.35"},  // vibrato at 1200 absolute cents
       {local::LfoLevel, "100.0"},  // static vibrato: full level
       {local::OscLfoAmount, "12.5"},   // 50 cents
@@ -318,7 +319,7 @@ TEST(GmLibrary, DrumKeysCarryTheirOwnPitchLevelPanAndSends)
   // Key 35: three keys below the root, five semitones and 80 cents down, 5 cents up.
   EXPECT_EQ(textOf(kit, at(35, local::DrumSemitone)), "-9");
   EXPECT_EQ(textOf(kit, at(35, local::DrumFinetone)), "25.0");
-  EXPECT_EQ(textOf(kit, at(38, local::DrumVolume)), "-2.40");
+  EXPECT_EQ(textOf(kit, at(38, local::DrumVolume)), "-16.38");
   EXPECT_EQ(textOf(kit, at(38, local::DrumPan)), "50.0");
   EXPECT_EQ(textOf(kit, at(38, local::DrumReverbSend)), "30.0");
   // The snare decays to silence: no hold, the decay becomes the release.

@@ -42,10 +42,11 @@ Sf2Fixture smallSoundFont()
   return f;
 }
 
-// Reads every text as its leading number over 1000, so a test sees which text went where.
+// Reads every text as its leading number over 1000 (negative numbers as their size), so a test
+// sees which text went where.
 bool thousandths(int, bool, const std::string &text, float &value)
 {
-  value = std::strtof(text.c_str(), nullptr) / 1000.0f;
+  value = std::abs(std::strtof(text.c_str(), nullptr)) / 1000.0f;
   return true;
 }
 
@@ -112,7 +113,7 @@ TEST(LibraryWriter, WritesALibraryTheBankLoadersRead)
   auto at = [&](int id) { return values[id - kFirstLocal]; };
   EXPECT_EQ(at(local::Mode), 0.0f);
   EXPECT_EQ(at(local::On), 1.0f);
-  EXPECT_FLOAT_EQ(at(local::Volume), 6.02f / 1000.0f); // two oscillators, the loudest at 0 dB
+  EXPECT_FLOAT_EQ(at(local::Volume), 7.96f / 1000.0f);  // two oscillators, the loudest at the library level
   EXPECT_EQ(at(local::SeqLength), 5.0f / 21.0f);      // untouched: the default channel's
   const SampleRecord *low = lib.play(at(local::OscWave), 40), *high = lib.play(at(local::OscWave), 80);
   ASSERT_TRUE(low && high);
