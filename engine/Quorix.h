@@ -344,6 +344,10 @@ protected:
     void resyncHeldNotes();
     void controlChange(int32_t channel, int32_t first, int32_t last, int32_t controller, int32_t value);
     void dataEntry(int32_t first, int32_t last, int32_t lsb);
+    // The GS NRPNs for vibrato, filter and envelope are offsets from what the channel's patch
+    // set: forgetting the base at a recall or reset makes the next such NRPN take it afresh.
+    void forgetRecalledValues(int32_t channel);
+    float relativeNrpnValue(int32_t channel, int32_t slot, int32_t msb);
     void renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold);
     void dispatchEvent(const VstEvent *event);
     void postBlockEnd();
@@ -363,6 +367,16 @@ protected:
     // setChunk decodes before anything is replaced.
     ProgramBlock chunkOut;
     ProgramBlock chunkIn;
+    // Per channel: the values the relative NRPNs offset from, taken at the first one after a
+    // recall or reset (a channel's bit in recalledValid says they are held).
+    static constexpr int32_t kRelativeNrpns = 8;
+    float recalledValues[engine::kChannelCount][kRelativeNrpns] = {};
+    uint32_t recalledValid = 0;
+    // Per MIDI channel and key: the span its note sounds on (first * 16 + last + 1, 0 none), and
+    // per MIDI channel the channels its notes sounded on since its last CC 120 or 123, so that a
+    // note's own note-off and panic reach it wherever Priority Mode sent it.
+    uint16_t noteSpans[engine::kChannelCount][128] = {};
+    uint16_t notedChannels[engine::kChannelCount] = {};
     // Events of the current block already dispatched by the bank and program look-ahead.
     uint8_t eventDispatched[eventQueueCapacity];
 };

@@ -16,6 +16,18 @@ namespace {
 
 constexpr int32_t kNoParameterNumber = 0x7F7F;
 
+// The GS NRPNs (MSB 1) whose data is an offset from the patch's setting, 64 meaning none, and
+// the melody parameter each moves. Vibrato depth is offset in its parameter's square-root scale.
+struct RelativeNrpn {
+    int32_t number;
+    int32_t localId;
+};
+constexpr RelativeNrpn kRelativeNrpnTable[] = {
+    {0x0108, local::LfoRate},       {0x0109, local::OscLfoAmount},       {0x010A, local::LfoDelayTime},
+    {0x0120, local::FilterCutoff},  {0x0121, local::FilterResonance},    {0x0163, local::AmpEnvelope},
+    {0x0164, local::AmpEnvelope + 1}, {0x0166, local::AmpEnvelope + 3},
+};
+
 } // namespace
 
 void Quorix::dispatchMidiBytes(const uint8_t *bytes)
@@ -257,17 +269,15 @@ void Quorix::dataEntry(int32_t first, int32_t last, int32_t lsb)
         if (configuration.nrpnOn) {
             const int32_t n = cs.nrpn;
             if (melody) {
-                switch (n) {
-                case 0x0108: target = local::LfoRate; value = msb / 127.0f; break;
-                case 0x0109: target = local::OscLfoAmount; value = std::sqrt(msb / 4064.0f); break;
-                case 0x010A: target = local::LfoDelayTime; value = msb / 127.0f; break;
-                case 0x0120: target = local::FilterCutoff; value = msb / 127.0f; break;
-                case 0x0121: target = local::FilterResonance; value = msb / 127.0f; break;
-                case 0x0163: target = local::AmpEnvelope; value = msb / 127.0f; break;
-                case 0x0164: target = local::AmpEnvelope + 1; value = msb / 127.0f; break;
-                case 0x0165: target = local::AmpEnvelope + 2; value = msb / 127.0f; break;
-                case 0x0166: target = local::AmpEnvelope + 3; value = msb / 127.0f; break;
-                default: break;
+                if (n == 0x0165) {
+                    target = local::AmpEnvelope + 2;
+                    value = msb / 127.0f;
+                }
+                for (int32_t slot = 0; slot < kRelativeNrpns; ++slot) {
+                    if (kRelativeNrpnTable[slot].number == n) {
+                        target = kRelativeNrpnTable[slot].localId;
+                        value = relativeNrpnValue(c, slot, msb);
+                    }
                 }
             } else if (drum) {
                 const int32_t key = (n & 0x7F) - 24;
@@ -292,6 +302,26 @@ void Quorix::dataEntry(int32_t first, int32_t last, int32_t lsb)
         if (target >= 0)
             setParameterValue(parameterIndex(c, target), std::clamp(value, 0.0f, 1.0f));
     }
+}
+
+void Quorix::forgetRecalledValues(int32_t channel)
+{
+    if (channel < 0)
+        recalledValid = 0;
+    else if (channel < kChannelCount)
+        recalledValid &= ~(1u << channel);
+}
+
+float Quorix::relativeNrpnValue(int32_t channel, int32_t slot, int32_t msb)
+{
+    static_assert(std::size(kRelativeNrpnTable) == kRelativeNrpns);
+    const uint32_t bit = 1u << channel;
+    if (!(recalledValid & bit)) {
+        for (int32_t i = 0; i < kRelativeNrpns; ++i)
+            recalledValues[channel][i] = programBlock.values[parameterIndex(channel, kRelativeNrpnTable[i].localId)];
+        recalledValid |= bit;
+    }
+    return std::clamp(recalledValues[channel][slot] + (msb - 64) / 128.0f, 0.0f, 1.0f);
 }
 
 void Quorix::resetControllers(int32_t channel, uint8_t keepOthers)

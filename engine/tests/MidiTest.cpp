@@ -124,9 +124,9 @@ TEST_F(Midi, RpnAndNrpnDataEntrySetParameters)
     EXPECT_FLOAT_EQ(stored(0, local::Transpose), 12.0f / 96.0f);
     EXPECT_EQ(q->state.target.channels[0].transpose, -36);
     midi(0xB0, 99, 1);
-    midi(0xB0, 98, 32);
+    midi(0xB0, 98, 0x65);
     midi(0xB0, 6, 64);
-    EXPECT_FLOAT_EQ(stored(0, local::FilterCutoff), 64.0f / 127.0f);
+    EXPECT_FLOAT_EQ(stored(0, local::AmpEnvelope + 2), 64.0f / 127.0f);
     EXPECT_EQ(controller(0).rpn, 0x7F7F);
     // Modulation depth: data entry LSB completes the value.
     midi(0xB0, 101, 0);
@@ -146,6 +146,50 @@ TEST_F(Midi, RpnAndNrpnDataEntrySetParameters)
     midi(0xB9, 6, 10);
     EXPECT_FLOAT_EQ(stored(9, local::DrumVolume + 17 * 14), 100.0f / 127.0f);
     sharedConfiguration().nrpnOn = 1;
+}
+
+// The GS vibrato, filter and envelope NRPNs move their parameter by (data - 64) / 128 from the
+// patch's own setting: 64 changes nothing, a repeat does not add up, and a reset starts again
+// from what the channel then holds.
+TEST_F(Midi, GsNrpnsOffsetThePatchSettingWithoutAddingUp)
+{
+    struct Case {
+        int32_t lsb;
+        int32_t localId;
+    };
+    const Case cases[] = {
+        {0x08, local::LfoRate},      {0x09, local::OscLfoAmount},       {0x0A, local::LfoDelayTime},
+        {0x20, local::FilterCutoff}, {0x21, local::FilterResonance},    {0x63, local::AmpEnvelope},
+        {0x64, local::AmpEnvelope + 1}, {0x66, local::AmpEnvelope + 3},
+    };
+    sharedConfiguration().nrpnOn = 1;
+    auto nrpn = [&](int32_t lsb, int32_t value) {
+        midi(0xB0, 99, 1);
+        midi(0xB0, 98, lsb);
+        midi(0xB0, 6, value);
+    };
+    for (const bool afterReset : {false, true}) {
+        if (afterReset)
+            q->resetToGmDefault();
+        melody(0);
+        for (const Case &c : cases)
+            setLocal(0, c.localId, afterReset ? 0.25f : 0.5f);
+        const float base = afterReset ? 0.25f : 0.5f;
+        for (const Case &c : cases) {
+            SCOPED_TRACE(testing::Message() << "NRPN 01 " << std::hex << c.lsb << (afterReset ? " after a reset" : ""));
+            nrpn(c.lsb, 64);
+            EXPECT_FLOAT_EQ(stored(0, c.localId), base);
+            nrpn(c.lsb, 80);
+            nrpn(c.lsb, 80);
+            EXPECT_FLOAT_EQ(stored(0, c.localId), base + 16.0f / 128.0f);
+            nrpn(c.lsb, 0);
+            EXPECT_FLOAT_EQ(stored(0, c.localId), std::max(base - 0.5f, 0.0f));
+            nrpn(c.lsb, 127);
+            EXPECT_FLOAT_EQ(stored(0, c.localId), std::min(base + 63.0f / 128.0f, 1.0f));
+            nrpn(c.lsb, 64);
+            EXPECT_FLOAT_EQ(stored(0, c.localId), base);
+        }
+    }
 }
 
 TEST_F(Midi, SostenutoHoldsOnlyTheNotesWhoseKeysWereDownWhenItWentDown)
