@@ -344,6 +344,9 @@ protected:
     void resyncHeldNotes();
     void controlChange(int32_t channel, int32_t first, int32_t last, int32_t controller, int32_t value);
     void dataEntry(int32_t first, int32_t last, int32_t lsb);
+    // Controller 120 or 123 from a MIDI channel reaches its routed span and every channel its
+    // notes sound on.
+    void stopNotesOf(int32_t midiChannel, int32_t first, int32_t last, int32_t controller);
     // The GS NRPNs for vibrato, filter and envelope are offsets from what the channel's patch
     // set: forgetting the base at a recall or reset makes the next such NRPN take it afresh.
     void forgetRecalledValues(int32_t channel);

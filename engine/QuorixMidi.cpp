@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 using namespace engine;
 
@@ -50,6 +51,7 @@ void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_
 
     podoSyncCriticalBlock lock(&instanceLock);
     podoSyncCriticalBlock shared(&engineSharedLock());
+    const int32_t midiChannel = channel;
     if (state.target.master.priorityMode)
         channel = getCurrentChannel();
     int32_t first = channel, last = channel;
@@ -66,16 +68,27 @@ void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_
     case 0x90:
         if (d2 >= 1) {
             noteOn(first, last, d1, d2, 0, 0, 0, -1);
+            noteSpans[midiChannel][d1] = static_cast<uint16_t>(first * 16 + last + 1);
+            notedChannels[midiChannel] |= static_cast<uint16_t>(((2u << last) - 1) & ~((1u << first) - 1));
             source = kSourceNoteOnVelocity;
             value = d2 / 127.0f;
             break;
         }
         [[fallthrough]];
-    case 0x80:
-        noteOff(first, last, d1, 0);
+    case 0x80: {
+        // A note stops where its note-on sent it, whatever Priority Mode or the edited channel
+        // has become since.
+        int32_t from = first, to = last;
+        if (const int32_t span = noteSpans[midiChannel][d1]) {
+            from = (span - 1) / 16;
+            to = (span - 1) % 16;
+            noteSpans[midiChannel][d1] = 0;
+        }
+        noteOff(from, to, d1, 0);
         source = kSourceNoteOffVelocity;
         value = d2 / 127.0f;
         break;
+    }
     case 0xA0:
         source = kSourceAftertouch;
         value = d2 / 127.0f;
@@ -110,7 +123,10 @@ void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_
         return; // program changes are not learned or assigned
     }
     case 0xB0:
-        controlChange(channel, first, last, d1, d2);
+        if (d1 == 120 || d1 == 123)
+            stopNotesOf(midiChannel, first, last, d1);
+        else
+            controlChange(channel, first, last, d1, d2);
         // Bank select and the channel mode messages are not learned or assigned.
         if (d1 == 0 || d1 == 32 || d1 >= 120)
             return;
@@ -208,16 +224,12 @@ void Quorix::controlChange(int32_t channel, int32_t first, int32_t last, int32_t
         }
         return;
     case 120:
-        for (int32_t c = first; c <= last; ++c)
-            resetChannel(c, 0);
+    case 123:
+        stopNotesOf(channel, first, last, controller);
         return;
     case 121:
         for (int32_t c = first; c <= last; ++c)
             resetControllers(c, 1);
-        return;
-    case 123:
-        for (int32_t c = first; c <= last; ++c)
-            allSoundOff(c, 0.0f);
         return;
     case 124:
     case 125:
@@ -231,6 +243,24 @@ void Quorix::controlChange(int32_t channel, int32_t first, int32_t last, int32_t
         return;
     default:
         return;
+    }
+}
+
+void Quorix::stopNotesOf(int32_t midiChannel, int32_t first, int32_t last, int32_t controller)
+{
+    // The span the message is routed to, and every channel a note of this MIDI channel went to.
+    uint32_t channels = notedChannels[midiChannel];
+    for (int32_t c = first; c <= last; ++c)
+        channels |= 1u << c;
+    notedChannels[midiChannel] = 0;
+    std::fill(std::begin(noteSpans[midiChannel]), std::end(noteSpans[midiChannel]), uint16_t{0});
+    for (int32_t c = 0; c < kChannelCount; ++c) {
+        if (!(channels & (1u << c)))
+            continue;
+        if (controller == 120)
+            resetChannel(c, 0);
+        else
+            allSoundOff(c, 0.0f);
     }
 }
 

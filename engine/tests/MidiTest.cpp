@@ -298,6 +298,50 @@ TEST_F(Midi, ChannelModeMessagesStopAndResetTheirChannelsOnly)
     EXPECT_EQ(play(0).voiceCount, 1);
 }
 
+// A note stops by its own note-off and by controller 120 or 123 of the MIDI channel it came on,
+// whatever Priority Mode made of the routing after it started (controller 124 turns the mode on,
+// 125 off, from any channel).
+TEST_F(Midi, NotesStopWhereverPriorityModeRoutedThem)
+{
+    struct Case {
+        const char *name;
+        bool startedUnderPriority; // the note-on went to the edited channel, the stop comes after 125
+        int32_t stop;              // 0 the note's own note-off, else the controller sent on all channels
+    };
+    const Case cases[] = {
+        {"note-off after 124", false, 0}, {"120 after 124", false, 120}, {"123 after 124", false, 123},
+        {"note-off after 125", true, 0},  {"120 after 125", true, 120},  {"123 after 125", true, 123},
+    };
+    sharedConfiguration().omniOn = 1;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        start(44100.0f);
+        melody(0);
+        melody(3);
+        q->setCurrentChannel(0);
+        if (c.startedUnderPriority)
+            midi(0xB7, 124, 0);
+        midi(0x93, 69, 100);
+        const int32_t sounding = c.startedUnderPriority ? 0 : 3;
+        ASSERT_EQ(play(sounding).voiceCount, 1);
+        midi(0xB7, c.startedUnderPriority ? 125 : 124, 0x7F);
+        ASSERT_EQ(q->state.target.master.priorityMode != 0, !c.startedUnderPriority);
+        if (c.stop == 0)
+            midi(0x83, 69, 0);
+        else
+            for (int32_t ch = 0; ch < 16; ++ch)
+                midi(0xB0 | ch, c.stop, 0);
+        const Audio out = render(44100);
+        EXPECT_LT(peak(out.left, 22050, 44100), 1e-4f);
+    }
+    // The routing itself stays: under Priority Mode a new note on channel 10 sounds on the edited
+    // channel.
+    midi(0xB7, 124, 0);
+    midi(0x99, 60, 100);
+    EXPECT_EQ(play(0).voiceCount, 1);
+    EXPECT_EQ(play(9).voiceCount, 0);
+}
+
 TEST_F(Midi, ThePitchWheelAndModulationOfTheEditedChannelReachTheEditor)
 {
     RecordingEditor *editor = q->openEditor();
