@@ -64,7 +64,6 @@ void Quorix::resetToGmDefault()
     // Volume, tune, transpose, voice limit and the switches keep their running values.
     storeEngineState(-1, false);
     applyProgram(true);
-    forgetRecalledValues(-1);
     // The first patch of category 0 on every melody channel, of category 1 (the kits) on the
     // drum channel, found by number: the user banks follow the factory categories in the table,
     // so a library without one of them must not hand the channel a user bank's patch. A missing

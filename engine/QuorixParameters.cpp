@@ -379,6 +379,9 @@ void Quorix::applyChannelParameters(int32_t channel, bool force, bool allDrumKey
     podoSyncCriticalBlock lock(&instanceLock);
     if (state.bulkLoading && !force)
         return;
+    // A patch recall or a reset: the relative NRPNs offset from what it sets.
+    if (force)
+        forgetRecalledValues(channel);
     applyChannelSettings(channel, force);
     applySequencerParameters(channel, force);
     applyInstrumentParameters(channel, force, allDrumKeys);

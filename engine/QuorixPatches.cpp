@@ -157,7 +157,6 @@ int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t
             programBlock.values[parameterIndex(c, local::PitchBendRange)] = running.melody.pitchBendRange / 24.0f;
         programBlock.values[parameterIndex(c, local::SeqPart)] = running.seqPart / 3.0f;
         applyChannelParameters(c, true, true);
-        forgetRecalledValues(c);
         ++recalled;
     }
 
