@@ -117,6 +117,8 @@ void podoVSTEditor::idle()
     if (frame && !isInIdleStuff())
         frame->idle();
     auto *instance = dynamic_cast<podoVST *>(getEffect());
+    if (instance)
+        instance->reportDroppedEvents();
     const float t = instance ? instance->getRunningTime() : lastIdleTime + 0.033f;
     if (frame)
         onTimer(t - lastIdleTime);

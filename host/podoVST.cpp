@@ -37,6 +37,20 @@ void copyText(char *destination, const char *source, size_t bytes)
     destination[n] = 0;
 }
 
+// What a full queue gives up first: 2 controllers and everything else, 1 note-ons, 0 what
+// stops sound (note-offs, controllers 120 and 123), which goes only when nothing else can.
+int32_t dropRank(const VstEvent &event)
+{
+    if (event.type != kVstMidiType)
+        return 2;
+    const auto &midi = reinterpret_cast<const VstMidiEvent &>(event);
+    const int32_t status = uint8_t(midi.midiData[0]) & 0xF0;
+    const int32_t d1 = midi.midiData[1] & 0x7F, d2 = midi.midiData[2] & 0x7F;
+    if (status == 0x80 || (status == 0x90 && d2 == 0) || (status == 0xB0 && (d1 == 120 || d1 == 123)))
+        return 0;
+    return status == 0x90 ? 1 : 2;
+}
+
 } // namespace
 
 podoSyncCritical &processLock()
@@ -169,6 +183,7 @@ void podoVST::suspend()
     suspended.store(true);
     clearEventQueue(); // the host's lists are not ours to read after this
     onSuspend();
+    reportDroppedEvents();
 }
 
 void podoVST::resume()
@@ -255,17 +270,30 @@ void podoVST::queueEvents(VstEvents *events)
         VstEvent *source = given[i];
         if (!source)
             continue;
+        VstEvent **list = eventList->events;
         int32_t count = eventList->numEvents;
-        if (count >= eventQueueCapacity) {
-            ++droppedEvents;
-            continue;
+        QueuedEvent *slot = count < eventQueueCapacity ? &store[count] : nullptr;
+        if (!slot) {
+            // Full: the latest queued event that matters less makes room, or this one goes.
+            droppedEvents.fetch_add(1, std::memory_order_relaxed);
+            const int32_t rank = dropRank(*source);
+            int32_t victim = -1;
+            for (int32_t least = 2; least > rank && victim < 0; --least)
+                for (int32_t i = count - 1; i >= 0 && victim < 0; --i)
+                    if (dropRank(*list[i]) == least)
+                        victim = i;
+            if (victim < 0)
+                continue;
+            slot = reinterpret_cast<QueuedEvent *>(list[victim]);
+            std::memmove(list + victim, list + victim + 1, sizeof(VstEvent *) * size_t(count - victim - 1));
+            eventList->numEvents = --count;
         }
-        QueuedEvent &copy = store[count];
+        QueuedEvent &copy = *slot;
         if (source->type == kVstSysExType) {
             auto *sysex = reinterpret_cast<VstMidiSysexEvent *>(source);
             int32_t bytes = sysex->dumpBytes;
             if (bytes < 0 || (bytes > 0 && !sysex->sysexDump) || bytes > sysexPoolBytes - sysexUsed) {
-                ++droppedEvents;
+                droppedEvents.fetch_add(1, std::memory_order_relaxed);
                 continue;
             }
             copy.sysex = *sysex;
@@ -277,7 +305,6 @@ void podoVST::queueEvents(VstEvents *events)
             copy.event = *source; // MIDI events and the other 32-byte kinds
         }
         // Keep the whole cycle in time order; equal offsets keep the order they came in.
-        VstEvent **list = eventList->events;
         int32_t at = count;
         while (at > 0 && list[at - 1]->deltaFrames > copy.event.deltaFrames) {
             list[at] = list[at - 1];
@@ -287,6 +314,17 @@ void podoVST::queueEvents(VstEvents *events)
         eventList->numEvents = count + 1;
     }
     pendingEvents = eventList->numEvents > 0 ? eventList : nullptr;
+}
+
+void podoVST::reportDroppedEvents()
+{
+    // No lock: the file write must not hold up the audio thread.
+    const int32_t dropped = droppedEvents.load(std::memory_order_relaxed);
+    int32_t reported = droppedReported.load(std::memory_order_relaxed);
+    if (dropped == reported || !droppedReported.compare_exchange_strong(reported, dropped))
+        return;
+    podo::logMessage(3, true, "Quorix: %d MIDI events dropped: more than %d in one processing cycle #%d",
+                     dropped - reported, eventQueueCapacity, instanceNumber);
 }
 
 void podoVST::setParameter(int32_t index, float value)

@@ -136,8 +136,13 @@ public:
     virtual void getHostTimeSignature(int32_t &numerator, int32_t &denominator);
     virtual void updateTimeInfo();
 
-    // Events dropped because a cycle brought more than the queue holds (read under instanceLock).
-    int32_t getDroppedEventCount() const { return droppedEvents; }
+    // Events dropped because a cycle brought more than the queue holds. A full queue drops
+    // controllers and other events first, then note-ons, never note-offs nor controllers 120
+    // and 123 while it holds anything else.
+    int32_t getDroppedEventCount() const { return droppedEvents.load(std::memory_order_relaxed); }
+    // Logs the events dropped since the last report; off the audio thread (the editor's idle,
+    // suspend), since the audio thread only counts.
+    void reportDroppedEvents();
 
 protected:
     // Counts this frame in (once) and answers the live count after it; the caller holds
@@ -183,7 +188,8 @@ private:
     VstEvent *eventStore = nullptr;
     char *sysexPool = nullptr;
     int32_t sysexUsed = 0;
-    int32_t droppedEvents = 0;
+    std::atomic<int32_t> droppedEvents{0};
+    std::atomic<int32_t> droppedReported{0};
 };
 
 // The frame for instruments: a synthesizer that takes MIDI events.

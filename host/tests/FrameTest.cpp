@@ -247,6 +247,51 @@ TEST_F(Frame, AFullQueueDropsTheOverflowAndCountsIt)
     EXPECT_EQ(plug.getDroppedEventCount(), 4);
 }
 
+// A burst past the queue's size gives up controllers first, then note-ons; what stops a note
+// (note-off, note-on at velocity 0, controllers 120 and 123) always gets in, in time order.
+TEST_F(Frame, AFullQueueKeepsWhatStopsNotesAndDropsControllersBeforeNoteOns)
+{
+    RecordingInstrument plug;
+    plug.resume();
+    const int32_t capacity = podoVST::eventQueueCapacity;
+    const int32_t controllers = 100;
+    std::vector<VstMidiEvent> events;
+    for (int32_t i = 0; i < capacity - controllers; ++i)
+        events.push_back(midi(1, 0x90, uint8_t(i % 128), 100));
+    for (int32_t i = 0; i < controllers; ++i)
+        events.push_back(midi(1, 0xB0, 7, uint8_t(i)));
+    // Past the end: stops (more than the controllers there are), then a note-on and a controller.
+    const VstMidiEvent stops[] = {midi(2, 0x80, 60, 0), midi(2, 0x90, 61, 0), midi(2, 0xB0, 120, 0),
+                                  midi(2, 0xB3, 123, 0)};
+    for (int32_t i = 0; i < controllers + 20; ++i)
+        events.push_back(stops[i % 4]);
+    events.push_back(midi(3, 0x90, 62, 100));
+    events.push_back(midi(3, 0xB0, 1, 5));
+    HostList list;
+    for (auto &e : events)
+        list.pointers.push_back(reinterpret_cast<VstEvent *>(&e));
+    plug.dispatcher(effProcessEvents, 0, 0, list.list(), 0.0f);
+    Outputs out(16);
+    plug.processReplacing(nullptr, out.ptrs, 16);
+    ASSERT_EQ(plug.seen.size(), size_t(capacity));
+    int32_t noteOns = 0, stopsSeen = 0, controllersSeen = 0, lastDelta = 0;
+    for (const auto &e : plug.seen) {
+        EXPECT_GE(e.delta, lastDelta);
+        lastDelta = e.delta;
+        const int32_t status = uint8_t(e.bytes[0]) & 0xF0;
+        if (e.delta == 2)
+            ++stopsSeen;
+        else if (status == 0x90)
+            ++noteOns;
+        else if (status == 0xB0)
+            ++controllersSeen;
+    }
+    EXPECT_EQ(stopsSeen, controllers + 20);
+    EXPECT_EQ(controllersSeen, 0);
+    EXPECT_EQ(noteOns, capacity - controllers - 20);
+    EXPECT_EQ(plug.getDroppedEventCount(), controllers + 20 + 2);
+}
+
 TEST_F(Frame, WhileSuspendedReplacingWritesSilenceAndTimeStandsStill)
 {
     RecordingInstrument plug;
