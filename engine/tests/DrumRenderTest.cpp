@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace engine;
 using namespace enginetest;
@@ -172,6 +173,42 @@ TEST_F(DrumRender, TheAttackRisesToFullAndHoldDecidesWhenTheReleaseBegins)
         const Audio after = render(22050);
         EXPECT_LT(peak(after.left, 17640, 22050), 1e-4f);
         EXPECT_EQ(play(kKit).voiceCount, 0) << "the voice is gone once its release has ended";
+    }
+}
+
+// A note-off at the very instant of its note-on: a key without hold still plays from attack to
+// release; a held key sounds its release.
+TEST_F(DrumRender, AHitReleasedAtTheSameInstantStillSounds)
+{
+    const float attack20ms = std::cbrt(0.02f / 10.0f);
+    const float release300ms = std::cbrt((0.3f - 0.01f) / 19.99f);
+    for (const bool hold : {false, true}) {
+        for (const bool sameBlock : {true, false}) {
+            SCOPED_TRACE(testing::Message() << (hold ? "hold" : "no hold") << (sameBlock ? ", one call" : ", the host's list"));
+            start(44100.0f);
+            kit();
+            key(38, local::DrumAttack, attack20ms);
+            key(38, local::DrumRelease, release300ms);
+            key(38, local::DrumHold, hold ? 1.0f : 0.0f);
+            settle();
+            if (sameBlock) {
+                hit(38);
+                lift(38);
+            } else {
+                VstMidiEvent on{kVstMidiType, sizeof(VstMidiEvent), 100, 0, 0, 0, {char(0x99), 38, 127, 0}, 0, 0, 0, 0};
+                VstMidiEvent off{kVstMidiType, sizeof(VstMidiEvent), 100, 0, 0, 0, {char(0x89), 38, 0, 0}, 0, 0, 0, 0};
+                VstEvent *pointers[2] = {reinterpret_cast<VstEvent *>(&on), reinterpret_cast<VstEvent *>(&off)};
+                alignas(VstEvents) char bytes[sizeof(VstEvents) + 2 * sizeof(VstEvent *)] = {};
+                auto *list = reinterpret_cast<VstEvents *>(bytes);
+                list->numEvents = 2;
+                std::memcpy(list->events, pointers, sizeof pointers);
+                q->dispatcher(effProcessEvents, 0, 0, list, 0.0f);
+            }
+            const Audio out = render(22050);
+            EXPECT_GT(peak(out.left, 0, 22050), 0.1f);
+            EXPECT_GT(peak(out.left, 2205, 4410), 0.05f) << "the release has begun but not ended at 50 ms";
+            EXPECT_LT(peak(out.left, 17640, 22050), 1e-4f);
+        }
     }
 }
 

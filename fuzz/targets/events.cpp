@@ -7,11 +7,15 @@
 // bytes. Offsets and lengths are the fuzzer's: outside the block, negative, empty dumps.
 //
 // What must hold: every block renders finite and bounded output, also the tails after the
-// last event; the instance's program stays within 0..1.
+// last event; the instance's program stays within 0..1; controllers 120 and 123 on every channel
+// leave the voices silent within a second, whatever the stream did to the routing (with the
+// effects switched off, whose tails are theirs to keep).
 #include "engine/ProgramBlock.h"
 #include "fuzz/FuzzHost.h"
 #include "fuzz/FuzzSupport.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -119,6 +123,26 @@ void playBlock(fuzz::Input &input, fuzz::Host &host, AEffect *effect)
     host.render(effect, frames);
 }
 
+void checkPanicSilences(fuzz::Host &host, AEffect *effect, float rate)
+{
+    for (int32_t index : {4, 7, 8}) // insert effects, chorus and reverb off
+        effect->setParameter(effect, index, 0.0f);
+    std::vector<std::array<uint8_t, 3>> panic;
+    for (uint8_t channel = 0; channel < 16; ++channel) {
+        panic.push_back({static_cast<uint8_t>(0xB0 | channel), 120, 0});
+        panic.push_back({static_cast<uint8_t>(0xB0 | channel), 123, 0});
+    }
+    host.sendMidi(effect, panic);
+    const int blocks = static_cast<int>(std::ceil(rate / fuzz::Host::kBlockSize));
+    for (int block = 0; block <= blocks; ++block)
+        host.render(effect);
+    float loudest = 0.0f;
+    for (int32_t pin = 0; pin < fuzz::Host::kOutputs; ++pin)
+        for (float x : host.output(pin))
+            loudest = std::max(loudest, std::fabs(x));
+    FUZZ_CHECK(loudest < 1e-4f);
+}
+
 void checkProgram(fuzz::Host &host, AEffect *effect)
 {
     void *data = nullptr;
@@ -152,6 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Whatever was started rings out without new events.
     for (int block = 0; block < 4; ++block)
         host.render(effect);
+    checkPanicSilences(host, effect, rate);
     checkProgram(host, effect);
     host.close(effect);
     return 0;
