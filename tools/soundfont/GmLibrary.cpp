@@ -24,6 +24,8 @@ constexpr int kReferenceKey = 60; // envelopes, filter and pan are taken where m
 constexpr double kAttenuationScale = 0.4;
 double attenuationDecibels(int centibels) { return centibels * kAttenuationScale / 10.0; }
 constexpr int kStereoPairCentibels = 75; // 3 dB as heard
+constexpr int kPairCents = 5;            // halves recorded this close in pitch are one sound
+constexpr uint32_t kPairLoopShift = 4;   // values one half's loop may start after the other's
 
 // Every channel and drum key plays this much below the SoundFont's own level: the level common
 // players give a General MIDI file by default (a gain of 0.2), so a dense song keeps its headroom
@@ -152,6 +154,7 @@ public:
   PresetVoices(const SoundFont &sf, int preset) : sf(sf), regions(presetRegions(sf, preset))
   {
     for (const Region &r : regions) spans.push_back(regionSpan(sf, r));
+    levels.assign(regions.size(), -1.0);
   }
 
   const Region &region(int i) const { return regions[i]; }
@@ -171,12 +174,18 @@ public:
       used[a] = true;
       Candidate c;
       c.region = here[a];
+      // The other half is the one tuned nearest: two pairs detuned against each other (a
+      // honky-tonk piano) stay two sounds.
+      size_t partner = 0;
       for (size_t b = a + 1; b < here.size(); ++b)
-        if (!used[b] && pairable(here[a], here[b])) {
-          used[b] = true;
-          c.partner = here[b];
-          break;
-        }
+        if (!used[b] && pairable(here[a], here[b]) &&
+            (!partner || std::abs(tuningCents(here[b]) - tuningCents(here[a])) <
+                             std::abs(tuningCents(here[partner]) - tuningCents(here[a]))))
+          partner = b;
+      if (partner) {
+        used[partner] = true;
+        c.partner = here[partner];
+      }
       const Region &r = regions[c.region];
       c.attenuation = r.value[initialAttenuation];
       c.pan = r.value[pan];
@@ -184,13 +193,37 @@ public:
         const Region &p = regions[c.partner];
         // Two halves panned apart sound 3 dB louder than their mid signal played in the centre.
         c.attenuation = std::min(c.attenuation, p.value[initialAttenuation]) - kStereoPairCentibels;
-        c.pan = (c.pan + p.value[pan]) / 2;
+        c.pan = pairPan(c.region, c.partner);
       }
       out.push_back(c);
     }
     std::stable_sort(out.begin(), out.end(),
                      [](const Candidate &x, const Candidate &y) { return x.attenuation < y.attenuation; });
     return out;
+  }
+
+  // A region's tuning in cents besides its root key: coarse, fine and the sample's correction.
+  int tuningCents(int i) const
+  {
+    const Region &r = regions[i];
+    return r.value[coarseTune] * 100 + r.value[fineTune] + sf.samples[r.sample].pitchCorrection;
+  }
+
+  // How far the mix of a pair sits from its first half: the middle of the two tunings.
+  double pairCents(const Candidate &c) const
+  {
+    return c.partner < 0 ? 0.0 : (tuningCents(c.partner) - tuningCents(c.region)) / 2.0;
+  }
+
+  // The region as the candidate is heard: a pair's two filters become one at the middle cutoff.
+  Region heard(const Candidate &c) const
+  {
+    Region r = regions[c.region];
+    if (c.partner >= 0) {
+      const Region &p = regions[c.partner];
+      for (int g : {initialFilterFc, initialFilterQ}) r.value[g] = (r.value[g] + p.value[g]) / 2;
+    }
+    return r;
   }
 
   int rootKey(int i) const
@@ -222,9 +255,18 @@ public:
     t.loopStart = s.loopStart;
     t.loopEnd = s.loopEnd;
     if (c.partner >= 0 && !(regions[c.partner].sample == r.sample && spans[c.partner].start == s.start)) {
+      const SampleSpan &q = spans[c.partner];
       t.partner = regions[c.partner].sample;
-      t.partnerStart = spans[c.partner].start;
-      t.partnerEnd = spans[c.partner].end;
+      t.partnerStart = q.start;
+      t.partnerEnd = q.end;
+      // The halves' loops line up: the one whose loop starts later gives up its first values.
+      if (s.looped) {
+        const uint32_t lead = s.loopStart - s.start, partnerLead = q.loopStart - q.start;
+        if (partnerLead >= lead)
+          t.partnerStart += partnerLead - lead;
+        else
+          t.start += lead - partnerLead;
+      }
     }
     double rate = std::round(sampleRate(c.region) * std::exp2(cents / 1200.0));
     t.rate = int32_t(std::clamp(rate, 1.0, 1.0e6));
@@ -233,6 +275,30 @@ public:
   }
 
 private:
+  // Where the mix of two halves sits: between their pans, towards the louder half, so a stereo
+  // recording louder on one side keeps its balance.
+  int pairPan(int a, int b) const
+  {
+    const double x = level(a), y = level(b);
+    const double px = (regions[a].value[pan] + 500) / 1000.0, py = (regions[b].value[pan] + 500) / 1000.0;
+    const double left = x * (1.0 - px) + y * (1.0 - py), right = x * px + y * py;
+    if (left + right <= 0) return (regions[a].value[pan] + regions[b].value[pan]) / 2;
+    return int(std::lround(right / (left + right) * 1000.0)) - 500;
+  }
+
+  // The RMS value of what a region plays, worked out once.
+  double level(int i) const
+  {
+    if (levels[i] < 0) {
+      const SampleSpan &s = spans[i];
+      const uint32_t stop = s.looped ? s.loopEnd : s.end;
+      double sum = 0;
+      for (uint32_t k = s.start; k < stop; ++k) sum += double(sf.sampleData[k]) * sf.sampleData[k];
+      levels[i] = stop > s.start ? std::sqrt(sum / (stop - s.start)) : 0.0;
+    }
+    return levels[i];
+  }
+
   uint32_t playedLength(int i) const
   {
     const SampleSpan &s = spans[i];
@@ -240,7 +306,9 @@ private:
   }
 
   // Two regions mix into one mono sound when they are the halves of one stereo sound: same
-  // ranges, the same sample panned apart or two samples of one pitch, length and loop.
+  // ranges, the same sample panned apart or two samples of one pitch and loop, at levels near
+  // each other. Halves a few cents apart (as recorded) or filtered differently are still one
+  // sound; the loops may start a few values apart when they are equally long.
   bool pairable(int a, int b) const
   {
     const Region &x = regions[a], &y = regions[b];
@@ -253,15 +321,21 @@ private:
     bool panned = (x.value[pan] < 0 && y.value[pan] > 0) || (x.value[pan] > 0 && y.value[pan] < 0);
     if (!halves && !panned) return false;
     const SampleSpan &p = spans[a], &q = spans[b];
-    return rootKey(a) == rootKey(b) && sampleRate(a) == sampleRate(b) && x.value[coarseTune] == y.value[coarseTune] &&
-           x.value[fineTune] + sx.pitchCorrection == y.value[fineTune] + sy.pitchCorrection &&
-           x.value[scaleTuning] == y.value[scaleTuning] && p.looped == q.looped && playedLength(a) == playedLength(b) &&
-           (!p.looped || p.loopStart - p.start == q.loopStart - q.start);
+    if (rootKey(a) != rootKey(b) || sampleRate(a) != sampleRate(b) || x.value[scaleTuning] != y.value[scaleTuning] ||
+        std::abs(tuningCents(a) - tuningCents(b)) > kPairCents ||
+        std::abs(x.value[initialAttenuation] - y.value[initialAttenuation]) > kStereoPairCentibels ||
+        p.looped != q.looped)
+      return false;
+    if (!p.looped) return playedLength(a) == playedLength(b);
+    const uint32_t lead = p.loopStart - p.start, partnerLead = q.loopStart - q.start;
+    return p.loopEnd - p.loopStart == q.loopEnd - q.loopStart &&
+           std::max(lead, partnerLead) - std::min(lead, partnerLead) <= kPairLoopShift;
   }
 
   const SoundFont &sf;
   std::vector<Region> regions;
   std::vector<SampleSpan> spans;
+  mutable std::vector<double> levels;
 };
 
 // What one key of an oscillator plays: the take (its cut still the sound's own attenuation)
@@ -466,7 +540,7 @@ private:
     for (int layer = 0; layer < 2; ++layer)
       for (const Run &r : layers[layer])
         if (r.first <= kReferenceKey && kReferenceKey <= r.last && !r.silent()) middle[layer] = &r;
-    const Region &ref = voices.region(middle[0]->sound.voice.region);
+    const Region ref = voices.heard(middle[0]->sound.voice);
     int pan = middle[0]->sound.voice.pan;
     if (middle[1]) pan = (pan + middle[1]->sound.voice.pan) / 2;
     text(channel, local::Pan, panText(pan));
@@ -486,7 +560,7 @@ private:
     if (c.region < 0) return out;
     const Region &r = voices.region(c.region);
     int root = voices.rootKey(c.region);
-    double cents = r.value[fineTune] + sf.samples[r.sample].pitchCorrection;
+    double cents = r.value[fineTune] + sf.samples[r.sample].pitchCorrection + voices.pairCents(c);
     int rootKey = root;
     if (keyFollow) {
       // The engine moves a semitone a key. Another scale tuning is right at the region's key
@@ -621,7 +695,7 @@ private:
 
   void mapDrumKey(PlannedChannel &c, const PresetVoices &voices, int d, const Candidate &voice, int group)
   {
-    const Region &r = voices.region(voice.region);
+    const Region r = voices.heard(voice);
     const SampleHeader &s = sf.samples[r.sample];
     int key = kFirstDrumKey + d;
     auto at = [d](int base) { return base + kDrumKeyValues * d; };
@@ -631,7 +705,7 @@ private:
     Take take = voices.take(voice, 0.0, 0);
     value(c, at(local::DrumWave), waveValue(drumWavetable(take, voices.rootKey(voice.region), s.name)));
     double shift = (key - voices.rootKey(voice.region)) * r.value[scaleTuning] / 100.0 + r.value[coarseTune] +
-                   (r.value[fineTune] + s.pitchCorrection) / 100.0;
+                   (r.value[fineTune] + s.pitchCorrection + voices.pairCents(voice)) / 100.0;
     shift = std::clamp(shift, -48.0, 48.0);
     int semitones = int(std::lround(shift));
     text(c, at(local::DrumSemitone), signedText(semitones));

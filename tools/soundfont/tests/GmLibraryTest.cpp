@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace {
 
@@ -112,6 +113,110 @@ TEST(GmLibrary, StereoHalvesBecomeOneMonoSample)
   for (int16_t v : data.values) EXPECT_EQ(v, 0); // the halves cancel
   EXPECT_EQ(data.loopStart, 51);
   EXPECT_EQ(data.rate, 32000);
+}
+
+// Halves recorded a few cents apart, filtered differently or with loops a few values apart are
+// still one stereo sound: they mix into one take at the middle of their tunings. Halves further
+// apart in pitch or level stay two sounds on the two oscillators.
+TEST(GmLibrary, StereoHalvesAFewCentsApartArePaired)
+{
+  using namespace sf2;
+  struct Case {
+    const char *what;
+    std::vector<Gen> leftGens, rightGens;
+    uint32_t rightLoopStart;
+    int rightStep; // the right half's ramp: its level against the left's 10
+    bool paired;
+    double cents; // a pair's tuning against its recordings
+    const char *cutoff;
+    const char *pan; // the mix leans to the louder half
+  };
+  const Case cases[] = {
+      {"equal", {}, {}, 50, -10, true, 0.0, "<none>", "C00"},
+      {"5 cents apart", {gen(fineTune, -5)}, {}, 50, -10, true, -2.5, "<none>", "C00"},
+      {"a filter on one half", {gen(fineTune, -5), gen(initialFilterFc, 11900)}, {gen(initialFilterFc, 10900)}, 50, -10,
+       true, -2.5, "5919.9", "C00"},  // 11,400 cents
+      {"loops two values apart", {}, {}, 52, -10, true, 0.0, "<none>", "R01"},
+      {"right half 6 dB quieter", {}, {}, 50, -5, true, 0.0, "<none>", "L33"},
+      {"6 cents apart", {gen(fineTune, -6)}, {}, 50, -10, false, 0.0, "<none>", ""},
+      {"a semitone apart", {gen(coarseTune, -1)}, {}, 50, -10, false, 0.0, "<none>", ""},
+      {"levels 6 dB apart", {gen(initialAttenuation, 150)}, {}, 50, -10, false, 0.0, "<none>", ""},
+      {"loops ten values apart", {}, {}, 60, -10, false, 0.0, "<none>", ""},
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(k.what);
+    FixtureSample left{"L", ramp(200, 10), 50, 150, 32000, 60, 0, 0, leftSample};
+    FixtureSample right{"R", ramp(200, k.rightStep), k.rightLoopStart, k.rightLoopStart + 100, 32000, 60, 0, 0,
+                        rightSample};
+    std::vector<Gen> l = {gen(pan, -500), gen(sampleModes, 1)}, r = {gen(pan, 500), gen(sampleModes, 1)};
+    l.insert(l.end(), k.leftGens.begin(), k.leftGens.end());
+    r.insert(r.end(), k.rightGens.begin(), k.rightGens.end());
+    sf2::SoundFont sf =
+        melodic({left, right}, {Sf2Fixture::sampleZone(0, 0, 127, l), Sf2Fixture::sampleZone(1, 0, 127, r)});
+    LibraryPlan plan = planGmLibrary(sf);
+    const PlannedChannel &c = program(plan, 0);
+    const PlannedWavetable *first = oscillator(plan, c, 0);
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->zones.size(), 1u);
+    const Take &take = plan.takes[first->zones[0].take];
+    EXPECT_EQ(take.partner >= 0, k.paired);
+    EXPECT_EQ(oscillator(plan, c, 1) == nullptr, k.paired);
+    EXPECT_EQ(textOf(c, local::FilterCutoff), k.cutoff);
+    if (!k.paired) continue;
+    EXPECT_NEAR(1200.0 * std::log2(take.rate / 32000.0), k.cents, 0.1);
+    EXPECT_EQ(textOf(c, local::Pan), k.pan);
+    // The loops line up: the mix loops where both halves do.
+    EXPECT_EQ(int64_t(take.partnerStart) - int64_t(sf.samples[1].start), int64_t(k.rightLoopStart) - 50);
+    TakeData data = renderTake(sf, take);
+    ASSERT_EQ(data.values.size(), 150u);
+    EXPECT_EQ(data.loopStart, 51);
+  }
+}
+
+// The toms of a common General MIDI SoundFont: halves 5 cents apart, one of them filtered. The key
+// plays both, in the middle.
+TEST(GmLibrary, DrumKeysPairTheirHalvesInTheMiddle)
+{
+  using namespace sf2;
+  Sf2Fixture f;
+  f.addSample({"tom L", ramp(300, 10), 0, 0, 44100, 60, 0, 0, leftSample});
+  f.addSample({"tom R", ramp(300, -10), 0, 0, 44100, 60, 0, 0, rightSample});
+  f.addInstrument({"kit",
+                   {Sf2Fixture::sampleZone(0, 45, 45, {gen(pan, -500), gen(fineTune, -5), gen(initialFilterFc, 11900)}),
+                    Sf2Fixture::sampleZone(1, 45, 45, {gen(pan, 500), gen(initialFilterFc, 10900)})}});
+  f.addPreset({"Standard", 0, 128, {Sf2Fixture::instrumentZone(0)}});
+  LibraryPlan plan = planGmLibrary(read(f));
+  const PlannedChannel &kit = plan.patchCategories[1].patches[0].channels[0];
+  auto at = [](int key, int base) { return base + 17 * (key - 24); };
+  EXPECT_EQ(textOf(kit, at(45, local::DrumPan)), "0.0");
+  EXPECT_EQ(textOf(kit, at(45, local::DrumFinetone)), "-2.5");
+  ASSERT_EQ(plan.takes.size(), 1u);
+  EXPECT_EQ(plan.takes[0].partner, 1);
+}
+
+// Two stereo pairs detuned against each other (a honky-tonk piano) stay two sounds: each half
+// pairs with the half tuned as it is.
+TEST(GmLibrary, DetunedPairsStayApart)
+{
+  using namespace sf2;
+  FixtureSample left{"L", ramp(200, 10), 50, 150, 32000, 60, 0, 0, leftSample};
+  FixtureSample right{"R", ramp(200, -10), 50, 150, 32000, 60, 0, 0, rightSample};
+  const std::vector<Gen> l = {gen(pan, -500), gen(sampleModes, 1)}, r = {gen(pan, 500), gen(sampleModes, 1)};
+  std::vector<Gen> lowL = l, lowR = r;
+  lowL.push_back(gen(fineTune, -5));
+  lowR.push_back(gen(fineTune, -5));
+  // In an order where the first half that fits is the wrong one.
+  sf2::SoundFont sf = melodic({left, right}, {Sf2Fixture::sampleZone(0, 0, 127, l), Sf2Fixture::sampleZone(1, 0, 127, lowR),
+                                              Sf2Fixture::sampleZone(1, 0, 127, r), Sf2Fixture::sampleZone(0, 0, 127, lowL)});
+  LibraryPlan plan = planGmLibrary(sf);
+  const PlannedChannel &c = program(plan, 0);
+  const PlannedWavetable *first = oscillator(plan, c, 0), *second = oscillator(plan, c, 1);
+  ASSERT_TRUE(first && second);
+  const Take &a = plan.takes[first->zones[0].take], &b = plan.takes[second->zones[0].take];
+  EXPECT_GE(a.partner, 0);
+  EXPECT_GE(b.partner, 0);
+  const int32_t low = int32_t(std::lround(32000 * std::exp2(-5 / 1200.0)));
+  EXPECT_EQ(std::set<int32_t>({a.rate, b.rate}), std::set<int32_t>({32000, low}));
 }
 
 TEST(GmLibrary, TheLoudestSoundOfEachKeyGoesToTheFirstOscillator)
