@@ -74,19 +74,35 @@ public:
                                    {char(status), char(data1), char(data2), 0}, 0, 0, 0, 0});
   }
 
+  // A System Exclusive message, sent before the MIDI messages of the same block.
+  void sendSysex(const std::vector<uint8_t> &bytes)
+  {
+    dump.assign(bytes.begin(), bytes.end());
+    sysex = VstMidiSysexEvent{};
+    sysex.type = kVstSysExType;
+    sysex.byteSize = sizeof sysex;
+    sysex.dumpBytes = int32_t(dump.size());
+    sysex.sysexDump = dump.data();
+    sysexPending = true;
+  }
+
   // The mono sum of the main pair over `seconds`.
   std::vector<float> play(double seconds)
   {
     std::vector<float> out(size_t(seconds * rate));
     std::vector<float> left(kBlock), right(kBlock), subLeft(kBlock), subRight(kBlock);
     for (size_t done = 0; done < out.size(); done += kBlock) {
-      if (!pending.empty()) {
-        std::vector<char> listBytes(sizeof(VstEvents) + pending.size() * sizeof(VstEvent *));
+      if (!pending.empty() || sysexPending) {
+        const size_t count = pending.size() + (sysexPending ? 1 : 0);
+        std::vector<char> listBytes(sizeof(VstEvents) + count * sizeof(VstEvent *));
         auto *list = reinterpret_cast<VstEvents *>(listBytes.data());
-        list->numEvents = int32_t(pending.size());
-        for (size_t i = 0; i < pending.size(); ++i) list->events[i] = reinterpret_cast<VstEvent *>(&pending[i]);
+        list->numEvents = int32_t(count);
+        size_t at = 0;
+        if (sysexPending) list->events[at++] = reinterpret_cast<VstEvent *>(&sysex);
+        for (size_t i = 0; i < pending.size(); ++i) list->events[at++] = reinterpret_cast<VstEvent *>(&pending[i]);
         plugin.dispatch(effProcessEvents, 0, 0, list);
         pending.clear();
+        sysexPending = false;
       }
       const int32_t n = int32_t(std::min<size_t>(kBlock, out.size() - done));
       float *outputs[4] = {left.data(), right.data(), subLeft.data(), subRight.data()};
@@ -125,6 +141,9 @@ public:
   bool loaded = false;
   double rate;
   std::vector<VstMidiEvent> pending;
+  std::vector<char> dump;
+  VstMidiSysexEvent sysex{};
+  bool sysexPending = false;
 };
 
 double rms(const std::vector<float> &x, size_t from = 0, size_t to = SIZE_MAX)
@@ -461,6 +480,35 @@ TEST_F(GeneralMidiLibrary, EveryPercussionKeyOfTheStandardKitSounds)
   const double offset = sorted[sorted.size() / 2];
   EXPECT_NEAR(offset, 0.0, 3.0);
   for (size_t i = 0; i < differences.size(); ++i) EXPECT_NEAR(differences[i], offset, 10.0) << "key " << keys[i].key;
+}
+
+// A GS or General MIDI reset gives the drum channel the same kit, as loud, as a program change to
+// the standard kit does after it.
+TEST_F(GeneralMidiLibrary, AResetAndAProgramChangeGiveTheSameKit)
+{
+  const double rate = 44100.0;
+  const std::vector<uint8_t> gsReset = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+  const std::vector<uint8_t> gmOn = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+  for (const auto &reset : {gsReset, gmOn}) {
+    SCOPED_TRACE(reset.size() == gmOn.size() ? "General MIDI System On" : "GS reset");
+    Instrument instrument(rate);
+    ASSERT_TRUE(instrument.loaded) << instrument.plugin.error();
+    instrument.sendSysex(reset);
+    instrument.play(0.1);
+    std::vector<float> kit(engine::kChannelParameterCount);
+    for (int id = 0; id < engine::kChannelParameterCount; ++id) kit[size_t(id)] = instrument.parameter(9, 17 + id);
+    const double afterReset = rms(instrument.note(9, 38, 0.3), 0, size_t(0.3 * rate));
+    instrument.send(0xC9, 0);
+    instrument.play(0.1);
+    // The sends belong to controllers 91 and 93 (which the note sets) as much as to the patch.
+    for (int id = 0; id < engine::kChannelParameterCount; ++id)
+      if (17 + id != local::ChorusSend && 17 + id != local::ReverbSend) {
+        EXPECT_EQ(instrument.parameter(9, 17 + id), kit[size_t(id)]) << "local " << 17 + id;
+      }
+    const double afterProgram = rms(instrument.note(9, 38, 0.3), 0, size_t(0.3 * rate));
+    ASSERT_GT(afterProgram, 0.001);
+    EXPECT_NEAR(20.0 * std::log10(afterReset / afterProgram), 0.0, 0.5);
+  }
 }
 
 // The demo song through our host program plays music: sound all through, nothing at full scale, nothing
