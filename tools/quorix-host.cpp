@@ -9,9 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,7 @@ const char* usageText =
     "  -b, --block FRAMES     frames per processing call, 1..8192 (default 512)\n"
     "  -s, --sub FILE         also write outputs 3 and 4 to FILE\n"
     "  -t, --tail SECONDS     keep rendering this long after the last event (default 2)\n"
+    "  -l, --max-length SECONDS  refuse songs longer than this (default 3600)\n"
     "  -f, --format FMT       16, 24 or float (default float)\n"
     "  -q, --quiet            no progress bar and no summary\n"
     "  -p, --progress         show the progress bar even when stderr is not a terminal\n"
@@ -74,7 +78,10 @@ int printInfo(qhost::VstPlugin& plugin)
     if (plugin.dispatch(effGetOutputProperties, i, 0, &pin)) {
       pin.label[sizeof pin.label - 1] = 0;
       pin.shortLabel[sizeof pin.shortLabel - 1] = 0;
-      std::printf("output %d: %s (%s) flags 0x%x\n", i, pin.label, pin.shortLabel, unsigned(pin.flags));
+      if (pin.shortLabel[0])
+        std::printf("output %d: %s (%s) flags 0x%x\n", i, pin.label, pin.shortLabel, unsigned(pin.flags));
+      else
+        std::printf("output %d: %s flags 0x%x\n", i, pin.label, unsigned(pin.flags));
     }
   }
   for (int32_t i = 0; i < e->numParams; ++i)
@@ -91,7 +98,31 @@ public:
   {
     return main.write(c[0], c[1], frames) && (!withSub || sub.write(c[2], c[3], frames));
   }
+  void discard()
+  {
+    main.discard();
+    sub.discard();
+  }
 };
+
+// The same file, whether or not it exists yet (names are compared once made absolute and normal).
+bool sameFile(const std::string& a, const std::string& b)
+{
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) return true;
+  auto ca = std::filesystem::weakly_canonical(a, error);
+  if (error) return false;
+  auto cb = std::filesystem::weakly_canonical(b, error);
+  return !error && ca == cb;
+}
+
+std::string minutesAndSeconds(double seconds)
+{
+  char text[64];
+  long long whole = (long long)std::ceil(seconds);
+  std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+  return text;
+}
 
 void drawProgress(int64_t done, int64_t total)
 {
@@ -125,6 +156,7 @@ int main(int argc, char** argv)
   qhost::SampleFormat format = qhost::SampleFormat::Float32;
   bool quiet = false, forceProgress = false, info = false;
   double editorSeconds = -1;
+  double maxSongSeconds = 3600;
   std::string screenshotPath;
   std::vector<std::string> positional;
 
@@ -174,6 +206,14 @@ int main(int argc, char** argv)
       }
       continue;
     }
+    if (a == "-l" || a == "--max-length") {
+      const char* v = value(a.c_str());
+      double number;
+      if (!v) return exitUsage;
+      if (!parseNumber(v, number) || !(number > 0)) return usage("the maximum length must be a positive number of seconds");
+      maxSongSeconds = number;
+      continue;
+    }
     if (a == "-s" || a == "--sub") {
       const char* v = value(a.c_str());
       if (!v) return exitUsage;
@@ -198,22 +238,50 @@ int main(int argc, char** argv)
   if (info || editor ? positional.size() != 1 : positional.size() != 3) return usage("wrong number of arguments");
   if (info && editor) return usage("--info and --editor do not go together");
 
-  const std::string& pluginPath = positional[0];
+  // dlopen searches the library path for a name without a slash; a plug-in named on the command line
+  // is a file, wherever it lies.
+  std::string pluginPath = positional[0];
+  if (pluginPath.find('/') == std::string::npos) pluginPath = "./" + pluginPath;
   struct stat st{};
   if (stat(pluginPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fprintf(stderr, "quorix-host: plug-in not found: %s\n", pluginPath.c_str());
+    std::fprintf(stderr, "quorix-host: plug-in not found: %s\n", positional[0].c_str());
     return exitPlugin;
   }
 
+  const bool rendering = !info && !editor;
+  if (rendering) {
+    const std::string& out = positional[2];
+    for (const std::string* input : {&positional[0], &positional[1]}) {
+      if (sameFile(out, *input) || (!subPath.empty() && sameFile(subPath, *input)))
+        return usage(("the output would overwrite the input " + *input).c_str());
+    }
+    if (!subPath.empty() && sameFile(out, subPath)) return usage("the two outputs must be different files");
+  }
+
   qhost::MidiSong song;
-  if (!info && !editor && !song.load(positional[1])) {
+  if (rendering && !song.load(positional[1])) {
     std::fprintf(stderr, "quorix-host: %s: %s\n", positional[1].c_str(), song.error().c_str());
     return exitMidi;
   }
+  if (rendering) {
+    double seconds = song.secondsAt(song.lastTick());
+    if (seconds > maxSongSeconds) {
+      std::fprintf(stderr, "quorix-host: %s lasts %s, longer than %s; --max-length raises the limit\n",
+                   positional[1].c_str(), minutesAndSeconds(seconds).c_str(),
+                   minutesAndSeconds(maxSongSeconds).c_str());
+      return exitMidi;
+    }
+    if (!quiet)
+      std::fprintf(stderr, "%s: %s plus %.1f s of tail\n", positional[1].c_str(), minutesAndSeconds(seconds).c_str(),
+                   options.tailSeconds);
+  }
 
-  // The outputs are created before the plug-in is loaded, so an unwritable path fails fast.
+  // The outputs are opened (as temporary files beside them) before the plug-in is loaded, so an
+  // unwritable folder fails fast; the files themselves are replaced only after a complete render.
   FileSink sink;
-  if (!info && !editor) {
+  if (rendering) {
+    // A full disk or a file size limit fails the write instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!sink.main.open(positional[2], int(options.sampleRate), format)) {
       std::fprintf(stderr, "quorix-host: cannot write %s: %s\n", positional[2].c_str(), sink.main.error().c_str());
       return exitOutput;
@@ -221,26 +289,17 @@ int main(int argc, char** argv)
     if (!subPath.empty()) {
       if (!sink.sub.open(subPath, int(options.sampleRate), format)) {
         std::fprintf(stderr, "quorix-host: cannot write %s: %s\n", subPath.c_str(), sink.sub.error().c_str());
-        sink.main.close();
-        unlink(positional[2].c_str());
+        sink.discard();
         return exitOutput;
       }
       sink.withSub = true;
     }
   }
-  auto discardOutputs = [&] {
-    sink.main.close();
-    sink.sub.close();
-    if (!info && !editor) {
-      unlink(positional[2].c_str());
-      if (!subPath.empty()) unlink(subPath.c_str());
-    }
-  };
 
   qhost::VstPlugin plugin;
   if (!plugin.load(pluginPath)) {
-    std::fprintf(stderr, "quorix-host: cannot load %s: %s\n", pluginPath.c_str(), plugin.error().c_str());
-    discardOutputs();
+    std::fprintf(stderr, "quorix-host: cannot load %s: %s\n", positional[0].c_str(), plugin.error().c_str());
+    sink.discard();
     return exitPlugin;
   }
   if (info) return printInfo(plugin);
@@ -262,18 +321,21 @@ int main(int argc, char** argv)
 
   if (report.sinkFailed) {
     const std::string& why = !sink.main.error().empty() ? sink.main.error() : sink.sub.error();
-    std::fprintf(stderr, "\nquorix-host: cannot write the output: %s\n", why.c_str());
-    discardOutputs();
+    std::fprintf(stderr, "\nquorix-host: cannot write the output (nothing was replaced): %s\n", why.c_str());
+    sink.discard();
     return exitOutput;
   }
-  bool closed = sink.main.close();
-  closed = sink.sub.close() && closed;
+  bool closed = sink.sub.close() && sink.main.close();
   if (!closed) {
     std::fprintf(stderr, "quorix-host: cannot finish the output: %s\n",
                  (!sink.main.error().empty() ? sink.main.error() : sink.sub.error()).c_str());
-    discardOutputs();
+    sink.discard();
     return exitOutput;
   }
+  int64_t clipped = sink.main.clippedSamples() + sink.sub.clippedSamples();
+  if (clipped > 0)
+    std::fprintf(stderr, "quorix-host: warning: %lld samples clipped at full scale (a float output keeps them)\n",
+                 (long long)clipped);
   if (report.nonFiniteSamples > 0)
     std::fprintf(stderr, "quorix-host: warning: the plug-in produced %lld non-finite samples (written as 0)\n",
                  (long long)report.nonFiniteSamples);

@@ -4,6 +4,9 @@
 #include "tools/vsthost/MidiFile.h"
 #include "tools/vsthost/Renderer.h"
 #include "tools/vsthost/VstPlugin.h"
+#include "tools/vsthost/WavWriter.h"
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +221,118 @@ TEST(Host, FailsClearlyWithoutLeavingOutputBehind)
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));
+  }
+}
+
+// Every failure, and every output that names an input, leaves the files already there as they were.
+TEST(Host, NeverHarmsTheUsersFiles)
+{
+  TempDir dir;
+  std::string song = writeNotes(dir, {{0, 60, 100}}, 4800);  // five seconds
+  const std::string songBytes = qtest::readFile(song);
+  std::string out = dir / "mix.wav", sub = dir / "sub.wav";
+  const std::string previous = "the previous mix";
+  std::filesystem::copy_file(probePlugin, dir / "probe.so");
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"missing plug-in", {hostExe, dir / "nothing.so", song, out}, 2, "plug-in not found"},
+      {"missing song", {hostExe, probePlugin, dir / "nothing.mid", out}, 3, "cannot open"},
+      {"unwritable sub output", {hostExe, "-s", dir / "no/such/sub.wav", probePlugin, song, out}, 4, "cannot write"},
+      {"output is the song", {hostExe, probePlugin, song, song}, 1, "overwrite the input"},
+      {"output is the plug-in", {hostExe, dir / "probe.so", song, dir / "probe.so"}, 1, "overwrite the input"},
+      {"sub output is the song", {hostExe, "-s", dir / "../" + std::filesystem::path(dir.path()).filename().string() + "/notes.mid", probePlugin, song, out}, 1, "overwrite the input"},
+      {"both outputs the same", {hostExe, "-s", dir / "./mix.wav", probePlugin, song, out}, 1, "must be different"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      std::ofstream f(out, std::ios::binary | std::ios::trunc);
+      f << previous;
+    }
+    auto r = run(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(qtest::readFile(out), previous);
+    EXPECT_EQ(qtest::readFile(song), songBytes);
+    EXPECT_GT(std::filesystem::file_size(dir / "probe.so"), 1000u);
+    EXPECT_FALSE(std::filesystem::exists(sub));
+  }
+
+  // A file size limit (as a full disk) fails the write: the previous file stays and no temporary is left.
+  {
+    std::ofstream f(out, std::ios::binary | std::ios::trunc);
+    f << previous;
+  }
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  rlimit small = before;
+  small.rlim_cur = 100000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  auto full = run({hostExe, probePlugin, song, out});
+  setrlimit(RLIMIT_FSIZE, &before);
+  EXPECT_EQ(full.exitCode, 4) << full.err;
+  EXPECT_NE(full.err.find("cannot write the output"), std::string::npos) << full.err;
+  EXPECT_EQ(qtest::readFile(out), previous);
+
+  // A plug-in named without a folder is the file in the working folder; success replaces the output.
+  auto relative = run({hostExe, "-q", "probe.so", "notes.mid", "mix.wav"}, {}, dir.path());
+  EXPECT_EQ(relative.exitCode, 0) << relative.err;
+  EXPECT_TRUE(qtest::readWav(out).ok);
+
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    ++entries;
+    EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+  }
+  EXPECT_EQ(entries, 3u);  // the song, the plug-in and the mix
+}
+
+// A song's length is told before rendering, and a runaway length is refused unless allowed.
+TEST(Host, TellsTheSongsLengthAndRefusesARunawayOne)
+{
+  TempDir dir;
+  std::string song = writeNotes(dir, {{0, 60, 100}}, 57600);  // one minute
+  auto r = run({hostExe, probePlugin, song, dir / "out.wav"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("notes.mid: 1:00 plus 2.0 s of tail"), std::string::npos) << r.err;
+
+  // One delta of 0x0FFFFFFF ticks at 120 beats a minute and 96 ticks a quarter: about 388 hours.
+  const unsigned char runaway[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                                   'M', 'T', 'r', 'k', 0, 0, 0, 7, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x2F, 0x00};
+  std::string longSong = dir / "long.mid";
+  {
+    std::ofstream f(longSong, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(runaway), sizeof runaway);
+  }
+  auto refused = run({hostExe, probePlugin, longSong, dir / "long.wav"});
+  EXPECT_EQ(refused.exitCode, 3);
+  EXPECT_NE(refused.err.find("longer than 60:00; --max-length raises the limit"), std::string::npos) << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "long.wav"));
+
+  auto shortLimit = run({hostExe, "--max-length", "30", probePlugin, song, dir / "out.wav"});
+  EXPECT_EQ(shortLimit.exitCode, 3);
+  EXPECT_NE(shortLimit.err.find("lasts 1:00, longer than 0:30"), std::string::npos) << shortLimit.err;
+}
+
+// Integer formats clip at full scale, and the writer counts what it clipped; float keeps everything.
+TEST(WavWriter, CountsSamplesClippedInIntegerFormats)
+{
+  TempDir dir;
+  const float left[4] = {0.5f, 1.5f, -2.0f, 1.0f}, right[4] = {-1.0f, 0.0f, 1.01f, 0.0f};
+  for (auto [format, clipped] : {std::pair{qhost::SampleFormat::Pcm16, 3}, std::pair{qhost::SampleFormat::Pcm24, 3},
+                                 std::pair{qhost::SampleFormat::Float32, 0}}) {
+    qhost::WavWriter w;
+    ASSERT_TRUE(w.open(dir / "x.wav", 44100, format));
+    ASSERT_TRUE(w.write(left, right, 4));
+    EXPECT_EQ(w.clippedSamples(), clipped);
+    ASSERT_TRUE(w.close());
+    EXPECT_EQ(qtest::readWav(dir / "x.wav").left.size(), 4u);
   }
 }
 

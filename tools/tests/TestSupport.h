@@ -61,8 +61,9 @@ inline std::vector<std::string> readLines(const std::string& path)
 }
 
 // Runs a program with arguments (no shell), capturing its output; extra "NAME=value" entries are added
-// to the environment.
-inline RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
+// to the environment; a non-empty folder becomes the program's working folder.
+inline RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                     const std::string& folder = {})
 {
   RunResult r;
   TempDir scratch;
@@ -72,6 +73,7 @@ inline RunResult run(const std::vector<std::string>& args, const std::vector<std
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
