@@ -6,6 +6,7 @@
 #   ./quorix.sh fuzz [seconds] [target...]     run the fuzz targets (default 60 s each, all)
 #   ./quorix.sh soak [minutes]                 two instances under ThreadSanitizer (default 10 min)
 #   ./quorix.sh deps                           install the missing Debian packages
+#   ./quorix.sh help                           this text (also -h, --help)
 set -euo pipefail
 
 here=$PWD
@@ -25,7 +26,7 @@ deps() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  log "installing: ${missing[*]}"
+  log "installing ${#missing[@]} Debian packages: ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
@@ -33,19 +34,23 @@ deps() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# build <release|asan>: configure once, then build incrementally.
+# build <release|asan> [target...]: configure once, then build incrementally (everything, or the
+# targets named).
 build() {
-  local kind=$1 dir="build/$1" args=()
+  local kind=$1 dir="build/$1" args=() targets=()
+  shift
+  for t in "$@"; do targets+=(--target "$t"); done
   case "$kind" in
     release) args=(-DCMAKE_BUILD_TYPE=Release) ;;
     asan) args=(-DCMAKE_BUILD_TYPE=Debug -DQUORIX_SANITIZE=ON -DQUORIX_BENCH=OFF) ;;
     *) echo "unknown build kind: $kind" >&2; exit 2 ;;
   esac
   if [ ! -f "$dir/build.ninja" ]; then
+    log "configuring the $kind build in $dir"
     cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null
   fi
-  log "building $kind"
-  cmake --build "$dir" -j "$jobs"
+  if [ $# -gt 0 ]; then log "building $kind: $*"; else log "building $kind"; fi
+  cmake --build "$dir" -j "$jobs" "${targets[@]}"
 }
 
 # The fuzz build: clang with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer; only the
@@ -183,26 +188,56 @@ cmd_test() {
 # Paths given on the command line are taken from where the command was started.
 from_here() { case "$1" in /*) printf '%s' "$1" ;; *) printf '%s/%s' "$here" "$1" ;; esac; }
 
+# Only what a render needs: the plug-in, its library and skin, the host and the demo song (and the
+# manual when the build has it). Nothing is rebuilt on the second run.
 cmd_render() {
   deps
-  build release
-  local plugin=build/release/plugin/Quorix.so host=build/release/tools/quorix-host
-  local song=build/release/tools/quorix-demo.mid out
+  local dir=build/release targets=(Quorix quorix-host quorix-sf2 factory-library default-skin demo-song)
+  if [ -f "$dir/build.ninja" ] && cmake --build "$dir" --target help 2>/dev/null | grep -q '^manual:'; then
+    targets+=(manual)
+  fi
+  if [ ! -f "$dir/plugin/.factory-library.made" ] && [ -f /usr/share/sounds/sf2/FluidR3_GM.sf2 ]; then
+    log "the first render also makes the factory library from /usr/share/sounds/sf2/FluidR3_GM.sf2 (once)"
+  fi
+  build release "${targets[@]}"
+  local plugin=$dir/plugin/Quorix.so host=$dir/tools/quorix-host
+  local song=$dir/tools/quorix-demo.mid out
   [ -n "${1:-}" ] && song=$(from_here "$1")
   out=$(from_here "${2:-quorix.wav}")
   if [ ! -f "$plugin" ]; then
     echo "render: the plug-in is not built yet" >&2
     exit 1
   fi
+  log "rendering ${song#"$top"/} into $out"
   exec "$host" "$plugin" "$song" "$out"
+}
+
+usage() { sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; }
+
+# A fuzz target that does not exist is refused before anything is built.
+check_fuzz_targets() {
+  local name
+  if [ $# -gt 0 ] && [[ "$1" =~ ^[0-9]+$ ]]; then shift; fi
+  for name in "$@"; do
+    name=${name#fuzz_}
+    if [ ! -f "fuzz/targets/$name.cpp" ]; then
+      echo "fuzz: no target $name" >&2
+      exit 2
+    fi
+  done
 }
 
 case "${1:-}" in
   test) shift; cmd_test "$@" ;;
   render) shift; cmd_render "$@" ;;
-  build) shift; deps; build "${1:-release}" ;;
-  fuzz) shift; cmd_fuzz "$@" ;;
+  build)
+    shift
+    case "${1:-release}" in release | asan) ;; *) echo "quorix.sh: unknown build kind: $1" >&2; exit 2 ;; esac
+    deps; build "${1:-release}" ;;
+  fuzz) shift; check_fuzz_targets "$@"; cmd_fuzz "$@" ;;
   soak) shift; cmd_soak "$@" ;;
   deps) deps ;;
-  *) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+  help | -h | --help) usage ;;
+  "") usage >&2; exit 2 ;;
+  *) echo "quorix.sh: unknown command: $1" >&2; usage >&2; exit 2 ;;
 esac
