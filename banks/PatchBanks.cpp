@@ -221,38 +221,51 @@ bool loadPatches(const BankLoadSetup &setup)
     }
     numPatchCategories = n;
     int32_t combinations = 0, singles = 0;
+    // A damaged file keeps its slot as an empty category, so the later categories and the first user
+    // bank keep their indexes; the next file is read all the same.
+    bool whole = true;
     for (int i = 0; i < n; ++i) {
         PatchCategory &category = patchCategories[i];
         char name[kNameSize];
         bankFileName(stems[i], name);
         const int32_t number = bankFileNumber(stems[i]);
         const podoStr path = setup.folder + stems[i] + ".pth";
+        std::memcpy(category.name, name, sizeof name);
         if (number < 0 || number >= kBankNumberCount) {
             setup.log(4, true, formatText("%03d %s", i, name));
             setup.showError("Patches file No. is overflow.", path);
-            return false;
+            category.number = number;
+            whole = false;
+            continue;
         }
         category.number = number;
         patchCategoryIndex[number] = i;
-        std::memcpy(category.name, name, sizeof name);
         category.type = factoryCategoryType(number);
         podoFile file;
         if (file.open(path, podoFileFlags::read) != 0) {
             setup.log(4, true, formatText("%03d %s", i, name));
             setup.showError("Patches file open error.", path);
-            return false;
+            whole = false;
+            continue;
         }
         FileBankSource source(file);
         BankReader reader(source);
-        const PatchFileResult result = readPatchFile(reader, setup, i, path, category, combinations, singles);
+        int32_t fileCombinations = 0, fileSingles = 0;
+        const PatchFileResult result =
+            readPatchFile(reader, setup, i, path, category, fileCombinations, fileSingles);
         file.close();
-        if (result == PatchFileResult::abort)
-            return false;
+        if (result == PatchFileResult::abort) {
+            freePatchCategory(category);
+            whole = false;
+            continue;
+        }
+        combinations += fileCombinations;
+        singles += fileSingles;
     }
     setup.log(1, false,
               formatText("%s:%s: Total %d Patches (Combi %d, Single %d)", kMakerWord, kProductWord,
                          combinations + singles, combinations, singles));
-    return true;
+    return whole;
 }
 
 void clearPatch(PatchRecord &patch)

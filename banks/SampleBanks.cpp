@@ -197,6 +197,8 @@ bool loadSampleBanks(const BankLoadSetup &setup)
     }
     numSampleBanks = n;
     int32_t total = 0, looped = 0, oneShot = 0;
+    // A damaged file stays as an empty bank in its place, so the banks after it keep their indexes.
+    bool whole = true;
     for (int j = 0; j < n; ++j) {
         SampleBank &bank = sampleBanks[j];
         bank.number = bankFileNumber(sampleFileNames[j]);
@@ -207,19 +209,23 @@ bool loadSampleBanks(const BankLoadSetup &setup)
         podoFile file;
         if (file.open(path, podoFileFlags::read) != 0) {
             setup.showError("Samples file open error.", path);
-            return false;
+            whole = false;
+            continue;
         }
         FileBankSource source(file);
         BankReader reader(source);
         const bool complete = readSampleBank(reader, setup, j, path, bank, looped, oneShot);
         file.close();
-        if (!complete)
-            return false;
+        if (!complete) {
+            freeSampleBank(bank);
+            whole = false;
+            continue;
+        }
         total += bank.numSamples;
     }
     setup.log(1, false,
               formatText("%s:%s: Total %d Samples (Loop %d, 1shot %d)", kMakerWord, kProductWord, total, looped, oneShot));
-    return true;
+    return whole;
 }
 
 void freeSamples(bool freeTables, const BankLoadSetup &setup)

@@ -247,6 +247,7 @@ bool loadUserBanks(const UserBankSetup &setup)
     // Numbers ascend from 120 in sorted order: a file whose number does not is taken under the
     // next number and its whole stem as its name.
     podoStr files[kMaxBankFiles]; // the file each bank came from, by bank index
+    bool outside[kMaxBankFiles] = {}; // its number lies outside the table
     int32_t last = kFirstUserBankNumber - 1;
     int32_t bank = firstUserCategory;
     for (int i = 0; i < listed; ++i) {
@@ -254,9 +255,20 @@ bool loadUserBanks(const UserBankSetup &setup)
         const podoStr path = setup.folder + stem + ".usr";
         int32_t number = bankFileNumber(stem);
         char name[kNameSize];
-        if (number < 0 || number >= kBankNumberCount)
+        if (number < 0 || number >= kBankNumberCount) {
+            // Shown as a bank without patches; its file is neither read nor renamed nor rewritten.
             setup.showError("Patches file No. is overflow.", path);
-        if (number > last && number < kBankNumberCount) {
+            PatchCategory &category = patchCategories[bank];
+            freePatchCategory(category);
+            category = PatchCategory{};
+            category.number = number;
+            category.type = 3;
+            files[bank] = stem;
+            outside[bank] = true;
+            ++bank;
+            continue;
+        }
+        if (number > last) {
             bankFileName(stem, name);
         } else {
             number = last + 1;
@@ -285,6 +297,10 @@ bool loadUserBanks(const UserBankSetup &setup)
     int32_t combinations = 0, singles = 0;
     for (int32_t k = firstUserCategory; k < numPatchCategories; ++k) {
         PatchCategory &category = patchCategories[k];
+        if (outside[k]) {
+            unread[k] = true;
+            continue;
+        }
         const podoStr path = setup.folder + files[k] + ".usr";
         podoFile file;
         if (file.open(path, podoFileFlags::read) != 0) {

@@ -150,6 +150,9 @@ bool loadWavetables(const BankLoadSetup &setup)
     }
     numWavetableCategories = n;
     int32_t total = 0, melody = 0, drum = 0;
+    // A damaged file stays as an empty category in its place: wave numbers count from the category
+    // numbers, so the files after it keep theirs.
+    bool whole = true;
     for (int j = 0; j < n; ++j) {
         WavetableCategory &category = wavetableCategories[j];
         category.number = bankFileNumber(stems[j]);
@@ -161,21 +164,25 @@ bool loadWavetables(const BankLoadSetup &setup)
         if (file.open(path, podoFileFlags::read) != 0) {
             setup.log(4, true, formatText("Wavetables file open error : %03d %s", j, category.name));
             setup.showError("Wavetables file open error.", path);
-            return false;
+            whole = false;
+            continue;
         }
         FileBankSource source(file);
         BankReader reader(source);
         const bool complete = readWavetableCategory(reader, setup, j, path, category);
         file.close();
-        if (!complete)
-            return false;
+        if (!complete) {
+            freeWavetableCategory(category);
+            whole = false;
+            continue;
+        }
         total += category.count;
         (category.kind == 0 ? melody : drum) += category.count;
     }
     setup.log(1, false,
               formatText("%s:%s: Total %d Wavetables (Melody %d, Drum %d)", kMakerWord, kProductWord, total, melody,
                          drum));
-    return true;
+    return whole;
 }
 
 void freeWavetables(const BankLoadSetup &setup)

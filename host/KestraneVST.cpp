@@ -54,11 +54,21 @@ KestraneVST::KestraneVST()
         paths.moduleFolder = slash == std::string::npos ? "" : path.substr(0, slash + 1).c_str();
     }
 
-    if (!readRegistryString(0x10000, podoStr("Path"), &paths.appFolder))
+    // A relative value would name a folder inside whatever the host's working folder happens to be:
+    // it is not taken.
+    auto absolute = [](const podoStr &path) { return path.getNarrow()[0] == '/'; };
+    if (!readRegistryString(0x10000, podoStr("Path"), &paths.appFolder) || !absolute(paths.appFolder)) {
+        if (!paths.appFolder.isEmpty() && !absolute(paths.appFolder))
+            podo::logMessage(3, true, "%s:%s: Path is not absolute: %s", maker, product, paths.appFolder.getNarrow());
         paths.appFolder = paths.moduleFolder;
+    }
 
     if (!readRegistryString(0x10001, podoStr("UserPath"), &paths.userFolder))
         paths.userFolder.clear();
+    if (!paths.userFolder.isEmpty() && !absolute(paths.userFolder)) {
+        podo::logMessage(3, true, "%s:%s: User path is not absolute: %s", maker, product, paths.userFolder.getNarrow());
+        paths.userFolder.clear();
+    }
     if (!paths.userFolder.isEmpty() && !podo::pathExists(paths.userFolder)) {
         // makeFolder answers false for a path ending in a separator even when it made it.
         if (!podo::makeFolder(paths.userFolder) && !podo::pathExists(paths.userFolder)) {

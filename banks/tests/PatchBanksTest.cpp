@@ -165,38 +165,36 @@ TEST_F(PatchBanksTest, OtherVersionsAndMismatchedNumbersLeaveOnlyTheirCategoryEm
     }
 }
 
-TEST_F(PatchBanksTest, DamagedFilesStopTheLoadAndKeepWhatWasReadWhole)
+TEST_F(PatchBanksTest, ADamagedFileIsAnEmptyCategoryAndTheNextIsReadAllTheSame)
 {
     struct Case {
         const char *what;
         std::vector<uint8_t> bytes;
         const char *box;
-        int32_t numPatches;    // of the damaged category afterwards
-        int32_t wholePatches;  // patches with their globals
     };
     std::vector<uint8_t> cut = PatchFileBytes(78, 2, 2).patch("A", 1, 10, 9).patch("B", 2, 10, 9).bytes();
     cut.resize(cut.size() - 50);
     std::vector<uint8_t> wrongMagic = PatchFileBytes(78, 2, 0).bytes();
     wrongMagic[9] = 'q';
     const Case cases[] = {
-        {"wrong magic", wrongMagic, "Patches file ID is not correct.", 0, 0},
-        {"negative count", PatchFileBytes(78, 2, -1).bytes(), "Patches file is damaged.", 0, 0},
-        {"count 129", PatchFileBytes(78, 2, 129).bytes(), "Too many patches in a category.", 0, 0},
+        {"wrong magic", wrongMagic, "Patches file ID is not correct."},
+        {"negative count", PatchFileBytes(78, 2, -1).bytes(), "Patches file is damaged."},
+        {"count 129", PatchFileBytes(78, 2, 129).bytes(), "Too many patches in a category."},
         {"count the file cannot hold", PatchFileBytes(78, 2, 100).patch("A", 1, 1, 9).bytes(),
-         "Patches file is damaged.", 0, 0},
+         "Patches file is damaged."},
         {"17 channels", PatchFileBytes(78, 2, 2).patch("A", 1, 1, 9).patch("B", 17, 1, 9).bytes(),
-         "Too many channels in a patch.", 2, 1},
+         "Too many channels in a patch."},
         {"negative channels", PatchFileBytes(78, 2, 2).patch("A", 1, 1, 9).patch("B", -2, 1, 9).bytes(),
-         "Patches file is damaged.", 2, 1},
+         "Patches file is damaged."},
         {"negative values", PatchFileBytes(78, 2, 2).patch("A", 1, 1, 9).patch("B", 1, -5, 9).bytes(),
-         "Patches file is damaged.", 2, 1},
+         "Patches file is damaged."},
         {"huge values", PatchFileBytes(78, 2, 2).patch("A", 1, 1, 9).patch("B", 1, 0x40000000, 9, 3).bytes(),
-         "Patches file is damaged.", 2, 1},
+         "Patches file is damaged."},
         {"negative globals", PatchFileBytes(78, 2, 2).patch("A", 1, 1, 9).patch("B", 1, 1, -1).bytes(),
-         "Patches file is damaged.", 2, 1},
-        {"cut in the last patch", cut, "Patches file is damaged.", 2, 1},
+         "Patches file is damaged."},
+        {"cut in the last patch", cut, "Patches file is damaged."},
         {"cut in the stored number", std::vector<uint8_t>(cut.begin(), cut.begin() + 46),
-         "Patches file is damaged.", 0, 0},
+         "Patches file is damaged."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -213,29 +211,28 @@ TEST_F(PatchBanksTest, DamagedFilesStopTheLoadAndKeepWhatWasReadWhole)
         ASSERT_EQ(numPatchCategories, 3);
         EXPECT_EQ(patchCategories[0].numPatches, 1) << "the category before stays";
         const PatchCategory &bad = patchCategories[1];
-        EXPECT_EQ(bad.numPatches, c.numPatches);
-        int32_t whole = 0;
-        for (int32_t j = 0; j < bad.numPatches; ++j) {
-            const PatchRecord &p = bad.patches[j];
-            whole += p.globals != nullptr;
-            EXPECT_EQ(p.numChannels == 0, p.channels == nullptr);
-            EXPECT_EQ(p.numGlobalValues == 0, p.globals == nullptr);
-        }
-        EXPECT_EQ(whole, c.wholePatches);
-        EXPECT_EQ(patchCategories[2].numPatches, 0) << "nothing after the damage is read";
-        EXPECT_EQ(patchCategoryIndex[3], banks::kNoIndex);
-        EXPECT_EQ(banks::patchForRecall(patchCategoryIndex[3], 0, nullptr), nullptr);
+        EXPECT_EQ(bad.numPatches, 0) << "nothing half read is kept";
+        EXPECT_EQ(bad.patches, nullptr);
+        EXPECT_EQ(bad.number, 2);
+        EXPECT_EQ(patchCategoryIndex[2], 1);
+        EXPECT_EQ(banks::patchForRecall(1, 0, nullptr), nullptr);
+        EXPECT_EQ(patchCategories[2].numPatches, 1) << "the file after the damaged one is read";
+        EXPECT_EQ(patchCategoryIndex[3], 2);
+        EXPECT_NE(banks::patchForRecall(patchCategoryIndex[3], 0, nullptr), nullptr);
     }
 }
 
-TEST_F(PatchBanksTest, NumberOutsideTheTableStopsTheLoad)
+TEST_F(PatchBanksTest, NumberOutsideTheTableKeepsItsSlotAndTheNextFileLoads)
 {
     lib.write("-12 Neg.pth", PatchFileBytes(1, 0, 0).bytes());
-    lib.write("005 Later.pth", PatchFileBytes(1, 0, 0).bytes());
+    lib.write("005 Later.pth", PatchFileBytes(1, 5, 1).patch("L", 1, 5, 9).bytes());
     EXPECT_FALSE(banks::loadPatches(lib.setup));
     ASSERT_EQ(lib.report.boxes.size(), 1u);
     EXPECT_EQ(lib.report.boxes[0].message, "Patches file No. is overflow.");
-    EXPECT_EQ(patchCategoryIndex[5], banks::kNoIndex);
+    EXPECT_EQ(numPatchCategories, 2);
+    EXPECT_EQ(patchCategories[0].numPatches, 0);
+    EXPECT_EQ(patchCategoryIndex[5], 1);
+    EXPECT_EQ(patchCategories[1].numPatches, 1);
 }
 
 TEST_F(PatchBanksTest, RecallFindsOnlyPatchesThatExist)

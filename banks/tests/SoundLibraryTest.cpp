@@ -51,6 +51,52 @@ TEST(SoundLibrary, KeysFindTheirSamplesInEitherByteOrder)
     freeLibrary();
 }
 
+// One damaged file of any kind, sorted before the good ones, costs only itself: its message once,
+// the loader's false, an empty record in its place, and every other file still plays.
+TEST(SoundLibrary, ADamagedFileOfEachKindLeavesTheRestPlaying)
+{
+    TestLibrary content;
+    struct Case {
+        const char *file;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"000 Broken.smp", ""},
+        {"000 Broken.smp", "ORVANEX -Quorix  damaged"},
+        {"000 Broken.wvt", ""},
+        {"000 Broken.wvt", std::string(300, 'x')},
+        {"000 Broken.pth", ""},
+        {"000 Broken.pth", std::string(60, '\xff')},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " of " << c.bytes.size() << " bytes");
+        freeLibrary();
+        LibraryFolder lib;
+        ASSERT_TRUE(content.write(lib.setup.folder, banks::kLittleEndianMark));
+        lib.folder.write(c.file, c.bytes);
+        const bool samples = banks::loadSampleBanks(lib.setup);
+        const bool wavetables = banks::loadWavetables(lib.setup);
+        const bool patches = banks::loadPatches(lib.setup);
+        EXPECT_EQ(samples + wavetables + patches, 2) << "the damaged kind's loader says so";
+        EXPECT_EQ(lib.report.boxes.size(), 1u) << lib.report.boxTexts();
+
+        EXPECT_EQ(numSampleBanks, 3 - samples);
+        EXPECT_EQ(numWavetableCategories, 3 - wavetables);
+        EXPECT_EQ(numPatchCategories, 2 - patches);
+        WaveLocation sines{}, kit{};
+        banks::waveLocation(2 * 128 + 1, &sines);
+        banks::waveLocation(40 * 128 + 1, &kit);
+        const KeyZone *low = banks::findZone(sines, 40);
+        const KeyZone *drum = banks::findZone(kit, 36);
+        ASSERT_NE(low, nullptr);
+        ASSERT_NE(drum, nullptr);
+        EXPECT_EQ(banks::findSample(*low).data[26], content.sineLow[25]);
+        EXPECT_NE(banks::findSample(*drum).data, nullptr);
+        EXPECT_EQ(patchCategories[patchCategoryIndex[50]].numPatches, 2);
+    }
+    freeLibrary();
+}
+
 // Every cut of a good file is damage to its reader: it stops with one message, keeps records it
 // read whole, and leaves nothing that the free cannot walk. Read from memory, as a fuzzer does.
 TEST(SoundLibrary, EveryCutOfAGoodFileStopsItsReaderCleanly)

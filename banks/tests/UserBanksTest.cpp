@@ -159,11 +159,11 @@ TEST_F(UserBanksTest, NumbersAscendAndTheFilesFollowSoTheNextStartFindsTheSameBa
          {{130, "A", "p0"}, {131, "B", "p1"}, {122, "User 3", "<empty>"}, {123, "User 4", "<empty>"}},
          {"130 A.usr", "131 B.usr", "122 User 3.usr", "123 User 4.usr"},
          0},
-        {"numbers that do not ascend, a negative one",
-         {"100 Low", "005 Mine", "-12 Neg", "120 x"},
-         {{120, "-12 Neg", "p2"}, {121, "005 Mine", "p1"}, {122, "100 Low", "p0"}, {123, "120 x", "p3"}},
-         {"120 -12 Neg.usr", "121 005 Mine.usr", "122 100 Low.usr", "123 120 x.usr"},
-         1},
+        {"numbers that do not ascend",
+         {"100 Low", "005 Mine", "120 x", "121 y"},
+         {{120, "005 Mine", "p1"}, {121, "100 Low", "p0"}, {122, "120 x", "p2"}, {123, "121 y", "p3"}},
+         {"120 005 Mine.usr", "121 100 Low.usr", "122 120 x.usr", "123 121 y.usr"},
+         0},
         {"a new name that is a later bank's file",
          {"100 A", "120 100 A"},
          {{120, "100 A", "p0"}, {121, "120 100 A", "p1"}, {122, "User 3", "<empty>"}, {123, "User 4", "<empty>"}},
@@ -201,6 +201,30 @@ TEST_F(UserBanksTest, NumbersAscendAndTheFilesFollowSoTheNextStartFindsTheSameBa
         EXPECT_EQ(files(), c.files);
         EXPECT_TRUE(lib.report.boxes.empty()) << lib.report.boxTexts();
     }
+}
+
+// A number the table cannot hold: its box, a bank without patches in its place, the next file read as
+// if it were not there, and the file itself left exactly as it is.
+TEST_F(UserBanksTest, NumberOutsideTheTableGivesAnEmptyBankAndLeavesTheFileAlone)
+{
+    writeBank("-12 Neg", makeBank("n-", 3));
+    const std::string negative = lib.folder.read("-12 Neg.usr");
+    writeBank("130 A", makeBank("a-", 3));
+    loadLibrary();
+    ASSERT_EQ(lib.report.boxes.size(), 1u) << lib.report.boxTexts();
+    EXPECT_EQ(lib.report.boxes[0].message, "Patches file No. is overflow.");
+    EXPECT_EQ(lib.report.boxes[0].detail, lib.folder.path("-12 Neg.usr"));
+
+    const PatchCategory &outside = patchCategories[firstUserCategory];
+    EXPECT_EQ(outside.number, -12);
+    EXPECT_EQ(outside.numPatches, 0);
+    EXPECT_EQ(outside.name[0], 0);
+    const PatchCategory &next = patchCategories[firstUserCategory + 1];
+    EXPECT_EQ(next.number, 130) << "the next file keeps its own number";
+    EXPECT_EQ(nameOf(next.name), "A");
+    EXPECT_EQ(patchCategoryIndex[130], firstUserCategory + 1);
+    EXPECT_EQ(lib.folder.read("-12 Neg.usr"), negative);
+    EXPECT_EQ(files(), (std::set<std::string>{"-12 Neg.usr", "130 A.usr", "122 User 3.usr", "123 User 4.usr"}));
 }
 
 TEST_F(UserBanksTest, DamagedBankIsMovedAsideAndRenewedWithoutTouchingAnotherBank)

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ protected:
         fs::create_directories(root);
         config = root + "/config";
         documents = root + "/Documents";
+        for (const char *name : kVariables) {
+            const char *value = getenv(name);
+            saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+        }
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         setenv("XDG_DOCUMENTS_DIR", documents.c_str(), 1);
         setenv("QUORIX_REGISTRY", (root + "/registry").c_str(), 1);
@@ -68,7 +73,20 @@ protected:
         std::lock_guard<std::mutex> lock(linesMutex);
         debugLines.clear();
     }
-    void TearDown() override { podo::setDebugSink(previousSink); }
+    void TearDown() override
+    {
+        podo::setDebugSink(previousSink);
+        // The other tests of this process find the environment as it was.
+        for (size_t i = 0; i < std::size(kVariables); ++i) {
+            if (saved[i])
+                setenv(kVariables[i], saved[i]->c_str(), 1);
+            else
+                unsetenv(kVariables[i]);
+        }
+    }
+    static constexpr const char *kVariables[] = {"XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "QUORIX_REGISTRY",
+                                                 "QUORIX_REGISTRY_SYSTEM"};
+    std::vector<std::optional<std::string>> saved;
 
     // A path below a regular file: nothing can ever be created there, not even by root.
     std::string blockedPath()
@@ -159,4 +177,16 @@ TEST_F(Identity, RelativeFolderSettingsAreNeverTakenFromTheWorkingFolder)
     EXPECT_EQ(user, qtest::testHome() + "/.config/Kestrane/Quorix/");
     EXPECT_EQ(text(plug.getPaths().logFile).front(), '/');
     EXPECT_FALSE(fs::exists("relative"));
+}
+
+TEST_F(Identity, RelativeRegistryValuesAreNotFolders)
+{
+    Instance writer;
+    ASSERT_TRUE(writer.writeRegistryString(0x10001, podoStr("UserPath"), podoStr("relative-user")));
+    ASSERT_TRUE(writer.writeMachineRegistryString(podoStr("Path"), podoStr("relative-library")));
+    Instance plug;
+    EXPECT_EQ(text(plug.getUserPath()), config + "/Kestrane/Quorix/");
+    EXPECT_EQ(text(plug.getPaths().appFolder), text(plug.getPaths().moduleFolder));
+    EXPECT_FALSE(fs::exists("relative-user"));
+    EXPECT_TRUE(logged("(warning) Kestrane:Quorix: User path is not absolute: relative-user"));
 }
