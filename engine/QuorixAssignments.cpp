@@ -10,6 +10,7 @@
 #include "foundation/podoLog.h"
 #include "foundation/podoShell.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -152,7 +153,9 @@ int32_t Quorix::readAutomationFile(const podoStr &path)
         podoFile file;
         const uint32_t error = file.open(path, podoFileFlags::read);
         if (error != 0) {
-            podo::logMessage(4, true, "file not opened : %s [%08X]", path.getNarrow(), error);
+            // A first start has none yet: only a file that is there and cannot be read is news.
+            if (error != ENOENT)
+                podo::logMessage(4, true, "file not opened : %s [%08X]", path.getNarrow(), error);
             return fileNotAccessible;
         }
         // One byte past the limit is enough to know the file is too large.

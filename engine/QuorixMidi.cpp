@@ -127,8 +127,9 @@ void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_
             stopNotesOf(midiChannel, first, last, d1);
         else
             controlChange(channel, first, last, d1, d2);
-        // Bank select and the channel mode messages are not learned or assigned.
-        if (d1 == 0 || d1 == 32 || d1 >= 120)
+        // Bank select and the channel mode messages are not learned or assigned; Local (122) does
+        // nothing here of its own, so it stays free for learning.
+        if (d1 == 0 || d1 == 32 || (d1 >= 120 && d1 != 122))
             return;
         source = d1;
         value = d1 == 64 ? (d2 >= 64 ? 1.0f : 0.0f) : d2 / 127.0f;

@@ -84,9 +84,17 @@ int printInfo(qhost::VstPlugin& plugin)
         std::printf("output %d: %s flags 0x%x\n", i, pin.label, unsigned(pin.flags));
     }
   }
-  for (int32_t i = 0; i < e->numParams; ++i)
-    std::printf("parameter %d: %s = %s %s\n", i, plugin.parameterName(i).c_str(), plugin.parameterDisplay(i).c_str(),
+  int32_t unassigned = 0;
+  for (int32_t i = 0; i < e->numParams; ++i) {
+    std::string name = plugin.parameterName(i);
+    unassigned += name.find("<not assigned>") != std::string::npos;
+    std::printf("parameter %d: %s = %s %s\n", i, name.c_str(), plugin.parameterDisplay(i).c_str(),
                 plugin.parameterLabel(i).c_str());
+  }
+  if (unassigned > 0)
+    std::printf("(%d of the %d parameters are automation slots that no plug-in setting is assigned to yet; the\n"
+                " plug-in's own editor assigns them)\n",
+                int(unassigned), int(e->numParams));
   return exitOk;
 }
 

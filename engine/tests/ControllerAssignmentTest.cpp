@@ -221,6 +221,21 @@ TEST_F(Assignments, LearnTakesTheSourceAndTheFileIsWrittenOffTheAudioThread)
     EXPECT_EQ(+entry.source, 20) << "learned once only";
 }
 
+// Bank select and the channel mode messages other than Local (122) are never learned; every other
+// controller is.
+TEST_F(Assignments, LearnSkipsBankSelectAndTheChannelModeMessagesButLocal)
+{
+    const ControllerAssignment &entry = channelAssignments[local::ChorusSend - 17];
+    for (int controller : {0, 1, 7, 32, 64, 119, 120, 121, 122, 123, 124, 125, 126, 127}) {
+        SCOPED_TRACE(controller);
+        startLearning(local::ChorusSend);
+        q->handleMidiMessage(0, 0xB0, controller, 0);
+        const bool learnable = controller != 0 && controller != 32 && (controller < 120 || controller == 122);
+        const bool learned = (entry.state & 1) == 0 && entry.source == controller;
+        EXPECT_EQ(learned, learnable);
+    }
+}
+
 TEST_F(Assignments, EveryInstanceAppliesTheSharedTables)
 {
     auto later = std::make_unique<TestQuorix>();

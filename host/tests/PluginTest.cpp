@@ -150,6 +150,10 @@ TEST(Plugin, RendersTheDemoSongThroughOurHost)
     auto r = qtest::run({hostExe, "-q", "-r", "96000", "-b", "64", "-s", dir / "sub.wav", pluginPath,
                          QUORIX_DEMO_SONG, dir / "main.wav"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    // Quiet in a host's console: nothing on stdout, and the plug-in's own lines (its banner, a
+    // first start's missing files, the library's release) go to its log file only.
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
     auto main = qtest::readWav(dir / "main.wav");
     auto sub = qtest::readWav(dir / "sub.wav");
     ASSERT_TRUE(main.ok && sub.ok);
@@ -157,4 +161,12 @@ TEST(Plugin, RendersTheDemoSongThroughOurHost)
     long expected = std::lround(song.secondsAt(song.lastTick()) * 96000) + 2 * 96000;
     EXPECT_EQ(long(main.left.size()), expected);
     EXPECT_EQ(sub.left.size(), main.left.size());
+}
+
+// The debugger's lines come back when asked for.
+TEST(Plugin, SpeaksToTheConsoleOnlyWhenAsked)
+{
+    auto r = qtest::run({hostExe, "-q", "--info", pluginPath}, {"QUORIX_DEBUG=1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Kestrane:Quorix: instance #1"), std::string::npos) << r.err;
 }
