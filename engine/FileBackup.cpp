@@ -3,8 +3,13 @@
 #include "foundation/podoFile.h"
 #include "foundation/podoShell.h"
 
-#include <atomic>
+#include <signal.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <string>
 
 namespace engine {
 
@@ -63,6 +68,36 @@ uint32_t writeFileReplacing(const podoStr &path, const void *data, size_t size, 
     if (error != 0)
         podo::deleteFile(temporary);
     return error;
+}
+
+void removeStaleTemporaries(const podoStr &folder)
+{
+    if (folder.isEmpty())
+        return;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder.getNarrow(), error)) {
+        const std::string name = entry.path().filename().string();
+        // NAME . digits - digits .tmp
+        const size_t end = name.size() >= 4 ? name.size() - 4 : 0;
+        if (end == 0 || name.compare(end, 4, ".tmp") != 0)
+            continue;
+        const size_t dash = name.rfind('-', end);
+        const size_t dot = dash == std::string::npos ? std::string::npos : name.rfind('.', dash);
+        if (dot == std::string::npos || dot == 0 || dash == dot + 1 || dash + 1 == end)
+            continue;
+        auto digits = [&](size_t from, size_t to) {
+            for (size_t i = from; i < to; ++i)
+                if (name[i] < '0' || name[i] > '9')
+                    return false;
+            return to - from <= 9;
+        };
+        if (!digits(dot + 1, dash) || !digits(dash + 1, end))
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name.substr(dot + 1, dash - dot - 1)));
+        if (pid > 0 && (kill(pid, 0) == 0 || errno != ESRCH))
+            continue;
+        std::filesystem::remove(entry.path(), error);
+    }
 }
 
 } // namespace engine

@@ -24,4 +24,8 @@ bool moveToBackup(const podoStr &path);
 // temporary file is removed on failure.
 uint32_t writeFileReplacing(const podoStr &path, const void *data, size_t size, bool backupOld);
 
+// Removes the temporaries of replacing writes ("NAME.PID-N.tmp") in a folder whose process is gone: a
+// write killed half way leaves one behind. Those of a living process are another writer's, at work.
+void removeStaleTemporaries(const podoStr &folder);
+
 } // namespace engine

@@ -6,6 +6,7 @@
 #include "effects/CSFXReverb.h"
 #include "banks/PatchBanks.h"
 #include "engine/AutomationFile.h"
+#include "engine/FileBackup.h"
 #include "engine/HostAutomationMap.h"
 #include "engine/Temperaments.h"
 #include "engine/dsp/pitchTables.h"
@@ -79,6 +80,8 @@ Quorix::~Quorix()
 
 void Quorix::initialize(int32_t liveInstances)
 {
+    if (liveInstances <= 1)
+        removeStaleTemporaries(getUserPath());
     if (liveInstances <= 1 && !readPatchColors())
         writePatchColors();
     clearEngineState(state);
@@ -88,6 +91,9 @@ void Quorix::initialize(int32_t liveInstances)
         if (result != fileOk && result != fileNotAccessible) {
             podo::showError(dataFileErrorText(result), kConfigurationFileName, kErrorCaption, nullptr);
             resetConfiguration();
+            // The next save writes the defaults over it: keep the refused file under its backup name.
+            // (A short file of an older layout is read, not refused, and stays as it is.)
+            moveToBackup(getUserPath() + kConfigurationFileName);
         }
         selectTemperament(-1);
         buildDefaultProgram();

@@ -8,6 +8,7 @@
 #include "engine/FileBackup.h"
 #include "engine/ParameterIndex.h"
 #include "foundation/podoLog.h"
+#include "foundation/podoShell.h"
 #include "foundation/podoWnd.h"
 
 #include <cctype>
@@ -103,7 +104,17 @@ bool Quorix::readPatchColors()
 {
     podoSyncCriticalBlock lock(&instanceLock);
     podoSyncCriticalBlock shared(&engineSharedLock());
-    return banks::loadPatchColours(userBankSetup(nullptr));
+    const banks::UserBankSetup setup = userBankSetup(nullptr);
+    if (banks::loadPatchColours(setup))
+        return true;
+    // The colours are the user's own work: a file that is there but refused is kept under its backup
+    // name before a fresh one takes its place.
+    if (!setup.folder.isEmpty()) {
+        const podoStr path = setup.folder + banks::kPatchColourFileName;
+        if (podo::pathExists(path) && !moveToBackup(path))
+            podo::logMessage(4, true, "%s : could not be moved to its backup name", path.getNarrow());
+    }
+    return false;
 }
 
 bool Quorix::writePatchColors()

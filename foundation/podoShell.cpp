@@ -191,6 +191,14 @@ bool desktopDialog(const FileDialogRequest &request, podoStr &chosen)
     std::string name = narrow(request.fileName);
     choice.proposedPath = !name.empty() && name[0] == '/' ? name : narrow(request.initialFolder) + name;
     choice.owner = request.owner ? reinterpret_cast<uintptr_t>(request.owner->handle()) : 0;
+    if (!platform::findProgram("zenity")) {
+        // Without the desktop's chooser every dialog would do nothing: say why, once.
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true))
+            showError(podoStr("No file dialog program was found."),
+                      podoStr("Install zenity to open and save files."), request.title, request.owner);
+        return false;
+    }
     std::string path;
     if (!platform::chooseFile(choice, path))
         return false;

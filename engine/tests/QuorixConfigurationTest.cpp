@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <set>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -137,6 +140,18 @@ TEST_F(Configuration, DamagedFileIsReportedAndTheDefaultsStay)
         EXPECT_EQ(std::memcmp(&block, &defaults, sizeof block), 0);
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0], std::string("Kestrane Quorix|") + c.message + "\n\nQuorix.con");
+        // The refused file is kept under its backup name, whole, before a save replaces it.
+        q.reset();
+        size_t kept = 0;
+        for (const auto &entry : std::filesystem::directory_iterator(userFolder())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("Quorix.con.", 0) == 0 && entry.path().extension() == ".bak") {
+                EXPECT_EQ(readBytes(entry.path().string()), file);
+                std::filesystem::remove(entry.path());
+                ++kept;
+            }
+        }
+        EXPECT_EQ(kept, 1u);
     }
 }
 
@@ -149,6 +164,28 @@ TEST_F(Configuration, UnwritableFileLeavesNothingBehind)
     EXPECT_TRUE(fs::is_directory(configurationFile()));
     q.reset();
     fs::remove(configurationFile());
+}
+
+// A save killed half way leaves its temporary; the next start removes it, but never another living
+// writer's, nor a file of someone else's that merely ends in ".tmp".
+TEST_F(Configuration, TheFirstStartRemovesTemporariesOfKilledSaves)
+{
+    { auto first = std::make_unique<TestQuorix>(); }
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string stale = "Quorix.con." + std::to_string(gone) + "-1.tmp";
+    const std::string living = "120 User 1.usr." + std::to_string(getpid()) + "-7.tmp";
+    for (const std::string &name : {stale, "Quorix.plc." + std::to_string(gone) + "-12.tmp", living,
+                                    std::string("notes.tmp"), std::string("Quorix.con.x-1.tmp")})
+        writeBytes(userFolder() + name, {1, 2, 3});
+    auto q = std::make_unique<TestQuorix>();
+    std::set<std::string> left;
+    for (const auto &entry : fs::directory_iterator(userFolder()))
+        if (entry.path().extension() == ".tmp")
+            left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{living, "notes.tmp", "Quorix.con.x-1.tmp"}));
 }
 
 TEST(FileBackup, NamesCarryTheLocalDateAndTime)

@@ -53,6 +53,8 @@ struct FileChoice {
 };
 // True when the user chose a file; false when cancelled or when no chooser can be shown.
 bool chooseFile(const FileChoice &choice, std::string &chosen);
+// True when an executable of that name lies in a folder of PATH.
+bool findProgram(const std::string &name);
 // 1 for yes, 0 for no, -1 when the question cannot be shown.
 int askQuestion(const std::string &title, const std::string &text, uintptr_t owner);
 

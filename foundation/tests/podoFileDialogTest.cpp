@@ -118,14 +118,28 @@ TEST(DesktopFileDialog, SaveAsAsksBeforeReplacingTheNameWithItsExtension)
     EXPECT_EQ(calls[4][0], "--question");
 }
 
-TEST(DesktopFileDialog, WithoutAChooserNothingIsChosen)
+std::vector<std::string> boxes;
+int32_t recordBox(podoWnd *, const podoStr &, const podoStr &text, int32_t)
+{
+    boxes.push_back(text.getNarrow());
+    return podo::idOk;
+}
+
+// Without the chooser nothing is chosen, and the user is told why once, not at every click.
+TEST(DesktopFileDialog, WithoutAChooserNothingIsChosenAndTheUserIsToldOnce)
 {
     podoTestFolder empty;
     const char *path = std::getenv("PATH");
     std::string previous = path ? path : "";
     setenv("PATH", empty.root.c_str(), 1);
+    boxes.clear();
+    podo::MessageBoxHook before = podo::setMessageBoxHook(recordBox);
     podoStr chosen("start.ptn");
     EXPECT_FALSE(exportPatterns(chosen));
     EXPECT_STREQ(chosen.getNarrow(), "start.ptn");
+    EXPECT_FALSE(exportPatterns(chosen));
+    podo::setMessageBoxHook(before);
     setenv("PATH", previous.c_str(), 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("zenity"), std::string::npos) << boxes[0];
 }

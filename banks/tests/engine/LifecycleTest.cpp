@@ -12,6 +12,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +200,40 @@ TEST_F(Lifecycle, ColoursOfFactoryAndUserPatchesSurviveARestart)
     EXPECT_EQ(+patchCategories[patchCategoryIndex[50]].patches[0].colour, 1) << "a single, as loaded";
     EXPECT_EQ(+patchCategories[user].patches[100].colour, 8);
     EXPECT_EQ(+patchCategories[patchCategoryIndex[12]].patches[0].colour, 5);
+}
+
+// A colour file the start refuses is the user's work all the same: it is kept under a backup name
+// before the fresh one is written.
+TEST_F(Lifecycle, ARefusedColourFileIsBackedUpBeforeItIsReplaced)
+{
+    { TestQuorix first; } // makes the user folder and its files
+    const std::string colours = userFolder() + "Quorix.plc";
+    const std::string damaged = "ORVANEX -Quorix    -not a colour file at all";
+    std::ofstream(colours, std::ios::binary | std::ios::trunc) << damaged;
+    {
+        TestQuorix q;
+    }
+    std::vector<std::string> backups;
+    for (const auto &entry : fs::directory_iterator(userFolder()))
+        if (entry.path().filename().string().rfind("Quorix.plc.", 0) == 0)
+            backups.push_back(entry.path().string());
+    ASSERT_EQ(backups.size(), 1u);
+    auto contents = [](const std::string &path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(contents(backups[0]), damaged);
+    EXPECT_NE(contents(colours), damaged) << "a fresh file in its place";
+
+    // A start without the file writes one and backs nothing up.
+    fs::remove(backups[0]);
+    fs::remove(colours);
+    { TestQuorix q; }
+    EXPECT_TRUE(fs::exists(colours));
+    size_t extra = 0;
+    for (const auto &entry : fs::directory_iterator(userFolder()))
+        extra += entry.path().extension() == ".bak";
+    EXPECT_EQ(extra, 0u);
 }
 
 TEST_F(Lifecycle, AUserBankThatCannotBeSavedLeavesTheUserFolderInPlace)

@@ -2,6 +2,10 @@
 // the answer (0 yes or chosen, 1 no or cancelled) and the chosen file comes on its standard output.
 #include "foundation/platform/podoPlatformShell.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace podo::platform {
 
 namespace {
@@ -46,6 +50,22 @@ void addOwner(std::vector<std::string> &arguments, uintptr_t owner)
 }
 
 } // namespace
+
+bool findProgram(const std::string &name)
+{
+    const char *path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    for (size_t at = 0; at <= folders.size();) {
+        size_t end = folders.find(':', at);
+        if (end == std::string::npos)
+            end = folders.size();
+        const std::string folder = folders.substr(at, end - at);
+        if (!folder.empty() && access((folder + "/" + name).c_str(), X_OK) == 0)
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
 
 bool chooseFile(const FileChoice &choice, std::string &chosen)
 {
