@@ -35,6 +35,22 @@ ConfigurationBlock &sharedConfiguration() { return configurationBlock; }
 
 podoVST *createPluginInstance(audioMasterCallback audioMaster) { return new Quorix(audioMaster); }
 
+Quorix *Quorix::create(audioMasterCallback audioMaster)
+{
+    Quorix *instance = nullptr;
+    try {
+        instance = new Quorix(audioMaster);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+    // A half-made instance goes through its whole destructor chain, counting itself out.
+    if (instance->hasConstructionFailed()) {
+        delete instance;
+        return nullptr;
+    }
+    return instance;
+}
+
 // The instance counts itself in and out in the same processLock section as it decides on being
 // the first (library loaded) or the last (shared files saved, library freed): two instances made
 // or closed at once on two threads can then never both skip the load or the save.

@@ -42,6 +42,10 @@ public:
     static constexpr int32_t kHostParameterCount = 128;
 
     explicit Quorix(audioMasterCallback audioMaster);
+    // The engine's own factory: the instance, or null when it could not be made whole (no host
+    // callback, or the engine's start failed). Unlike the module entry it does not ask the host's
+    // version.
+    static Quorix *create(audioMasterCallback audioMaster);
     ~Quorix() override;
 
     // Host hooks.

@@ -42,6 +42,21 @@ protected:
     }
 };
 
+// The engine's factory hands out a whole instance or nothing, and a refused one is counted out again.
+TEST(QuorixCreate, GivesAWholeInstanceOrNull)
+{
+    const int32_t before = podoVST::getInstanceCount();
+    EXPECT_EQ(Quorix::create(nullptr), nullptr) << "no host callback";
+    EXPECT_EQ(podoVST::getInstanceCount(), before);
+    Quorix *made = Quorix::create(recordingHost);
+    ASSERT_NE(made, nullptr);
+    EXPECT_FALSE(made->hasConstructionFailed());
+    EXPECT_EQ(podoVST::getInstanceCount(), before + 1);
+    EXPECT_NE(made->getAeffect()->flags & effFlagsIsSynth, 0);
+    delete made;
+    EXPECT_EQ(podoVST::getInstanceCount(), before);
+}
+
 TEST_F(HostHooks, TheChunkIsACopyThatLaterChangesLeaveAlone)
 {
     set(master::Tune, 0.25f);
