@@ -511,6 +511,40 @@ TEST_F(GeneralMidiLibrary, AResetAndAProgramChangeGiveTheSameKit)
   }
 }
 
+// A GS song's set-up NRPNs for vibrato, filter and envelope at 64 mean "no change": the piano
+// sounds as it did. Moved ones are offsets from the patch, undone by the next program change.
+TEST_F(GeneralMidiLibrary, GsNrpnsAtNoChangeLeaveThePianoAsItWas)
+{
+  const double rate = 44100.0;
+  Instrument instrument(rate);
+  ASSERT_TRUE(instrument.loaded) << instrument.plugin.error();
+  instrument.send(0xC0, 0);
+  instrument.play(0.1);
+  const std::vector<float> plain = instrument.note(0, 60, 0.4);
+  auto nrpns = [&](int value) {
+    for (int lsb : {0x08, 0x09, 0x0A, 0x20, 0x21, 0x63, 0x64, 0x66}) {
+      instrument.send(0xB0, 99, 1);
+      instrument.send(0xB0, 98, lsb);
+      instrument.send(0xB0, 6, value);
+    }
+    instrument.play(0.1);
+  };
+  nrpns(64);
+  nrpns(64);
+  const std::vector<float> unchanged = instrument.note(0, 60, 0.4);
+  const double level = rms(plain, 0, size_t(0.4 * rate));
+  ASSERT_GT(level, 0.001);
+  EXPECT_NEAR(20.0 * std::log10(rms(unchanged, 0, size_t(0.4 * rate)) / level), 0.0, 0.5);
+  EXPECT_NEAR(20.0 * std::log10(rms(unchanged, 0, size_t(0.05 * rate)) / rms(plain, 0, size_t(0.05 * rate))), 0.0, 0.5)
+      << "the attack stays as quick";
+  nrpns(0); // the filter shut, the attack quickest
+  EXPECT_LT(rms(instrument.note(0, 60, 0.4), 0, size_t(0.4 * rate)), level * 0.5);
+  instrument.send(0xC0, 0);
+  instrument.play(0.1);
+  const std::vector<float> recalled = instrument.note(0, 60, 0.4);
+  EXPECT_NEAR(20.0 * std::log10(rms(recalled, 0, size_t(0.4 * rate)) / level), 0.0, 0.5);
+}
+
 // The demo song through our host program plays music: sound all through, nothing at full scale, nothing
 // that is not a number.
 TEST_F(GeneralMidiLibrary, TheDemoSongRendersAsMusic)
