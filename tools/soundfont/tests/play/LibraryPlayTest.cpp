@@ -364,15 +364,19 @@ std::vector<Reference> referenceNotes(const std::string &soundFont, int channel,
   return notes;
 }
 
+// The factory library the build ships beside the plug-in, made from the SoundFont named at
+// configuration: the very library a user plays, compared with FluidSynth playing that SoundFont.
 class GeneralMidiLibrary : public testing::Test
 {
 protected:
   void SetUp() override
   {
-    if (!fs::exists(QUORIX_TEST_SOUNDFONT)) GTEST_SKIP() << QUORIX_TEST_SOUNDFONT << " is not installed";
+    const fs::path folder = fs::path(QUORIX_PLUGIN).parent_path();
+    if (!fs::exists(folder / ".factory-library.made")) GTEST_SKIP() << "no factory library beside the plug-in";
     std::string error;
-    ASSERT_TRUE(sf2::loadSoundFont(QUORIX_TEST_SOUNDFONT, sf, error)) << error;
-    makeLibrary(sf);
+    ASSERT_TRUE(sf2::loadSoundFont(QUORIX_SHIPPED_SOUNDFONT, sf, error)) << error;
+    KestraneVST registry;
+    ASSERT_TRUE(registry.writeMachineRegistryString(podoStr("Path"), podoStr((folder.string() + "/").c_str())));
   }
   sf2::SoundFont sf;
 };
@@ -387,10 +391,10 @@ TEST_F(GeneralMidiLibrary, EveryProgramSoundsInTuneAtTheReferenceLevel)
   instrument.play(0.05);
   std::vector<Note> middleCs;
   for (int p = 0; p < 128; ++p) middleCs.push_back({p, 60});
-  const std::vector<Reference> reference = referenceNotes(QUORIX_TEST_SOUNDFONT, 0, middleCs, kNoteSeconds, kGapSeconds);
+  const std::vector<Reference> reference = referenceNotes(QUORIX_SHIPPED_SOUNDFONT, 0, middleCs, kNoteSeconds, kGapSeconds);
   if (reference.empty()) std::printf("FluidSynth is not installed: levels and pitches are not compared\n");
   std::vector<double> differences;
-  int pitched = 0;
+  int pitched = 0, detuned = 0;
   for (int p = 0; p < 128; ++p) {
     SCOPED_TRACE(testing::Message() << "program " << p << " " << sf.presets[sfconv::findMelodyPreset(sf, p)].name);
     instrument.send(0xC0, p);
@@ -402,19 +406,26 @@ TEST_F(GeneralMidiLibrary, EveryProgramSoundsInTuneAtTheReferenceLevel)
     if (reference.empty()) continue;
     const Pitch pitch = pitchNear(sound, size_t(0.3 * rate), size_t(0.5 * rate), rate, kMiddleC);
     // Where the reference is clearly pitched: the SoundFont's own tuning, which is within a
-    // few cents of the note for nearly every program. Layers tuned apart measure as their
-    // balance lies, and the library keeps two of them at most.
+    // few cents of the note for nearly every program. Layers tuned apart (synth strings and
+    // leads of detuned saws) measure as their balance lies, and the library keeps two of them
+    // at most: a few may stray further.
     if (reference[p].pitch.aperiodicity < 0.05) {
-      EXPECT_NEAR(pitch.cents, reference[p].pitch.cents, 8.0);
+      EXPECT_NEAR(pitch.cents, reference[p].pitch.cents, 15.0);
+      if (std::abs(pitch.cents - reference[p].pitch.cents) > 8.0) {
+        ++detuned;
+        std::printf("program %d: %+.1f cents against the reference\n", p, pitch.cents - reference[p].pitch.cents);
+      }
       if (std::abs(reference[p].pitch.cents) < 10.0) {
         EXPECT_NEAR(pitch.cents, 0.0, 10.0);
       }
       ++pitched;
     }
-    // Sound effects and drums vary with what the envelopes and filters leave of them.
-    if (p < 112) differences.push_back(20.0 * std::log10(level / reference[p].level));
+    // Sound effects and drums vary with what the envelopes and filters leave of them; a key the
+    // SoundFont leaves out (the library plays its neighbour there) has no reference level.
+    if (p < 112 && reference[p].level > 0) differences.push_back(20.0 * std::log10(level / reference[p].level));
   }
   EXPECT_GT(pitched, 64);
+  EXPECT_LE(detuned, 3);
   if (differences.empty()) return;
   std::vector<double> sorted = differences;
   std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
@@ -462,7 +473,7 @@ TEST_F(GeneralMidiLibrary, EveryPercussionKeyOfTheStandardKitSounds)
   instrument.play(0.05);
   std::vector<Note> keys;
   for (int key = 35; key <= 81; ++key) keys.push_back({0, key});
-  const std::vector<Reference> reference = referenceNotes(QUORIX_TEST_SOUNDFONT, 9, keys, held, gap);
+  const std::vector<Reference> reference = referenceNotes(QUORIX_SHIPPED_SOUNDFONT, 9, keys, held, gap);
   instrument.send(0xC9, 0);
   instrument.play(0.1);
   std::vector<double> differences;
