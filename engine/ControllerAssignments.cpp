@@ -274,6 +274,14 @@ int32_t learnAssignments(int32_t source)
     return learned;
 }
 
+bool learnPending()
+{
+    for (int t = 0; t < kAssignmentTableCount; ++t)
+        if (assignmentCounts[t].learningCount > 0)
+            return true;
+    return false;
+}
+
 const char *controllerSourceName(int32_t source)
 {
     return validSource(source) ? sourceNames.text[source] : "";

@@ -4,7 +4,8 @@
 // beside them that the applying step uses as search bounds.
 //
 // Every write of the tables or the counts runs under the writing instance's instanceLock and
-// then engineSharedLock, and the render reads them under engineSharedLock, so no instance ever
+// then engineSharedLock held exclusively, and the render reads them holding engineSharedLock
+// shared (MIDI learn on the audio thread writes only if it gets it exclusively), so no instance ever
 // scans a half-written entry or applies counts that no longer match the tables. The counts are
 // exact: sourceCounts[s] is the number of entries naming s, learningCount the number of entries
 // with the learning bit.
@@ -81,8 +82,11 @@ void setAssignmentEntry(AssignmentTable table, int32_t entry, const ControllerAs
 void recountAssignments();
 
 // What MIDI learn did with a source: every entry that was learning now names it.
-// Returns the number of entries learned. Caller holds the locks.
+// Returns the number of entries learned. Caller holds the locks, the shared one exclusively.
 int32_t learnAssignments(int32_t source);
+
+// Whether any entry waits for a source to learn. Caller holds the shared lock.
+bool learnPending();
 
 // Source s's name for the report and the menus ("ctrl 3" for controllers without one).
 const char *controllerSourceName(int32_t source);

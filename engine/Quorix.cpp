@@ -24,12 +24,12 @@ namespace {
 
 constexpr const char *kErrorCaption = "Kestrane Quorix";
 
-podoSyncCritical sharedLock;          // built when the module loads
+EngineSharedLock sharedLock;          // built when the module loads
 ConfigurationBlock configurationBlock; // guarded by sharedLock
 
 } // namespace
 
-podoSyncCritical &engineSharedLock() { return sharedLock; }
+EngineSharedLock &engineSharedLock() { return sharedLock; }
 
 ConfigurationBlock &sharedConfiguration() { return configurationBlock; }
 

@@ -5,8 +5,9 @@
 // engine itself, goes through setParameterValue: stored, applied, posted to the editor.
 //
 // Locks (all re-entrant): instanceLock (the frame's, one per instance) serialises every host
-// entry and every engine operation; engineSharedLock (process-wide) guards what instances share
-// (configuration, tunings' user rows, sound library) and is always taken inside instanceLock;
+// entry and every engine operation; engineSharedLock (process-wide, a reader/writer lock) guards
+// what instances share (configuration, tunings' user rows, sound library, assignment tables):
+// renders and MIDI take it shared, changes exclusively and briefly; always inside instanceLock;
 // processLock (the frame's) guards the instance count and editor creation. The editor's queue
 // lock is innermost.
 
@@ -15,6 +16,7 @@
 #include "banks/UserBanks.h"
 #include "engine/ConfigurationBlock.h"
 #include "engine/ControllerAssignments.h"
+#include "engine/EngineSharedLock.h"
 #include "engine/EngineState.h"
 #include "engine/ParameterApply.h"
 #include "engine/ParameterIndex.h"
@@ -30,7 +32,7 @@ class Quorix_Editor;
 class podoFile;
 
 // Process-wide lock of the data all instances share.
-podoSyncCritical &engineSharedLock();
+EngineSharedLock &engineSharedLock();
 
 // The global configuration, shared by every instance; read and written under engineSharedLock.
 ConfigurationBlock &sharedConfiguration();

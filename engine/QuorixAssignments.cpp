@@ -39,7 +39,7 @@ int16_t Quorix::addAssignment(AssignmentTable table, int32_t entry, int16_t sour
     if (!inTable(table, entry) || !validSource(source))
         return source;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     setAssignmentEntry(table, entry, {0, source, min, max, reversed});
     return source;
 }
@@ -76,7 +76,7 @@ int16_t Quorix::addSpecialAssignment(int16_t source, int32_t tag, float min, flo
 void Quorix::setDefaultMidiAssignments(uint8_t withDefaults, uint8_t withExtras)
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     clearAssignments();
     if (withDefaults)
         addDefaultAssignments(withExtras != 0);
@@ -87,7 +87,7 @@ bool Quorix::getAssignment(AssignmentTable table, int32_t entry, ControllerAssig
     if (!out || !inTable(table, entry))
         return false;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     *out = assignmentEntries(table, nullptr)[entry];
     return true;
 }
@@ -97,7 +97,7 @@ bool Quorix::setAssignment(AssignmentTable table, int32_t entry, const Controlle
     if (!inTable(table, entry) || !validSource(value.source))
         return false;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     setAssignmentEntry(table, entry, value);
     return true;
 }
@@ -110,10 +110,19 @@ void Quorix::applyControllerAssignments(int32_t source, float value, int32_t fir
     first = std::clamp(first, 0, kChannelCount - 1);
     last = std::clamp(last, first, kChannelCount - 1);
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
-    if (learnAssignments(source) > 0) {
-        postEditorFloat(tag::MidiLearn, -1.0f);
-        automationSavePending.store(true);
+    EngineReadBlock shared(engineSharedLock());
+    if (learnPending()) {
+        // Learning writes the process-wide tables, so it needs them to itself: while another
+        // instance renders it waits for a later message of a source instead of stalling.
+        EngineSharedLock &tables = engineSharedLock();
+        if (tables.tryLock()) {
+            const int32_t learned = learnAssignments(source);
+            tables.unlock();
+            if (learned > 0) {
+                postEditorFloat(tag::MidiLearn, -1.0f);
+                automationSavePending.store(true);
+            }
+        }
     }
 
     // Each table's scan stops once it has met every entry naming the source.
@@ -169,7 +178,7 @@ int32_t Quorix::readAutomationFile(const podoStr &path)
     {
         // Read into a copy and committed whole: a file that fails leaves the tables as they were.
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineWriteBlock shared(engineSharedLock());
         captureAutomation(*image);
         result = parseAutomationFile(bytes.data(), bytes.size(), *image);
         if (result == fileOk)
@@ -190,7 +199,7 @@ int32_t Quorix::writeAutomationFile(const podoStr &path)
         auto image = std::make_unique<AutomationImage>();
         {
             podoSyncCriticalBlock lock(&instanceLock);
-            podoSyncCriticalBlock shared(&engineSharedLock());
+            EngineReadBlock shared(engineSharedLock());
             captureAutomation(*image);
         }
         bytes = encodeAutomationFile(*image, getByteOrderMark());
@@ -239,7 +248,7 @@ int32_t Quorix::writeMidiAssignReport()
     auto image = std::make_unique<AutomationImage>();
     {
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineReadBlock shared(engineSharedLock());
         captureAutomation(*image);
     }
     const std::string text = formatControllerReport(*image, [this](int32_t index) { return reportName(index); });

@@ -19,7 +19,7 @@ podoStr configurationPath(const podoStr &userFolder) { return userFolder + kConf
 void Quorix::resetConfiguration()
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     resetConfigurationBlock(sharedConfiguration());
 }
 
@@ -36,7 +36,7 @@ int32_t Quorix::loadConfiguration()
         file.close();
     }
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     return parseConfigurationFile(bytes, length, sharedConfiguration());
 }
 
@@ -45,7 +45,7 @@ int32_t Quorix::saveConfiguration()
     uint8_t bytes[kConfigurationFileSize];
     {
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineReadBlock shared(engineSharedLock());
         encodeConfigurationFile(sharedConfiguration(), bytes);
     }
     const podoStr path = configurationPath(getUserPath());
@@ -62,7 +62,7 @@ void Quorix::getConfiguration(ConfigurationBlock *out)
     if (!out)
         return;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     std::memcpy(out, &sharedConfiguration(), sizeof(ConfigurationBlock));
 }
 
@@ -72,7 +72,7 @@ void Quorix::setConfiguration(const ConfigurationBlock *in)
         return;
     {
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineWriteBlock shared(engineSharedLock());
         std::memcpy(&sharedConfiguration(), in, sizeof(ConfigurationBlock));
         makeConfigurationSafe(sharedConfiguration());
     }
@@ -85,7 +85,7 @@ void Quorix::changeSkin(const podoStr &skinName, int32_t zoom)
     if (!skinName.isEmpty()) {
         const char *name = nullptr;
         {
-            podoSyncCriticalBlock shared(&engineSharedLock());
+            EngineWriteBlock shared(engineSharedLock());
             ConfigurationBlock &configuration = sharedConfiguration();
             std::memset(configuration.skinName, 0, sizeof configuration.skinName);
             copyName(configuration.skinName, sizeof configuration.skinName, skinName.getNarrow());

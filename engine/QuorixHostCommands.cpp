@@ -28,7 +28,7 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
     if (index != code("host"))
         return 0;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     switch (value) {
     case code("Dtct"):
         state.runtime.flushEffectTails = opt >= 0.5f ? 1 : 0;
@@ -52,8 +52,9 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
         state.runtime.foldSubOutputs = opt == 0.0f ? 1 : 0;
         break;
     case code("free"):
-        // Every render reads a sample's data through the shared record, under the shared lock
-        // held here: a voice whose data is gone goes silent instead of reading freed memory.
+        // Every render reads a sample's data through the shared record, holding the shared lock
+        // that this command holds exclusively: a voice whose data is gone goes silent instead of
+        // reading freed memory.
         freeSamples(false);
         break;
     case code("load"):

@@ -23,7 +23,7 @@ void Quorix::loadSharedBanks()
     // This instance may be playing: its render reads the tables the loaders free and fill, and its
     // voices point into the sample data, so they go before the library does.
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     resetChannel(-1, 1);
     loadSharedLibrary();
 }
@@ -42,7 +42,7 @@ void Quorix::loadSharedLibrary()
 bool Quorix::loadSampleBanks()
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     return banks::loadSampleBanks(bankLoadSetup());
 }
 
@@ -57,7 +57,7 @@ void Quorix::freeWavetables() { banks::freeWavetables(bankLoadSetup()); }
 void Quorix::freeSamples(bool freeTables)
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     banks::freeSamples(freeTables, bankLoadSetup());
     if (freeTables)
         banks::closeSampleReloader();
@@ -67,14 +67,14 @@ void Quorix::freeSamples(bool freeTables)
 bool Quorix::reloadSample(const KeyZone &zone)
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     return banks::reloadSample(zone, bankLoadSetup());
 }
 
 bool Quorix::reloadWavetableSamples(const WaveLocation &location)
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     return banks::reloadWavetableSamples(location, bankLoadSetup());
 }
 

@@ -50,7 +50,7 @@ void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_
     d2 &= 0x7F;
 
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     const int32_t midiChannel = channel;
     if (state.target.master.priorityMode)
         channel = getCurrentChannel();

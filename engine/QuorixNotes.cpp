@@ -1,9 +1,9 @@
 // Starting, releasing and stealing voices; the held-key stacks and the instance's list of
 // started voices that enforces the master voice limit.
 //
-// Everything here runs under instanceLock (note-on also under engineSharedLock), on the audio
-// thread from the MIDI handler, the sequencer and the arpeggiator, or on the editor's thread from
-// its keyboard: fixed arrays and linear scans only, no allocation.
+// Everything here runs under instanceLock (note-on also holds engineSharedLock shared), on the
+// audio thread from the MIDI handler, the sequencer and the arpeggiator, or on the editor's
+// thread from its keyboard: fixed arrays and linear scans only, no allocation.
 #include "engine/Quorix.h"
 
 #include "banks/SampleBanks.h"
@@ -219,7 +219,7 @@ int32_t Quorix::noteOn(int32_t first, int32_t last, int32_t key, int32_t velocit
                        uint8_t fromSequencer, int32_t shift, int32_t curve)
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     if (curve < 0)
         curve = sharedConfiguration().velocityCurve;
     velocity = std::min(velocity, 127);

@@ -38,7 +38,7 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
 {
     // The recall of another thread reads the category table under both locks; a store may grow it.
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     if (!patchCategories || categoryIndex < 0 || categoryIndex >= numPatchCategories)
         return -1;
     PatchCategory &category = patchCategories[categoryIndex];
@@ -119,7 +119,7 @@ int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t
     if (firstChannel < 0 || firstChannel >= kChannelCount)
         return 0;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     int32_t index = 0;
     const PatchRecord *patch = banks::patchForRecall(categoryIndex, patchIndex, &index);
     if (!patch)

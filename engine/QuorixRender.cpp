@@ -2,8 +2,8 @@
 // most 16 samples that run every switched-on channel, the system chorus and reverb, the master
 // gain and the four outputs; meters, LFO displays and the beat indicator at the end.
 //
-// Runs on the host's audio thread under instanceLock (the frame's) and engineSharedLock (taken
-// here). No allocation and no file access: every buffer is a local array of 16 samples.
+// Runs on the host's audio thread under instanceLock (the frame's) and engineSharedLock held
+// shared (taken here), so other instances render at the same time. No allocation and no file access: every buffer is a local array of 16 samples.
 #include "engine/Quorix.h"
 
 #include "engine/ParameterIndex.h"
@@ -75,7 +75,7 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
 {
     if (!outputs || frames <= 0)
         return;
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     ScopedFlushDenormals flush;
     if (!state.runtime.smoothedSettled)
         engine::settleSmoothedImage(state);

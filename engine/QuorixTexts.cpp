@@ -70,7 +70,7 @@ void waveName(Quorix &instrument, int32_t waveNumber, char *text)
 {
     WaveLocation location{};
     instrument.waveLocation(waveNumber, &location);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     const WavetableRecord *wavetable = banks::findWavetable(location);
     // A number that no loaded wavetable answers plays nothing, as an empty wave does.
     if (!wavetable) {

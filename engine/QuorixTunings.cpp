@@ -11,7 +11,7 @@ void Quorix::selectTemperament(int32_t temperament)
 {
     {
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineReadBlock shared(engineSharedLock());
         selectTemperamentRow(programBlock.tuning, temperament, sharedConfiguration());
     }
     postEditorFloat(tag::Tuning, -1.0f);
@@ -20,7 +20,7 @@ void Quorix::selectTemperament(int32_t temperament)
 bool Quorix::setTuningOffset(int32_t pitchClass, int32_t cents)
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     return setTuningOffsetIn(programBlock.tuning, sharedConfiguration(), pitchClass, cents);
 }
 
@@ -44,7 +44,7 @@ void Quorix::setProgramTemperament(ProgramBlock *block, int32_t size)
 {
     if (!block || size < kProgramBlockSize)
         return;
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     const ConfigurationBlock &configuration = sharedConfiguration();
     int32_t t = configuration.selectedTemperament;
     if (t < 0 || t >= kTemperamentCount)

@@ -70,7 +70,7 @@ bool Quorix::loadUserBanks()
     auto emptyPatch = std::make_unique<banks::EmptyPatchTemplate>();
     fillEmptyPatch(*emptyPatch);
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     return banks::loadUserBanks(userBankSetup(emptyPatch.get()));
 }
 
@@ -79,7 +79,7 @@ bool Quorix::initUserBank(int32_t index)
     auto emptyPatch = std::make_unique<banks::EmptyPatchTemplate>();
     fillEmptyPatch(*emptyPatch);
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     return banks::initUserBank(userBankSetup(emptyPatch.get()), index);
 }
 
@@ -92,7 +92,7 @@ bool Quorix::saveUserBanks(int32_t index)
     {
         // A store of another instance may replace a bank's patch table meanwhile.
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineReadBlock shared(engineSharedLock());
         if (index >= 0 && (index < firstUserCategory || index >= numPatchCategories))
             return false;
         images = banks::encodeUserBanks(setup, index);
@@ -103,7 +103,7 @@ bool Quorix::saveUserBanks(int32_t index)
 bool Quorix::readPatchColors()
 {
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineWriteBlock shared(engineSharedLock());
     const banks::UserBankSetup setup = userBankSetup(nullptr);
     if (banks::loadPatchColours(setup))
         return true;
@@ -125,7 +125,7 @@ bool Quorix::writePatchColors()
     std::vector<uint8_t> bytes;
     {
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineReadBlock shared(engineSharedLock());
         bytes = banks::encodePatchColours(setup.byteOrderMark);
     }
     const podoStr path = setup.folder + banks::kPatchColourFileName;
@@ -142,7 +142,7 @@ bool Quorix::setInitialPreset(int32_t categoryIndex, int32_t patchIndex)
     int32_t number = -1;
     {
         podoSyncCriticalBlock lock(&instanceLock);
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineReadBlock shared(engineSharedLock());
         if (patchCategories && categoryIndex >= 0 && categoryIndex < numPatchCategories)
             number = patchCategories[categoryIndex].number;
     }

@@ -142,7 +142,7 @@ void Quorix::removeVoice(int32_t channel, int32_t index)
     if (!isChannel(channel))
         return;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     ChannelPlayState &play = state.play[channel];
     if (index < 0 || index >= play.voiceCount)
         return;
@@ -230,7 +230,7 @@ bool Quorix::assignWave(int32_t channel, int32_t slot, int32_t waveNumber)
     if (!isChannel(channel))
         return false;
     podoSyncCriticalBlock lock(&instanceLock);
-    podoSyncCriticalBlock shared(&engineSharedLock());
+    EngineReadBlock shared(engineSharedLock());
     ChannelState &c = state.target.channels[channel];
     WaveLocation *target = nullptr;
     if (c.mode == 1 && slot >= 0 && slot < kDrumKeys)

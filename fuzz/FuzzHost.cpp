@@ -18,7 +18,7 @@ Host *current = nullptr;
 
 // The entry (host library) makes the instrument through the engine library, which a static link
 // lists after it: naming the instrument's own object file here brings the instrument in.
-[[gnu::used]] podoSyncCritical &(*const linkInstrument)() = engineSharedLock;
+[[gnu::used]] EngineSharedLock &(*const linkInstrument)() = engineSharedLock;
 
 int32_t countBox(podoWnd *, const podoStr &, const podoStr &, int32_t)
 {

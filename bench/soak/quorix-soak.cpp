@@ -77,7 +77,7 @@ struct Instance {
 
 // The entry (host library) makes the instrument through the engine library, which a static link
 // lists after it: naming the instrument's own object file here brings the instrument in.
-[[gnu::used]] podoSyncCritical &(*const linkInstrument)() = engineSharedLock;
+[[gnu::used]] EngineSharedLock &(*const linkInstrument)() = engineSharedLock;
 
 std::atomic<bool> stopping{false};
 std::atomic<uint64_t> restores{0}, automations{0};

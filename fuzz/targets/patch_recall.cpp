@@ -63,11 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::CountingReport report;
     const banks::BankLoadSetup setup = fuzz::loadSetup(folder, &report);
     {
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineWriteBlock shared(engineSharedLock());
         banks::loadPatches(setup);
     }
     if (numPatchCategories < 1 || patchCategories[0].numPatches == 0) {
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineWriteBlock shared(engineSharedLock());
         banks::freePatches(setup);
         return 0;
     }
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     host.render(effect);
     host.close(effect);
     {
-        podoSyncCriticalBlock shared(&engineSharedLock());
+        EngineWriteBlock shared(engineSharedLock());
         banks::freePatches(setup);
     }
     return 0;

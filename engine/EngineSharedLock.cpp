@@ -1,0 +1,83 @@
+#include "engine/EngineSharedLock.h"
+
+namespace {
+
+// This thread's nesting: shared holds counted as a reader, and shared holds taken while it
+// already wrote (those cost nothing).
+thread_local int sharedDepth = 0;
+thread_local int sharedInsideWrite = 0;
+
+} // namespace
+
+void EngineSharedLock::lockShared()
+{
+    std::unique_lock<std::mutex> hold(guard);
+    if (writingHere()) {
+        ++sharedInsideWrite;
+        return;
+    }
+    if (sharedDepth++ > 0)
+        return;
+    released.wait(hold, [this] { return writer == std::thread::id(); });
+    ++readers;
+}
+
+void EngineSharedLock::unlockShared()
+{
+    std::lock_guard<std::mutex> hold(guard);
+    if (sharedInsideWrite > 0) {
+        --sharedInsideWrite;
+        return;
+    }
+    if (--sharedDepth > 0)
+        return;
+    --readers;
+    // A waiting upgrade needs one reader left (itself), a plain writer none.
+    if (waitingWriters > 0 && readers <= 1)
+        released.notify_all();
+}
+
+void EngineSharedLock::lock()
+{
+    std::unique_lock<std::mutex> hold(guard);
+    if (writingHere()) {
+        ++writerDepth;
+        return;
+    }
+    const int own = sharedDepth > 0 ? 1 : 0;
+    ++waitingWriters;
+    released.wait(hold, [this, own] { return writer == std::thread::id() && readers == own; });
+    --waitingWriters;
+    writer = std::this_thread::get_id();
+    writerDepth = 1;
+}
+
+bool EngineSharedLock::tryLock()
+{
+    std::lock_guard<std::mutex> hold(guard);
+    if (writingHere()) {
+        ++writerDepth;
+        return true;
+    }
+    const int own = sharedDepth > 0 ? 1 : 0;
+    if (writer != std::thread::id() || readers != own)
+        return false;
+    writer = std::this_thread::get_id();
+    writerDepth = 1;
+    return true;
+}
+
+void EngineSharedLock::unlock()
+{
+    std::lock_guard<std::mutex> hold(guard);
+    if (--writerDepth > 0)
+        return;
+    writer = std::thread::id();
+    released.notify_all();
+}
+
+bool EngineSharedLock::heldByThisThread() const
+{
+    std::lock_guard<std::mutex> hold(guard);
+    return sharedDepth > 0 || writingHere();
+}

@@ -1,0 +1,178 @@
+// The process-wide engine lock under ThreadSanitizer: readers share it (two instances render at
+// the same time), a writer has it alone, an upgrade without waiting fails while another thread
+// reads, and instances that render and learn on their own threads while the user-interface
+// thread rewrites the shared tables touch them only under the lock.
+#include "engine/EngineSharedLock.h"
+#include "engine/ParameterIndex.h"
+#include "engine/Quorix.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+intptr_t quietHost(AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
+{
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// Waits up to a second for a condition another thread makes true.
+template <typename Condition>
+bool eventually(Condition &&condition)
+{
+    for (int i = 0; i < 1000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return condition();
+}
+
+TEST(SharedLockThreads, ReadersHoldItTogetherAndAWriterAlone)
+{
+    EngineSharedLock lock;
+    std::atomic<int> readers{0};
+    std::atomic<bool> writerIn{false};
+    auto reader = [&] {
+        EngineReadBlock read(lock);
+        ++readers;
+        EXPECT_TRUE(eventually([&] { return readers.load() == 2; })) << "the readers took turns";
+        std::this_thread::sleep_for(20ms);
+        EXPECT_FALSE(writerIn.load()) << "a writer got in beside readers";
+        --readers;
+    };
+    std::thread a(reader), b(reader);
+    eventually([&] { return readers.load() == 2; });
+    std::thread writer([&] {
+        EngineWriteBlock write(lock);
+        writerIn = true;
+        EXPECT_EQ(readers.load(), 0);
+        writerIn = false;
+    });
+    a.join();
+    b.join();
+    writer.join();
+}
+
+TEST(SharedLockThreads, NestingAndUpgradesFollowTheHoldingThread)
+{
+    EngineSharedLock lock;
+    {
+        // Shared inside exclusive and exclusive inside shared on one thread.
+        EngineWriteBlock write(lock);
+        EngineReadBlock read(lock);
+        EXPECT_TRUE(lock.tryLock());
+        lock.unlock();
+    }
+    lock.lockShared();
+    lock.lockShared();
+    EXPECT_TRUE(lock.tryLock()) << "the only reader upgrades";
+    lock.unlock();
+
+    std::atomic<bool> otherIn{false}, release{false};
+    std::thread other([&] {
+        EngineReadBlock read(lock);
+        otherIn = true;
+        while (!release.load())
+            std::this_thread::sleep_for(1ms);
+    });
+    ASSERT_TRUE(eventually([&] { return otherIn.load(); }));
+    EXPECT_FALSE(lock.tryLock()) << "another thread reads";
+    release = true;
+    other.join();
+    EXPECT_TRUE(lock.tryLock());
+    lock.unlock();
+    lock.unlockShared();
+    lock.unlockShared();
+    EXPECT_FALSE(lock.heldByThisThread());
+
+    // Released in full: another thread now writes.
+    std::thread writer([&] { EXPECT_TRUE(lock.tryLock()); lock.unlock(); });
+    writer.join();
+}
+
+class ThreadQuorix : public Quorix
+{
+public:
+    ThreadQuorix() : Quorix(quietHost)
+    {
+        setSampleRate(44100.0f);
+        dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
+    }
+};
+
+VstMidiEvent controller(int32_t number, int32_t value)
+{
+    VstMidiEvent m{};
+    m.type = kVstMidiType;
+    m.byteSize = sizeof m;
+    m.midiData[0] = char(0xB0);
+    m.midiData[1] = char(number);
+    m.midiData[2] = char(value);
+    return m;
+}
+
+// Two instances render and take controllers (which read the shared assignment tables, and
+// learn into them) on their own threads, while this thread rewrites tables and configuration.
+TEST(SharedLockThreads, InstancesRenderAndLearnWhileTheUserInterfaceWritesTheSharedTables)
+{
+    ThreadQuorix instances[2];
+    const int chorusSend = engine::parameterIndex(0, engine::local::ChorusSend);
+    std::atomic<bool> running{true};
+    std::atomic<int> blocks[2] = {0, 0};
+    auto audio = [&](int i) {
+        std::vector<float> buffers(4 * 64);
+        float *outputs[4] = {&buffers[0], &buffers[64], &buffers[128], &buffers[192]};
+        struct {
+            VstEvents head;
+            VstEvent *more[1];
+        } list{};
+        for (int k = 0; running.load() || k < 50; ++k) {
+            VstMidiEvent event = controller(k % 2 == 0 ? 20 : 21, k % 128);
+            list.head.numEvents = 1;
+            list.head.events[0] = reinterpret_cast<VstEvent *>(&event);
+            instances[i].dispatcher(effProcessEvents, 0, 0, &list.head, 0.0f);
+            instances[i].processReplacing(nullptr, outputs, 64);
+            ++blocks[i];
+        }
+    };
+    std::thread a(audio, 0), b(audio, 1);
+    ConfigurationBlock configuration{};
+    instances[0].getConfiguration(&configuration);
+    for (int round = 0; round < 200; ++round) {
+        // Entries 0..7 learn the next controller; the scans of both instances meet them.
+        for (int entry = 0; entry < 8; ++entry)
+            instances[round % 2].setAssignment(engine::AssignmentTable::channel, entry, {1, 0, 0.0f, 1.0f, 0});
+        if (round % 20 == 0)
+            instances[0].setDefaultMidiAssignments(1, round % 2);
+        configuration.velocityCurve = round % 7;
+        instances[1].getConfiguration(&configuration);
+        if (round % 20 == 0)
+            instances[1].setConfiguration(&configuration);
+        std::this_thread::sleep_for(200us);
+    }
+    // The last learn waits for a controller: both instances are still rendering.
+    instances[0].setAssignment(engine::AssignmentTable::channel, engine::local::ChorusSend - 17, {1, 0, 0.0f, 1.0f, 0});
+    ASSERT_TRUE(eventually([&] {
+        ControllerAssignment entry{};
+        instances[1].getAssignment(engine::AssignmentTable::channel, engine::local::ChorusSend - 17, &entry);
+        return entry.source == 20 || entry.source == 21;
+    })) << "a learn waited forever";
+    running = false;
+    a.join();
+    b.join();
+    EXPECT_GT(blocks[0].load(), 50);
+    EXPECT_GT(blocks[1].load(), 50);
+    ControllerAssignment learned{};
+    ASSERT_TRUE(instances[0].getAssignment(engine::AssignmentTable::channel, engine::local::ChorusSend - 17, &learned));
+    instances[1].applyControllerAssignments(learned.source, 0.25f, 0, 0);
+    EXPECT_EQ(instances[1].getParameterValue(chorusSend), 0.25f);
+}
+
+} // namespace
