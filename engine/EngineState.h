@@ -32,6 +32,8 @@ struct EngineRuntime {
     uint8_t flushEffectTails;   // host command: run the system effects on silence
     uint32_t randomSeed;        // the instance's generator of random arpeggios
     uint8_t smoothedSettled;    // cleared until the first block (and after a resume) settles the slews
+    int32_t chorusQuietSamples = 0; // samples the system chorus has had silence in and out
+    int32_t reverbQuietSamples = 0; // the same for the reverb
 };
 
 struct MasterState {

@@ -228,6 +228,14 @@ void Quorix::renderDrumChannel(int32_t channel, float *left, float *right, int32
     const ConfigurationBlock &configuration = sharedConfiguration();
     const float fn = static_cast<float>(n);
 
+    // With no voice, no insert effect and the channel's values at their targets only the keys'
+    // own settings have anything left to do.
+    if (play.voiceCount == 0 && channelSettled(T, S, controller, configuration) && !insertsActive(T, state.target.master)) {
+        for (int k = 0; k < kDrumKeys; ++k)
+            slewKey(S.drum.drumKeys[k], T.drum.drumKeys[k], n);
+        return;
+    }
+
     Buses buses;
     for (int bus = 0; bus < kBuses; ++bus) {
         std::memcpy(buses.left[bus], denormalNoise, sizeof(float) * static_cast<size_t>(n));

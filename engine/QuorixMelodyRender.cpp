@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
+#include <xmmintrin.h>
 
 using namespace engine;
 
@@ -26,12 +28,27 @@ constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding;
 // Below this an envelope output counts as silent (a decay to a sustain of 0 lands on it only
 // approximately, after many small float steps).
 constexpr float kSilentOutput = 1e-6f;
+constexpr float kInaudibleRelease = 1e-4f;
 // 127 x 8192: key tracking pivots at key 63.5.
 constexpr float kKeyTrackingSpan = 1040384.0f;
 // Sample steps per output sample at most (the configuration's largest factor).
 constexpr int kMaxOversampling = 16;
 
 float clamp01(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f; }
+
+// Every value the melody chain slews already at its target: a sub-block would change none.
+bool melodySettled(const MelodyState &t, const MelodyState &s)
+{
+    auto same = [](const EnvelopeTimes &a, const EnvelopeTimes &b) {
+        return a.attack == b.attack && a.decay == b.decay && a.sustain == b.sustain && a.release == b.release;
+    };
+    return s.glideTime == t.glideTime && s.lfoLevel == t.lfoLevel && s.oscMix == t.oscMix &&
+           s.oscLfoAmount == t.oscLfoAmount && s.filterCutoff == t.filterCutoff && s.filterResonance == t.filterResonance &&
+           s.filterMix == t.filterMix && s.filterEnvAmount == t.filterEnvAmount && s.filterLfoAmount == t.filterLfoAmount &&
+           s.filterKeyTracking == t.filterKeyTracking && s.filterEnvVelocityAmount == t.filterEnvVelocityAmount &&
+           s.ampEnvVelocityAmount == t.ampEnvVelocityAmount && same(s.filterEnvelope, t.filterEnvelope) &&
+           same(s.ampEnvelope, t.ampEnvelope);
+}
 
 // Everything a voice needs of its channel for one sub-block, in plain numbers.
 struct MelodyBlock {
@@ -89,16 +106,67 @@ struct LayerRun {
     int32_t stoppedAt;  // step at which a one-shot reached its end in this sub-block, else -1
 };
 
-// Reads steps interpolated values of a layer into out. The read position is carried as one
-// double (index + accumulator), so the loop's only dependency from step to step is one
-// addition; a step past the end loops inside the loop or stops a one-shot on its last value.
+// Reads steps interpolated values of a layer into out. Each step's position is the start plus
+// k steps, so no step waits on the one before; only a sub-block that may pass the end (where a
+// loop wraps or a one-shot stops) takes the careful walk that tests every step.
 void readLayer(LayerRun &l, float *__restrict out, int steps)
 {
     const int16_t *__restrict data = l.data;
     const int32_t size = l.size;
-    double position = static_cast<double>(l.index) + static_cast<double>(l.accumulator);
-    double step = l.step;
-    int32_t index = l.index;
+    const double start = static_cast<double>(l.accumulator);
+    const double step = l.step;
+    const int32_t index0 = l.index;
+    if (steps > 0 && static_cast<double>(index0) + start + static_cast<double>(steps - 1) * step < static_cast<double>(size) + 1.0 &&
+        start >= 0.0 && step >= 0.0) {
+        int32_t index = index0;
+        int k = 0;
+        // Four steps at once: each step's four neighbours are one 64-bit load, turned into one
+        // lane-per-step vector for each neighbour.
+        const __m128d stepPair = _mm_set1_pd(2.0 * step);
+        __m128d offsetLow = _mm_set_pd(start + step, start);
+        __m128d offsetHigh = _mm_set_pd(start + 3.0 * step, start + 2.0 * step);
+        const int16_t *base = data + index0 - 1;
+        for (; k + 4 <= steps; k += 4) {
+            const __m128i wholeLow = _mm_cvttpd_epi32(offsetLow), wholeHigh = _mm_cvttpd_epi32(offsetHigh);
+            const __m128 fraction = _mm_movelh_ps(_mm_cvtpd_ps(_mm_sub_pd(offsetLow, _mm_cvtepi32_pd(wholeLow))),
+                                                  _mm_cvtpd_ps(_mm_sub_pd(offsetHigh, _mm_cvtepi32_pd(wholeHigh))));
+            const int32_t w0 = _mm_cvtsi128_si32(wholeLow), w1 = _mm_cvtsi128_si32(_mm_srli_si128(wholeLow, 4));
+            const int32_t w2 = _mm_cvtsi128_si32(wholeHigh), w3 = _mm_cvtsi128_si32(_mm_srli_si128(wholeHigh, 4));
+            auto load = [base](int32_t w) {
+                const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(base + w));
+                return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
+            };
+            __m128 p0 = load(w0), p1 = load(w1), p2 = load(w2), p3 = load(w3);
+            _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
+            // Catmull-Rom, as catmullRom() writes it.
+            const __m128 two = _mm_set1_ps(2.0f), three = _mm_set1_ps(3.0f);
+            const __m128 c3 = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(three, _mm_sub_ps(p1, p2)), p3), p0);
+            const __m128 c2 = _mm_sub_ps(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(two, p0), _mm_mul_ps(_mm_set1_ps(5.0f), p1)),
+                                                    _mm_mul_ps(_mm_set1_ps(4.0f), p2)),
+                                         p3);
+            const __m128 c1 = _mm_sub_ps(p2, p0);
+            const __m128 inner = _mm_add_ps(c1, _mm_mul_ps(fraction, _mm_add_ps(c2, _mm_mul_ps(fraction, c3))));
+            _mm_storeu_ps(out + k, _mm_add_ps(p1, _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(0.5f), fraction), inner)));
+            index = index0 + w3;
+            offsetLow = _mm_add_pd(offsetLow, stepPair);
+            offsetHigh = _mm_add_pd(offsetHigh, stepPair);
+            offsetLow = _mm_add_pd(offsetLow, stepPair);
+            offsetHigh = _mm_add_pd(offsetHigh, stepPair);
+        }
+        for (; k < steps; ++k) {
+            const double offset = start + static_cast<double>(k) * step;
+            const int32_t whole = static_cast<int32_t>(offset);
+            index = index0 + whole;
+            out[k] = cubicSample(data, index, static_cast<float>(offset - static_cast<double>(whole)));
+        }
+        const double end = start + static_cast<double>(steps) * step;
+        l.index = index;
+        l.accumulator = static_cast<float>(end - static_cast<double>(index - index0));
+        return;
+    }
+    double position = static_cast<double>(index0) + start;
+    double walk = step;
+    int32_t index = index0;
     for (int k = 0; k < steps; ++k) {
         index = static_cast<int32_t>(position);
         if (index > size) {
@@ -107,7 +175,7 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
             advanceReadPosition(index, 0.0f, size, l.loopStart, stopped);
             if (stopped) {
                 position = static_cast<double>(size);
-                step = 0.0;
+                walk = 0.0;
                 if (l.stoppedAt < 0)
                     l.stoppedAt = k;
             } else {
@@ -115,11 +183,11 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
             }
         }
         out[k] = cubicSample(data, index, static_cast<float>(position - static_cast<double>(index)));
-        position += step;
+        position += walk;
     }
     l.index = index;
     l.accumulator = static_cast<float>(position - static_cast<double>(index));
-    l.step = static_cast<float>(step);
+    l.step = static_cast<float>(walk);
 }
 
 // The filter over a sub-block's steps, its coefficients moving linearly from their start by
@@ -324,7 +392,8 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     v.designRate = filterRate;
     v.designSlope = b.slope;
     v.ampEnv.output = amp;
-    if (endStep < steps)
+    // A release that has fallen below -80 dB is over: the rest of its curve is inaudible.
+    if (endStep < steps || (v.ampEnv.state == kEnvRelease && amp < kInaudibleRelease))
         endVoice(v);
 }
 
@@ -400,6 +469,12 @@ void Quorix::renderMelodyChannel(int32_t channel, float *left, float *right, int
     play.lfoDisplayScaled = depthEnd * depthEnd * valueEnd;
 
     arpeggiatorStep(channel, n);
+
+    // With no voice, no insert effect and every slewed value at its target the chain would add
+    // nothing but the denormal guard: skip it. The LFO above keeps its phase.
+    if (play.voiceCount == 0 && melodySettled(tm, sm) && channelSettled(T, S, controller, configuration) &&
+        !insertsActive(T, state.target.master))
+        return;
 
     MelodyBlock b;
     b.n = n;

@@ -27,6 +27,16 @@ constexpr int32_t LfoDisplay = 28985;    // + 2 x channel, and + 1 for the scale
 } // namespace blockTag
 
 constexpr int kTailFlushRounds = 5;
+// -160 dB: far below anything audible, far above the denormal guard.
+constexpr float kSilence = 1e-8f;
+
+float peakOf(const float *l, const float *r, int32_t n)
+{
+    float peak = 0.0f;
+    for (int32_t i = 0; i < n; ++i)
+        peak = std::max(peak, std::max(std::fabs(l[i]), std::fabs(r[i])));
+    return peak;
+}
 
 void fillNoise(float *buffer, int32_t n) { std::memcpy(buffer, denormalNoise, sizeof(float) * static_cast<size_t>(n)); }
 
@@ -218,14 +228,21 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
         slewParameter(&controller.expressionCurrent, controller.expressionTarget, n * 127);
     }
 
-    if (chorusOn && master.chorus.effect) {
-        master.chorus.effect->setParameters(master.chorus.params);
-        master.chorus.effect->process(chorusLeft, chorusRight, n);
-    }
-    if (reverbOn && master.reverb.effect) {
-        master.reverb.effect->setParameters(master.reverb.params);
-        master.reverb.effect->process(reverbLeft, reverbRight, n);
-    }
+    // A system effect whose input and output have been silent for a second has no tail left:
+    // it sleeps until a send reaches it again.
+    const int32_t quietEnough = static_cast<int32_t>(frameSampleRate > 0.0f ? frameSampleRate : 44100.0f);
+    auto runSystemEffect = [&](SystemEffectSlot &slot, float *l, float *r, int32_t &quiet) {
+        const bool silentIn = peakOf(l, r, n) <= kSilence;
+        if (silentIn && quiet >= quietEnough)
+            return;
+        slot.effect->setParameters(slot.params);
+        slot.effect->process(l, r, n);
+        quiet = silentIn && peakOf(l, r, n) <= kSilence ? quiet + n : 0;
+    };
+    if (chorusOn && master.chorus.effect)
+        runSystemEffect(master.chorus, chorusLeft, chorusRight, state.runtime.chorusQuietSamples);
+    if (reverbOn && master.reverb.effect)
+        runSystemEffect(master.reverb, reverbLeft, reverbRight, state.runtime.reverbQuietSamples);
 
     // Master gain: volume squared times 2, ramped across the sub-block.
     float &volume = state.smoothed.master.volume;

@@ -4,6 +4,7 @@
 // sample can be read at all, and the pan of the pan controller.
 
 #include "banks/SampleBanks.h"
+#include "engine/ConfigurationBlock.h"
 #include "engine/EngineState.h"
 
 #include <algorithm>
@@ -49,6 +50,28 @@ inline void endVoice(VoiceRecord &v)
 // A sample a voice may read in this sub-block: the shared data can be released at any time
 // between sub-blocks (the host's "free"), so this is asked every sub-block.
 inline bool samplePlayable(const SampleRecord *sample) { return sample && sample->data && sample->size > 0; }
+
+// The channel's own volume, pan and sends and its volume, expression and pan controllers at
+// their targets (a controller the configuration ignores counts as settled).
+inline bool channelSettled(const ChannelState &t, const ChannelState &s, const ControllerState &c,
+                           const ConfigurationBlock &configuration)
+{
+    return s.volume == t.volume && s.pan == t.pan && s.chorusSend == t.chorusSend && s.reverbSend == t.reverbSend &&
+           (!configuration.volumeOn || c.volumeCurrent == c.volumeTarget) &&
+           (!configuration.expressionOn || c.expressionCurrent == c.expressionTarget) &&
+           (!configuration.panOn || c.panCurrent == c.panTarget);
+}
+
+// Whether any insert effect of the channel runs (and so may still ring).
+inline bool insertsActive(const ChannelState &t, const MasterState &master)
+{
+    if (!master.insertEffectsOn)
+        return false;
+    for (const InsertEffectSlot &slot : t.insertEffects)
+        if (slot.on && slot.effect)
+            return true;
+    return false;
+}
 
 // Pan p (0..1) moved by the pan controller c (0..127, 64 centre).
 inline float panMap(float p, float c)
