@@ -28,7 +28,6 @@ constexpr uint8_t kKeyHeld = kVoiceKeyHeld, kGliding = kVoiceGliding;
 // Below this an envelope output counts as silent (a decay to a sustain of 0 lands on it only
 // approximately, after many small float steps).
 constexpr float kSilentOutput = 1e-6f;
-constexpr float kInaudibleRelease = 1e-4f;
 // 127 x 8192: key tracking pivots at key 63.5.
 constexpr float kKeyTrackingSpan = 1040384.0f;
 // Sample steps per output sample at most (the configuration's largest factor).
@@ -392,8 +391,7 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     v.designRate = filterRate;
     v.designSlope = b.slope;
     v.ampEnv.output = amp;
-    // A release that has fallen below -80 dB is over: the rest of its curve is inaudible.
-    if (endStep < steps || (v.ampEnv.state == kEnvRelease && amp < kInaudibleRelease))
+    if (endStep < steps)
         endVoice(v);
 }
 
