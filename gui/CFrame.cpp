@@ -72,7 +72,7 @@ void CFrame::collectDirty(CViewContainer* container, const CPoint& origin) {
     for (CView* v : container->getChildren()) {
         if (!v->isVisible()) continue;
         if (v->isDirty()) {
-            invalidFrameRect(CRect(v->getViewSize()).offset(origin));
+            invalidFrameRect(CRect(v->getDrawnRect()).offset(origin));
         } else if (auto* c = v->asViewContainer()) {
             collectDirty(c, origin + c->getChildOffset());
         }
@@ -136,6 +136,8 @@ void CFrame::setFocusView(CView* view) {
         view->takeFocus();
         if (platform && view->wantsFocus()) platform->takeKeyboardFocus();
     }
+    // The keyboard was taken for the view that let go: the host's window gets it back.
+    if (platform && old && old->wantsFocus() && !(focusView && focusView->wantsFocus())) platform->releaseKeyboardFocus();
 }
 
 bool CFrame::advanceNextFocusView(CView* oldFocus, bool reverse) {
@@ -241,6 +243,7 @@ double CFrame::getScreenDPI() const { return platform ? platform->getScreenDPI()
 bool CFrame::getMonitorRect(CRect& rect) const { return platform && platform->getMonitorRect(rect); }
 
 bool CFrame::getClipboardText(std::string& text) const { return platform && platform->getClipboardText(text); }
+bool CFrame::putClipboardText(const std::string& text) const { return platform && platform->putClipboardText(text); }
 
 void CFrame::platformOnMouseDown(const CPoint& device, CButtonState buttons) {
     CPoint where = toLogical(device);

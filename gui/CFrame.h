@@ -92,6 +92,7 @@ public:
     double getScreenDPI() const;
     bool getMonitorRect(CRect& rect) const;
     bool getClipboardText(std::string& text) const;
+    bool putClipboardText(const std::string& text) const;
 
     // Called by the window backends (device pixels of the window).
     void platformOnMouseDown(const CPoint& device, CButtonState buttons);

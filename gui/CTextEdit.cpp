@@ -12,6 +12,8 @@ namespace qgui {
 
 namespace {
 
+constexpr CColor kSelectionColor{51, 102, 204, 255};
+
 // Left edge of the text while editing: aligned like the label while it fits, else scrolled so that the
 // caret stays inside.
 CCoord textStart(const CFontDesc* font, const std::string& text, size_t caret, const CRect& r, CHoriTxtAlign align) {
@@ -29,15 +31,35 @@ CCoord textStart(const CFontDesc* font, const std::string& text, size_t caret, c
 }  // namespace
 
 CPlatformTextEdit::CPlatformTextEdit(CTextEdit* c, IPlatformTextEditCallback* cb, const std::string& t)
-    : control(c), callback(cb), text(t), caret(t.size()), alive(std::make_shared<bool>(true)) {}
+    : control(c), callback(cb), text(t), caret(t.size()), anchor(0), alive(std::make_shared<bool>(true)) {}
 
 CPlatformTextEdit::~CPlatformTextEdit() { *alive = false; }
 
-void CPlatformTextEdit::setCaret(size_t i) {
+size_t CPlatformTextEdit::boundary(size_t i) const {
     i = std::min(i, text.size());
     while (i > 0 && i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) --i;
-    caret = i;
+    return i;
+}
+
+void CPlatformTextEdit::setCaret(size_t i, bool extend) {
+    caret = boundary(i);
+    if (!extend) anchor = caret;
     control->invalid();
+}
+
+void CPlatformTextEdit::selectAll() {
+    anchor = 0;
+    caret = text.size();
+    control->invalid();
+}
+
+std::string CPlatformTextEdit::getSelectedText() const {
+    return text.substr(getSelectionStart(), getSelectionEnd() - getSelectionStart());
+}
+
+void CPlatformTextEdit::replaceSelection(const std::string& insert) {
+    const size_t a = getSelectionStart(), b = getSelectionEnd();
+    changeText(text.substr(0, a) + insert + text.substr(b), a + insert.size());
 }
 
 int32_t CPlatformTextEdit::ask(int32_t request) {
@@ -74,7 +96,7 @@ void CPlatformTextEdit::changeText(const std::string& newText, size_t newCaret) 
                 debugOutput("limited!!!");
             } else {
                 text = newText;
-                caret = newCaret;
+                caret = anchor = std::min(newCaret, text.size());
             }
             // The entry ends confirmed, with the previous text or the accepted one.
             cb->setReturnPressed(true);
@@ -83,13 +105,15 @@ void CPlatformTextEdit::changeText(const std::string& newText, size_t newCaret) 
     } else if (*token) {
         text = newText;
         caret = std::min(newCaret, text.size());
+        anchor = caret;
         cb->platformTextDidChange();
     }
     ctl->forget();
 }
 
 bool CPlatformTextEdit::onKeyDown(const VstKeyCode& key) {
-    bool ctrl = key.modifier & (MODIFIER_CONTROL | MODIFIER_COMMAND);
+    const bool ctrl = key.modifier & (MODIFIER_CONTROL | MODIFIER_COMMAND);
+    const bool shift = key.modifier & MODIFIER_SHIFT;
     switch (key.virt) {
         case VKEY_RETURN:
         case VKEY_ENTER:
@@ -102,27 +126,58 @@ bool CPlatformTextEdit::onKeyDown(const VstKeyCode& key) {
             callback->setReturnPressed(true);
             callback->platformOnKeyDown(key);
             return true;
-        case VKEY_LEFT: setCaret(utf8::previous(text, caret)); return true;
-        case VKEY_RIGHT: setCaret(utf8::next(text, caret)); return true;
-        case VKEY_HOME: setCaret(0); return true;
-        case VKEY_END: setCaret(text.size()); return true;
+        case VKEY_LEFT:
+            // Without Shift an arrow first collapses a selection to its edge.
+            if (hasSelection() && !shift)
+                setCaret(getSelectionStart());
+            else
+                setCaret(utf8::previous(text, caret), shift);
+            return true;
+        case VKEY_RIGHT:
+            if (hasSelection() && !shift)
+                setCaret(getSelectionEnd());
+            else
+                setCaret(utf8::next(text, caret), shift);
+            return true;
+        case VKEY_HOME: setCaret(0, shift); return true;
+        case VKEY_END: setCaret(text.size(), shift); return true;
         case VKEY_BACK:
-            if (caret > 0) {
+            if (hasSelection()) {
+                replaceSelection("");
+            } else if (caret > 0) {
                 size_t p = utf8::previous(text, caret);
                 changeText(text.substr(0, p) + text.substr(caret), p);
             }
             return true;
         case VKEY_DELETE:
-            if (caret < text.size()) changeText(text.substr(0, caret) + text.substr(utf8::next(text, caret)), caret);
+            if (shift) {
+                cut();
+            } else if (hasSelection()) {
+                replaceSelection("");
+            } else if (caret < text.size()) {
+                changeText(text.substr(0, caret) + text.substr(utf8::next(text, caret)), caret);
+            }
             return true;
         case VKEY_INSERT:
-            if (key.modifier & MODIFIER_SHIFT) paste();
+            if (shift)
+                paste();
+            else if (ctrl)
+                copy();
             return true;
         default: break;
     }
-    if (ctrl && (key.character == 'v')) {
-        paste();
-        return true;
+    if (ctrl) {
+        switch (key.character) {
+            case 'a':
+            case 'A': selectAll(); return true;
+            case 'c':
+            case 'C': copy(); return true;
+            case 'x':
+            case 'X': cut(); return true;
+            case 'v':
+            case 'V': paste(); return true;
+            default: break;
+        }
     }
     // Other control combinations do nothing in the field; plain keys come back as text.
     return ctrl;
@@ -133,7 +188,18 @@ bool CPlatformTextEdit::onTextInput(const std::string& utf8) {
     for (char c : utf8)
         if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) clean += c;
     if (clean.empty()) return false;
-    changeText(text.substr(0, caret) + clean + text.substr(caret), caret + clean.size());
+    replaceSelection(clean);
+    return true;
+}
+
+bool CPlatformTextEdit::copy() {
+    if (!hasSelection()) return false;
+    return writeClipboardText(control->getFrame(), getSelectedText());
+}
+
+bool CPlatformTextEdit::cut() {
+    if (!copy()) return false;
+    replaceSelection("");
     return true;
 }
 
@@ -175,15 +241,28 @@ void CTextEdit::draw(CDrawContext* context) {
     const std::string& t = platformControl->getText();
     CRect r = textRect();
     CCoord start = textStart(fontID, t, platformControl->getCaret(), r, horiTxtAlign);
+    const CRect line(start, r.top, start + CDrawContext::measureString(fontID, t) + 1, r.bottom);
+    CCoord h = fontID ? fontID->getSize() : 12;
+    CCoord cy = r.top + (r.getHeight() - h) / 2;
     context->saveGlobalState();
     context->setClipRect(size);
     context->setFont(fontID);
     context->setFontColor(fontColor);
-    context->drawString(t, CRect(start, r.top, start + CDrawContext::measureString(fontID, t) + 1, r.bottom), kLeftText,
-                        antialias);
+    context->drawString(t, line, kLeftText, antialias);
+    if (platformControl->hasSelection()) {
+        // The selection: light text on the highlight, over the text drawn plainly.
+        const CCoord x0 = start + CDrawContext::measureString(fontID, t.substr(0, platformControl->getSelectionStart()));
+        const CCoord x1 = start + CDrawContext::measureString(fontID, t.substr(0, platformControl->getSelectionEnd()));
+        CRect band(x0, std::max(r.top, cy - 1), x1 + 1, std::min(r.bottom, cy + h + 1));
+        band.bound(size);
+        context->setClipRect(band);
+        context->setFillColor(kSelectionColor);
+        context->drawRect(band, kDrawFilled);
+        context->setFontColor(kWhiteCColor);
+        context->drawString(t, line, kLeftText, antialias);
+        context->setClipRect(size);
+    }
     CCoord cx = std::min(start + CDrawContext::measureString(fontID, t.substr(0, platformControl->getCaret())), r.right - 1);
-    CCoord h = fontID ? fontID->getSize() : 12;
-    CCoord cy = r.top + (r.getHeight() - h) / 2;
     context->setFrameColor(fontColor);
     context->setLineWidth(1);
     context->drawLine(CPoint(cx, cy), CPoint(cx, cy + h));
@@ -208,16 +287,31 @@ size_t CTextEdit::caretAt(const CPoint& where) const {
     return best;
 }
 
+CMouseEventResult CTextEdit::pressInField(const CPoint& where, const CButtonState& buttons) {
+    if (buttons & kDoubleClick)
+        platformControl->selectAll();
+    else
+        platformControl->setCaret(caretAt(where), buttons & kShift);
+    return kMouseEventHandled;
+}
+
 CMouseEventResult CTextEdit::onMouseDown(CPoint& where, const CButtonState& buttons) {
     if (!(buttons & kLButton)) return kMouseEventNotHandled;
-    if (platformControl) {
-        platformControl->setCaret(caretAt(where));
-        return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
-    }
+    if (platformControl) return pressInField(where, buttons);
     if ((style & kDoubleClickStyle) && !(buttons & kDoubleClick)) return kMouseEventNotHandled;
+    // The entry opens with the whole text selected, so typing replaces it.
     takeFocus();
-    if (platformControl) platformControl->setCaret(caretAt(where));
     return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
+}
+
+CMouseEventResult CTextEdit::onMouseMoved(CPoint& where, const CButtonState& buttons) {
+    if (!platformControl || !(buttons & kLButton)) return kMouseEventNotHandled;
+    platformControl->setCaret(caretAt(where), true);
+    return kMouseEventHandled;
+}
+
+CMouseEventResult CTextEdit::onMouseUp(CPoint&, const CButtonState&) {
+    return platformControl ? kMouseEventHandled : kMouseEventNotHandled;
 }
 
 int32_t CTextEdit::onKeyDown(VstKeyCode& key) {

@@ -24,6 +24,10 @@ bool readClipboardText(const CFrame* frame, std::string& text) {
     return frame && frame->getClipboardText(text);
 }
 
+bool writeClipboardText(const CFrame* frame, const std::string& text) {
+    return frame && frame->putClipboardText(text);
+}
+
 void setDebugOutput(DebugOutput output) { debugSink() = std::move(output); }
 
 void debugOutput(const char* line) {

@@ -14,6 +14,8 @@ class CFrame;
 using ClipboardReader = std::function<bool(std::string& text)>;
 void setClipboardReader(ClipboardReader reader);
 bool readClipboardText(const CFrame* frame, std::string& text);
+// Puts text on the frame's window system's clipboard; false when it could not.
+bool writeClipboardText(const CFrame* frame, const std::string& text);
 
 // Debugger output lines (standard error unless replaced).
 using DebugOutput = std::function<void(const char* line)>;

@@ -1,7 +1,9 @@
 #include "editor-framework/controls/vgcTextLabel.h"
 
 #include "editor-framework/podoSkin.h"
+#include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
+#include "gui/utf8.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,6 +25,23 @@ CRect shrunk(CRect r, const CRect &insets)
 
 } // namespace
 
+std::string fitText(const std::string &text, const CFontDesc *font, CCoord width)
+{
+    if (!font || CDrawContext::measureString(font, text) <= width)
+        return text;
+    static const std::string ellipsis = "\xE2\x80\xA6";
+    std::string s = text;
+    while (!s.empty()) {
+        s.erase(utf8::previous(s, s.size()));
+        // No space is left before the ellipsis.
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
+        if (CDrawContext::measureString(font, s + ellipsis) <= width)
+            break;
+    }
+    return s + ellipsis;
+}
+
 vgcTextLabel::vgcTextLabel(const CRect &size, IControlListener *listener, int32_t tag, CBitmap *background,
                            int32_t count, int32_t style)
     : vgcWith<CTextLabel>(size, nullptr, background, style), partCount(std::clamp(count, 0, maxParts))
@@ -42,6 +61,11 @@ vgcTextLabel::vgcTextLabel(const CRect &size, IControlListener *listener, int32_
 const std::string &vgcTextLabel::getPartText(int32_t part) const
 {
     return part >= 0 && part < partCount ? parts[part] : noText;
+}
+
+const std::string &vgcTextLabel::getShownText(int32_t part) const
+{
+    return part >= 0 && part < partCount ? shownParts[part] : noText;
 }
 
 CColor vgcTextLabel::getPartColor(int32_t part) const
@@ -147,7 +171,7 @@ void vgcTextLabel::drawParts(CDrawContext *context, const std::string &line, con
     // not the display's shadow.
     context->setFont(fontID);
     context->setFontColor(fontColor);
-    context->drawString(line, textRect, horiTxtAlign, antialias);
+    context->drawString(fitText(line, fontID, textRect.getWidth()), textRect, horiTxtAlign, antialias);
     context->setClipRect(saved);
 }
 
@@ -161,6 +185,7 @@ void vgcTextLabel::draw(CDrawContext *context)
         CRect line = size;
         line.offset(0, i * lineHeight);
         const std::string &shown = i > 0 ? parts[i] : (truncatedText.empty() ? text : truncatedText);
+        shownParts[i] = fitText(shown, fontID, size.getWidth() - textInsets.left - textInsets.right);
         if (style & kShadowText) {
             fontColor = shadowColor;
             for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
@@ -271,7 +296,8 @@ void vgcTextEdit::draw(CDrawContext *context)
     drawBack(context);
     const CRect textRect(size.left + textInsets.left + textOffset.x, size.top + textInsets.top + textOffset.y,
                          inner.right + textOffset.x, inner.bottom + textOffset.y);
-    drawPlatformText(context, truncatedText.empty() ? text : truncatedText, textRect);
+    shownText = fitText(truncatedText.empty() ? text : truncatedText, fontID, textRect.getWidth());
+    drawPlatformText(context, shownText, textRect);
     drawLabel(context);
     context->setClipRect(saved);
     setDirty(false);
@@ -288,15 +314,14 @@ CMouseEventResult vgcTextEdit::onMouseDown(CPoint &where, const CButtonState &bu
         return kMouseEventNotHandled;
     CFrame *frame = getFrame();
     if (frame && frame->getFocusView() == this) {
-        // The field under the pointer takes the click: the caret moves there.
+        // The field under the pointer takes the click: the caret moves there, a drag selects.
         if (isEntryOpen())
-            getPlatformTextEdit()->setCaret(caretAt(where));
+            return pressInField(where, buttons);
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
     }
     if (!(style & kDoubleClickStyle) || (buttons & kDoubleClick)) {
+        // The entry opens with the whole text selected, so typing replaces it.
         takeFocus();
-        if (isEntryOpen())
-            getPlatformTextEdit()->setCaret(caretAt(where));
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
     }
     valueChanged();

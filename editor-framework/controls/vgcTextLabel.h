@@ -16,6 +16,10 @@ constexpr qgui::CViewAttributeID kTextEntryFlagAttribute = 1;
 // answers in the same attribute (see gui/CTextEdit.h).
 constexpr qgui::CViewAttributeID textEntryVeto = qgui::kTextEntryVetoAttribute;
 
+// The text as it fits `width` in the font: unchanged when it fits, else cut at a character and ended
+// with an ellipsis.
+std::string fitText(const std::string &text, const qgui::CFontDesc *font, qgui::CCoord width);
+
 // Up to three separately coloured text parts drawn on successive lines (part i one label height lower
 // than part 0). Part 0 and the toolkit label's text agree. Style bit 2 draws each part with a one-pixel
 // outline in the shadow colour. Mouse: a click reports 0; with kDoubleClickStyle a double click reports 5
@@ -53,6 +57,8 @@ public:
     virtual void drawParts(qgui::CDrawContext *context, const std::string &text, const qgui::CRect &rect);
 
     const std::string &getPartText(int32_t part) const;
+    // The part's text as last drawn (shortened when it did not fit).
+    const std::string &getShownText(int32_t part) const;
     qgui::CColor getPartColor(int32_t part) const;
     int32_t getStyleNumber() const { return styleNumber; }
 
@@ -62,6 +68,7 @@ protected:
     bool insetsFlag = true;
     int32_t partCount;
     std::string parts[maxParts];
+    std::string shownParts[maxParts];
     int32_t styleNumber = 0;
     qgui::CColor partColors[maxParts] = {qgui::kWhiteCColor, qgui::kWhiteCColor, qgui::kWhiteCColor};
     qgui::CPoint dragPoint;
@@ -89,6 +96,8 @@ public:
     virtual void setTextInsets(int32_t left, int32_t top, int32_t right, int32_t bottom, bool flag);
 
     bool isReturnOnly() const { return returnOnly; }
+    // The text as last drawn while no entry ran (shortened when it did not fit).
+    const std::string &getShownText() const { return shownText; }
 
 protected:
     void setEntryFlag(int32_t state);
@@ -97,4 +106,5 @@ protected:
     qgui::CRect textInsets;
     bool insetsFlag = true;
     bool returnOnly;
+    std::string shownText;
 };

@@ -2,6 +2,7 @@
 // its report, the frame's text-entry flag, and the length and paste requests answered by the editor.
 #include "editor-framework/controls/vgcTextLabel.h"
 #include "editorTestSupport.h"
+#include "gui/CDrawContext.h"
 #include "gui/CTextEdit.h"
 
 #include <gtest/gtest.h>
@@ -297,4 +298,27 @@ TEST(TextEntry, TheEditorAnswersTheLengthAndPasteRequests)
     editor.getFrame()->removeView(field, false);
     field->forget();
     COffscreenPlatform::clearClipboard();
+}
+
+TEST(TextLabel, TextsThatDoNotFitEndWithAnEllipsis)
+{
+    const std::string ellipsis = "\xE2\x80\xA6";
+    Frame frame;
+    auto *label = frame.add(new vgcTextLabel(CRect(10, 10, 60, 24), nullptr, 1, nullptr, 2, 0));
+    auto *field = frame.add(new vgcTextEdit(CRect(10, 40, 60, 54), nullptr, 2, nullptr, false));
+    label->setPartText("Acoustic Grand Piano", 0);
+    label->setPartText("Pad", 1);
+    field->setText("Acoustic Grand Piano");
+    frame.pixel(0, 0); // draws
+    const std::string shown = label->getShownText(0);
+    ASSERT_GT(shown.size(), ellipsis.size());
+    EXPECT_EQ(shown.substr(shown.size() - ellipsis.size()), ellipsis);
+    EXPECT_EQ(shown.rfind("Acoustic", 0), 0u) << shown;
+    EXPECT_LE(CDrawContext::measureString(label->getFont(), shown), 50);
+    EXPECT_EQ(label->getShownText(1), "Pad") << "a text that fits stays";
+    const std::string shownField = field->getShownText();
+    ASSERT_GT(shownField.size(), ellipsis.size());
+    EXPECT_EQ(shownField.substr(shownField.size() - ellipsis.size()), ellipsis);
+    // Nothing is left of a text in no room but the ellipsis.
+    EXPECT_EQ(fitText("Piano", label->getFont(), 2), ellipsis);
 }

@@ -24,6 +24,11 @@ bool COffscreenPlatform::getClipboardText(std::string& text) {
     return true;
 }
 
+bool COffscreenPlatform::putClipboardText(const std::string& text) {
+    clipboard() = text;
+    return true;
+}
+
 void COffscreenPlatform::setClipboardText(const std::string& text) { clipboard() = text; }
 void COffscreenPlatform::clearClipboard() { clipboard().reset(); }
 

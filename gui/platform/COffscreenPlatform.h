@@ -22,6 +22,11 @@ public:
     double getScreenDPI() const override { return dpi; }
     bool getMonitorRect(CRect& rect) const override { rect = monitor; return true; }
     bool getClipboardText(std::string& text) override;
+    bool putClipboardText(const std::string& text) override;
+    void takeKeyboardFocus() override { keyboardFocus = true; }
+    void releaseKeyboardFocus() override { keyboardFocus = false; }
+    // Whether the window holds the keyboard (taken for a text entry, not yet given back).
+    bool hasKeyboardFocus() const { return keyboardFocus; }
 
     // Event injection.
     void mouseDown(const CPoint& where, CButtonState buttons = kLButton);
@@ -58,6 +63,7 @@ private:
     double dpi = 96;
     int32_t w = 0, h = 0;
     int32_t presentCount = 0;
+    bool keyboardFocus = false;
 };
 
 }  // namespace qgui

@@ -31,7 +31,11 @@ public:
     // The full rectangle of the monitor nearest the window, in screen pixels.
     virtual bool getMonitorRect(CRect& rect) const = 0;
     virtual void takeKeyboardFocus() {}
+    // Gives the keyboard back to the window the frame sits in, when the frame holds it.
+    virtual void releaseKeyboardFocus() {}
     virtual bool getClipboardText(std::string&) { return false; }
+    // Puts text on the clipboard; false when the window system took none.
+    virtual bool putClipboardText(const std::string&) { return false; }
 };
 
 }  // namespace qgui

@@ -5,12 +5,14 @@
 #include "gui/platform/x11Shared.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
 
 #include <cstring>
+#include <string>
 
 namespace qgui {
 
@@ -105,9 +107,32 @@ public:
         XSync(dpy, False);
     }
 
+    void releaseKeyboardFocus() override {
+        x11::ErrorTrap trap(dpy);
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(dpy, &focus, &revert);
+        if (focus == window) XSetInputFocus(dpy, parent, RevertToParent, CurrentTime);
+        XSync(dpy, False);
+    }
+
     bool getClipboardText(std::string& text) override {
+        // Our own clipboard is answered here: the request would wait for this very event loop.
+        if (ownsClipboard && XGetSelectionOwner(dpy, clipboardAtom) == window) {
+            text = clipboardText;
+            return true;
+        }
         // At most half a second for the owner's answer.
         return x11::readSelectionText(dpy, window, clipboardAtom, text, 500);
+    }
+
+    bool putClipboardText(const std::string& text) override {
+        x11::ErrorTrap trap(dpy);
+        XSetSelectionOwner(dpy, clipboardAtom, window, CurrentTime);
+        XSync(dpy, False);
+        ownsClipboard = !trap.failed() && XGetSelectionOwner(dpy, clipboardAtom) == window;
+        if (ownsClipboard) clipboardText = text;
+        return ownsClipboard;
     }
 
     void pumpEvents() override {
@@ -238,8 +263,68 @@ private:
                 }
                 break;
             }
+            case SelectionRequest: answerSelectionRequest(ev.xselectionrequest); break;
+            case SelectionClear:
+                if (ev.xselectionclear.selection == clipboardAtom) {
+                    ownsClipboard = false;
+                    clipboardText.clear();
+                }
+                break;
             default: break;
         }
+    }
+
+    // Another client asks for the text we put on the clipboard: as UTF-8, Latin-1 or the list of targets.
+    void answerSelectionRequest(const XSelectionRequestEvent& request) {
+        XSelectionEvent reply{};
+        reply.type = SelectionNotify;
+        reply.display = dpy;
+        reply.requestor = request.requestor;
+        reply.selection = request.selection;
+        reply.target = request.target;
+        reply.time = request.time;
+        reply.property = None;
+        const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
+        const Atom targets = XInternAtom(dpy, "TARGETS", False);
+        const Atom property = request.property != None ? request.property : request.target;
+        x11::ErrorTrap trap(dpy);
+        if (ownsClipboard && request.selection == clipboardAtom) {
+            if (request.target == targets) {
+                const Atom list[] = {targets, utf8, XA_STRING};
+                XChangeProperty(dpy, request.requestor, property, XA_ATOM, 32, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(list), 3);
+                reply.property = property;
+            } else if (request.target == utf8 || request.target == XA_STRING) {
+                std::string data = clipboardText;
+                if (request.target == XA_STRING) data = latin1(clipboardText);
+                XChangeProperty(dpy, request.requestor, property, request.target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+                reply.property = property;
+            }
+        }
+        XSendEvent(dpy, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+        XSync(dpy, False);
+    }
+
+    // Latin-1 of UTF-8 text; characters beyond it become '?'.
+    static std::string latin1(const std::string& utf8) {
+        std::string out;
+        for (size_t i = 0; i < utf8.size();) {
+            const unsigned char c = static_cast<unsigned char>(utf8[i]);
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+                ++i;
+            } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
+                const uint32_t u = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+                out += u < 0x100 ? static_cast<char>(u) : '?';
+                i += 2;
+            } else {
+                out += '?';
+                ++i;
+                while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
+            }
+        }
+        return out;
     }
 
     // A release followed at once by a press of the same key is the keyboard's auto-repeat.
@@ -258,6 +343,8 @@ private:
     cairo_surface_t* surface = nullptr;
     int32_t width = 0, height = 0;
     Atom clipboardAtom = None;
+    bool ownsClipboard = false;
+    std::string clipboardText;
     unsigned int lastButton = 0;
     Time lastPressTime = 0;
     CPoint lastPress;

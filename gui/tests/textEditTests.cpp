@@ -77,6 +77,7 @@ TEST(TextEdit, EditingKeysMoveTheCaretAndChangeTheText) {
         EditFixture e;
         e.edit->setText(c.start);
         e.f.off->click(CPoint(105, 15));  // near the right end: caret at the end
+        e.f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
         ASSERT_TRUE(e.edit->isEntryOpen());
         ASSERT_EQ(e.caret(), c.start.size());
         for (const auto& s : c.steps) {
@@ -106,6 +107,7 @@ TEST(TextEdit, HowAnEntryEndsDecidesWhetherTheTextIsTakenOver) {
         SCOPED_TRACE(c.name);
         EditFixture e;
         e.f.off->click(CPoint(105, 15));
+        e.f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
         e.edit->setReturnPressed(c.flagAtStart);
         e.f.off->typeText("X");
         c.end(e.f.off);
@@ -123,6 +125,7 @@ TEST(TextEdit, TabMovesToTheNextFieldAndConfirms) {
     auto* second = new CTextEdit(CRect(10, 26, 110, 38), nullptr, 4, "second");
     e.f->addView(second);
     e.f.off->click(CPoint(105, 15));
+    e.f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
     e.f.off->typeText("!");
     EXPECT_EQ(e.f.off->keyDown(key(VKEY_TAB)), 1);
     EXPECT_EQ(e.edit->getText(), "abc!");
@@ -143,6 +146,7 @@ TEST(TextEntryProtocol, ListenerThatAnswersNothingNeverLimitsOrRefuses) {
     EditFixture e;
     COffscreenPlatform::setClipboardText("pasted\nsecond line");
     e.f.off->click(CPoint(105, 15));
+    e.f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
     e.f.off->typeText("defghijklmnop");
     e.f.off->keyDown(ctrl('v'));
     EXPECT_EQ(e.fieldText(), "abcdefghijklmnoppasted");
@@ -167,6 +171,7 @@ TEST(TextEntryProtocol, LengthLimitEndsTheEntryAndAsksAboutTheOverLongText) {
         auto* edit = new CTextEdit(CRect(10, 10, 110, 24), &l, 3, "abc");
         f->addView(edit);
         f.off->click(CPoint(105, 15));
+        f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
         f.off->typeText("defgh");
         EXPECT_TRUE(edit->isEntryOpen());
         f.off->typeText("i");
@@ -205,6 +210,7 @@ TEST(TextEntryProtocol, PasteRefusedOrTakenAndAnswerSizesThatDoNotCount) {
         auto* edit = new CTextEdit(CRect(10, 10, 110, 24), &l, 3, "abc");
         f->addView(edit);
         f.off->click(CPoint(105, 15));
+        f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
         f.off->keyDown(ctrl('v'));
         EXPECT_EQ(edit->getPlatformTextEdit()->getText(), c.text);
     }
@@ -213,6 +219,7 @@ TEST(TextEntryProtocol, PasteRefusedOrTakenAndAnswerSizesThatDoNotCount) {
     auto* edit = new CTextEdit(CRect(10, 10, 110, 24), nullptr, 3, "abc");
     f->addView(edit);
     f.off->click(CPoint(105, 15));
+    f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
     f.off->keyDown(key(VKEY_INSERT, MODIFIER_SHIFT));  // empty clipboard: nothing
     EXPECT_EQ(edit->getPlatformTextEdit()->getText(), "abc");
 }
@@ -227,7 +234,149 @@ TEST(TextEntryProtocol, ListenerThatEndsTheEntryWhileAnsweringIsSafe) {
     auto* edit = new CTextEdit(CRect(10, 10, 110, 24), &l, 3, "abc");
     f->addView(edit);
     f.off->click(CPoint(105, 15));
+    f.off->keyDown(key(VKEY_END));  // the entry opens with all selected
     f.off->typeText("d");
     EXPECT_FALSE(edit->isEntryOpen());
     EXPECT_EQ(edit->getText(), "abc");
+}
+
+TEST(TextEdit, AnEntryOpensAllSelectedAndTheSelectionIsEditedAsOne) {
+    struct Case {
+        const char* name;
+        std::function<void(COffscreenPlatform*)> act;
+        std::string text;
+        std::optional<std::string> clipboard;  // after the steps, when they copy
+    } cases[] = {
+        {"typing replaces the whole text", [](auto* o) { o->typeText("20"); }, "20", {}},
+        {"Shift+Left selects from the end",
+         [](auto* o) {
+             o->keyDown(key(VKEY_END));
+             o->keyDown(key(VKEY_LEFT, MODIFIER_SHIFT));
+             o->keyDown(key(VKEY_LEFT, MODIFIER_SHIFT));
+             o->typeText("X");
+         },
+         "abcdX", {}},
+        {"Shift+Home and Backspace empty the field",
+         [](auto* o) {
+             o->keyDown(key(VKEY_END));
+             o->keyDown(key(VKEY_HOME, MODIFIER_SHIFT));
+             o->keyDown(key(VKEY_BACK));
+         },
+         "", {}},
+        {"Left collapses the selection to its start", [](auto* o) { o->keyDown(key(VKEY_LEFT)); o->typeText("X"); },
+         "Xabcdef", {}},
+        {"Delete removes the selection only",
+         [](auto* o) {
+             o->keyDown(key(VKEY_HOME));
+             o->keyDown(key(VKEY_RIGHT, MODIFIER_SHIFT));
+             o->keyDown(key(VKEY_DELETE));
+         },
+         "bcdef", {}},
+        {"Ctrl+A selects all again", [](auto* o) { o->keyDown(key(VKEY_HOME)); o->keyDown(ctrl('a')); o->typeText("Z"); },
+         "Z", {}},
+        {"Ctrl+C copies the selection and leaves the text",
+         [](auto* o) {
+             o->keyDown(key(VKEY_END));
+             for (int i = 0; i < 3; ++i) o->keyDown(key(VKEY_LEFT, MODIFIER_SHIFT));
+             o->keyDown(ctrl('c'));
+         },
+         "abcdef", "def"},
+        {"Ctrl+X cuts the selection",
+         [](auto* o) {
+             o->keyDown(key(VKEY_HOME));
+             o->keyDown(key(VKEY_RIGHT, MODIFIER_SHIFT));
+             o->keyDown(key(VKEY_RIGHT, MODIFIER_SHIFT));
+             o->keyDown(ctrl('x'));
+         },
+         "cdef", "ab"},
+        {"Ctrl+C without a selection leaves the clipboard", [](auto* o) { o->keyDown(key(VKEY_END)); o->keyDown(ctrl('c')); },
+         "abcdef", "before"},
+        {"a paste replaces the selection", [](auto* o) { o->keyDown(ctrl('v')); }, "before", "before"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        COffscreenPlatform::setClipboardText("before");
+        EditFixture e;
+        e.edit->setText("abcdef");
+        e.f.off->click(CPoint(105, 15));
+        ASSERT_TRUE(e.edit->isEntryOpen());
+        EXPECT_EQ(e.edit->getPlatformTextEdit()->getSelectedText(), "abcdef");
+        c.act(e.f.off);
+        EXPECT_EQ(e.fieldText(), c.text);
+        if (c.clipboard) {
+            std::string clip;
+            EXPECT_TRUE(e.f->getClipboardText(clip));
+            EXPECT_EQ(clip, *c.clipboard);
+        }
+    }
+    COffscreenPlatform::clearClipboard();
+}
+
+TEST(TextEdit, TheMouseSelectsByDragShiftClickAndDoubleClick) {
+    EditFixture e;
+    e.edit->setText("abcdef");
+    e.edit->setHoriAlign(kLeftText);
+    e.f.off->click(CPoint(50, 15));
+    ASSERT_TRUE(e.edit->isEntryOpen());
+    auto* field = e.edit->getPlatformTextEdit();
+    // A press places the caret, a drag selects from there.
+    e.f.off->mouseDown(CPoint(12, 15));
+    EXPECT_FALSE(field->hasSelection());
+    EXPECT_EQ(field->getCaret(), 0u);
+    e.f.off->mouseMove(CPoint(108, 15), kLButton);
+    e.f.off->mouseUp(CPoint(108, 15));
+    EXPECT_EQ(field->getSelectedText(), "abcdef");
+    // A click collapses it; Shift+click extends from the caret.
+    e.f.off->click(CPoint(12, 15));
+    EXPECT_FALSE(field->hasSelection());
+    e.f.off->click(CPoint(108, 15), kLButton | kShift);
+    EXPECT_EQ(field->getSelectedText(), "abcdef");
+    e.f.off->click(CPoint(108, 15));
+    e.f.off->doubleClick(CPoint(50, 15));
+    EXPECT_EQ(field->getSelectedText(), "abcdef");
+}
+
+TEST(TextEdit, TheSelectionIsDrawnHighlighted) {
+    auto highlighted = [](COffscreenPlatform* o) {
+        int n = 0;
+        for (int y = 10; y < 24; ++y)
+            for (int x = 10; x < 110; ++x) {
+                const CColor p = o->getPixel(x, y);
+                n += p.blue > 150 && p.red < 90 && p.green > 70 && p.green < 130;
+            }
+        return n;
+    };
+    EditFixture e;
+    e.edit->setBackColor(kBlackCColor);
+    e.f.off->click(CPoint(105, 15));
+    EXPECT_GT(highlighted(e.f.off), 20);
+    e.f.off->keyDown(key(VKEY_END));
+    EXPECT_EQ(highlighted(e.f.off), 0);
+}
+
+TEST(TextEdit, TheWindowGivesTheKeyboardBackWhenTheEntryEnds) {
+    struct Case {
+        const char* name;
+        std::function<void(COffscreenPlatform*)> end;
+    } cases[] = {
+        {"Return", [](auto* o) { o->keyDown(key(VKEY_RETURN)); }},
+        {"Escape", [](auto* o) { o->keyDown(key(VKEY_ESCAPE)); }},
+        {"a click elsewhere", [](auto* o) { o->click(CPoint(160, 20)); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EditFixture e;
+        EXPECT_FALSE(e.f.off->hasKeyboardFocus());
+        e.f.off->click(CPoint(105, 15));
+        EXPECT_TRUE(e.f.off->hasKeyboardFocus());
+        c.end(e.f.off);
+        EXPECT_FALSE(e.edit->isEntryOpen());
+        EXPECT_FALSE(e.f.off->hasKeyboardFocus());
+    }
+    // Tab to another field keeps it.
+    EditFixture e;
+    e.f->addView(new CTextEdit(CRect(10, 26, 110, 38), nullptr, 4, "second"));
+    e.f.off->click(CPoint(105, 15));
+    e.f.off->keyDown(key(VKEY_TAB));
+    EXPECT_TRUE(e.f.off->hasKeyboardFocus());
 }
