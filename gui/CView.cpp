@@ -38,7 +38,7 @@ void CView::draw(CDrawContext* context) {
 
 void CView::drawRect(CDrawContext* context, const CRect&) { draw(context); }
 
-void CView::invalid() { invalidRect(size); }
+void CView::invalid() { invalidRect(getDrawnRect()); }
 
 void CView::invalidRect(const CRect& rect) {
     if (!attachedFlag || !parentFrame || !parentView) return;

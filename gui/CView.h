@@ -40,6 +40,10 @@ public:
     virtual void draw(CDrawContext* context);
     virtual void drawRect(CDrawContext* context, const CRect& updateRect);
     virtual bool checkUpdate(const CRect& updateRect) const { return updateRect.rectOverlap(size); }
+    // The area the view paints, in the parent's coordinates: its size, and more when it shows an overlay
+    // beyond it. The container draws overlays after all its children, so they lie on top of them.
+    virtual CRect getDrawnRect() const { return size; }
+    virtual void drawOverlay(CDrawContext*) {}
 
     // Dirty views are repainted by the frame's next idle.
     virtual void setDirty(bool state = true) { dirty = state; }

@@ -118,6 +118,19 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect) {
             context->restoreGlobalState();
             v->setDirty(false);
         }
+        // Overlays beyond their views, over every child.
+        for (CView* v : children) {
+            if (!v->isVisible()) continue;
+            CRect drawn = v->getDrawnRect();
+            if (drawn == v->getViewSize()) continue;
+            drawn.bound(localUpdate);
+            if (drawn.isEmpty()) continue;
+            context->saveGlobalState();
+            context->setClipRect(drawn);
+            context->setGlobalAlpha(alpha * v->getAlphaValue());
+            v->drawOverlay(context);
+            context->restoreGlobalState();
+        }
     }
     context->restoreGlobalState();
 }

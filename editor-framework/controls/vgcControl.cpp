@@ -137,6 +137,28 @@ void drawValueLabel(vgcTextLabel *label, CDrawContext *context)
         label->draw(context);
 }
 
+CRect shownValueLabelRect(const vgcTextLabel *label)
+{
+    if (!label)
+        return CRect();
+    CRect shown;
+    bool any = false;
+    for (int32_t i = 0; i < label->getPartCount(); ++i)
+        if (!label->getPartText(i).empty() && label->getPartText(i) != " ") {
+            // Part i lies one label height below part 0.
+            CRect line = label->getViewSize();
+            line.offset(0, i * line.getHeight());
+            if (any)
+                shown.unite(line);
+            else
+                shown = line;
+            any = true;
+        }
+    if (any)
+        shown.inset(-1, -1); // the outline
+    return shown;
+}
+
 void forgetValueLabel(vgcTextLabel *&label)
 {
     if (label)
@@ -147,6 +169,7 @@ void forgetValueLabel(vgcTextLabel *&label)
 vgcControl::vgcControl(const CRect &size, IControlListener *listener, int32_t tag, CBitmap *background)
     : vgcWith<CControl>(size, listener, tag, background)
 {
+    drawsValueLabel = false;
     controlSignal::applyRules(this, listener, tag);
 }
 

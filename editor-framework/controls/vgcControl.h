@@ -74,6 +74,8 @@ public:
 // Helpers of the value label, out of line because the label is itself a skinned control.
 vgcTextLabel *makeValueLabel(qgui::CControl *owner, int32_t count, int32_t width, int32_t lineHeight);
 void drawValueLabel(vgcTextLabel *label, qgui::CDrawContext *context);
+// The label's rectangle while it shows any text, else an empty one.
+qgui::CRect shownValueLabelRect(const vgcTextLabel *label);
 void forgetValueLabel(vgcTextLabel *&label);
 
 // A toolkit control with the group, the drop signal and an owned value label.
@@ -97,6 +99,25 @@ public:
     vgcTextLabel *getValueLabel() override { return valueLabel; }
     qgui::CControl *asControl() override { return this; }
 
+    // The value label may reach beyond the control (an assignment over a short fader or a knob's edge).
+    qgui::CRect getDrawnRect() const override
+    {
+        qgui::CRect drawn = this->getViewSize();
+        const qgui::CRect label = drawsValueLabel ? shownValueLabelRect(valueLabel) : qgui::CRect();
+        if (!label.isEmpty())
+            drawn.unite(label);
+        return drawn;
+    }
+    void drawOverlay(qgui::CDrawContext *context) override { drawValueLabel(valueLabel, context); }
+    // Repaints where the label lies now and where it lay, so a shorter or cleared label leaves nothing.
+    void invalid() override
+    {
+        qgui::CRect r = getDrawnRect();
+        r.unite(overlayArea);
+        overlayArea = getDrawnRect() == this->getViewSize() ? qgui::CRect() : getDrawnRect();
+        this->invalidRect(r);
+    }
+
     // A drop reports v + 9 while the package is kept as drop data; without a listener it is refused.
     bool onDrop(qgui::IDataPackage *drag, const qgui::CPoint &) override
     {
@@ -111,10 +132,19 @@ public:
     }
 
 protected:
-    void drawLabel(qgui::CDrawContext *context) { drawValueLabel(valueLabel, context); }
+    // Inside a container the label is drawn as the control's overlay, after every sibling; a control
+    // drawn on its own draws it here.
+    void drawLabel(qgui::CDrawContext *context)
+    {
+        if (!this->getParentView() || getDrawnRect() == this->getViewSize())
+            drawValueLabel(valueLabel, context);
+    }
 
     qgui::IDataPackage *dropData = nullptr;
     vgcTextLabel *valueLabel = nullptr;
+    // Whether the control shows its value label (plain controls, areas and pads do not).
+    bool drawsValueLabel = true;
+    qgui::CRect overlayArea; // the drawn area beyond the control at the last repaint asked for
 };
 
 // A plain control: draws nothing, reports clicks with its value, the wheel and drops as signals.

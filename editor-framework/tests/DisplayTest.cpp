@@ -4,6 +4,7 @@
 #include "editorTestSupport.h"
 #include "gui/CBitmap.h"
 #include "gui/CSlider.h"
+#include "gui/CViewContainer.h"
 
 #include <gtest/gtest.h>
 
@@ -109,4 +110,40 @@ TEST(Area, AnAreaFillsItsColourOrNothingAndReportsItsClicks)
     frame.off->click(CPoint(10, 10));
     EXPECT_EQ(listener.values(), (std::vector<float>{3, -4})) << "the right-button signal blocks the next click";
     EXPECT_EQ(listener.reports[0].tag, 5);
+}
+
+// A value label reaching beyond its control (an assignment over a short fader) is drawn in full, over
+// the neighbour drawn after the control, and a change of it repaints all of it.
+TEST(ValueLabel, ALabelBeyondItsControlIsDrawnInFullOverItsNeighbours)
+{
+    Frame frame;
+    auto *container = frame.add(new CViewContainer(CRect(0, 0, 200, 100)));
+    container->setBackgroundColor(kBlackCColor);
+    auto *fader = new vgcTextLabel(CRect(50, 40, 60, 45), nullptr, 2, nullptr, 1, 0);
+    container->addView(fader);
+    auto *neighbour = new vgcArea(CRect(60, 20, 120, 70), nullptr, 3, kBlueCColor);
+    container->addView(neighbour);
+    fader->showValueLabel(2, 40, 9);
+    fader->getValueLabel()->setPartText("MMM", 0);
+    fader->getValueLabel()->setPartText("MMM", 1);
+    fader->invalid();
+    auto lit = [&](int x0, int x1, int y0, int y1, int channel) {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            for (int y = y0; y < y1; ++y) {
+                const CColor p = frame.pixel(x, y);
+                const int c[3] = {p.red, p.green, p.blue};
+                n += c[channel] > 200 && c[(channel + 2) % 3] < 80;
+            }
+        return n;
+    };
+    // Part 0 (yellow) beside the control, over the neighbour; part 1 (cyan) below it.
+    EXPECT_GT(lit(60, 90, 39, 50, 0), 3) << "part 0 over the neighbour";
+    EXPECT_GT(lit(50, 90, 49, 59, 1), 3) << "part 1 below the control";
+    // A change repaints the whole label, also where it lies beyond the control.
+    fader->getValueLabel()->clearParts();
+    fader->invalid();
+    EXPECT_EQ(lit(50, 90, 39, 59, 0), 0);
+    EXPECT_EQ(lit(50, 90, 39, 59, 1), 0);
+    EXPECT_EQ(frame.pixel(70, 44), kBlueCColor);
 }
