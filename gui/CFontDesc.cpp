@@ -11,6 +11,30 @@ namespace qgui {
 
 namespace {
 
+// Whether fontconfig has the family itself (it always answers something; only an exact family match
+// counts).
+bool hasFamily(const std::string& name) {
+    bool found = false;
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(""));
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult res = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &res);
+    if (match) {
+        FcChar8* family = nullptr;
+        for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &family) == FcResultMatch; ++i) {
+            if (strcasecmp(reinterpret_cast<const char*>(family), name.c_str()) == 0) {
+                found = true;
+                break;
+            }
+        }
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return found;
+}
+
 // Asking fontconfig is slow, so each family name is matched once per process.
 std::string matchFamily(const std::string& name) {
     static std::mutex lock;
@@ -20,24 +44,10 @@ std::string matchFamily(const std::string& name) {
 
     std::string result = CFontDesc::kFallbackFamily;
     if (FcInit()) {
-        FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(""));
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-        FcDefaultSubstitute(pattern);
-        FcResult res = FcResultNoMatch;
-        FcPattern* match = FcFontMatch(nullptr, pattern, &res);
-        if (match) {
-            // fontconfig always answers something; only an exact family match counts as found.
-            FcChar8* family = nullptr;
-            for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &family) == FcResultMatch; ++i) {
-                if (strcasecmp(reinterpret_cast<const char*>(family), name.c_str()) == 0) {
-                    result = name;
-                    break;
-                }
-            }
-            FcPatternDestroy(match);
-        }
-        FcPatternDestroy(pattern);
+        if (hasFamily(name))
+            result = name;
+        else if (hasFamily(CFontDesc::kNarrowFallbackFamily))
+            result = CFontDesc::kNarrowFallbackFamily;
     }
     cache[name] = result;
     return result;

@@ -34,6 +34,9 @@ public:
     cairo_font_face_t* getFontFace() const;
 
     static constexpr const char* kFallbackFamily = "DejaVu Sans";
+    // Taken first for a family the system lacks: layouts are made for faces narrower than the fallback,
+    // and the condensed face keeps their texts inside their areas.
+    static constexpr const char* kNarrowFallbackFamily = "DejaVu Sans Condensed";
 
 private:
     void reset();

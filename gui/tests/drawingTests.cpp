@@ -114,12 +114,15 @@ TEST(Bitmap, UnreadableFileGivesAnUnloadedBitmap) {
     EXPECT_EQ(missing.getWidth(), 0);
 }
 
-// The size is the em size in unzoomed pixels: DejaVu Sans capitals are 0.73 em tall.
+// The size is the em size in unzoomed pixels: DejaVu capitals are 0.73 em tall. A missing family falls
+// back to the condensed face, whose texts are narrower than the plain fallback's.
 TEST(Font, MissingFamilyFallsBackAndSizeIsInUnzoomedPixels) {
     CFontDesc font("No Such Family Anywhere", 20);
-    EXPECT_EQ(font.getResolvedFamily(), "DejaVu Sans");
+    EXPECT_EQ(font.getResolvedFamily(), "DejaVu Sans Condensed");
     CFontDesc dejavu("DejaVu Sans", 20);
     EXPECT_EQ(dejavu.getResolvedFamily(), "DejaVu Sans");
+    const char* sample = "Acoustic Grand Piano 127.5 %";
+    EXPECT_LT(CDrawContext::measureString(&font, sample), 0.93 * CDrawContext::measureString(&dejavu, sample));
     for (double zoom : {1.0, 2.0}) {
         SCOPED_TRACE(zoom);
         cairo_surface_t* s = render(60, 40, zoom, [&](CDrawContext& c) {
