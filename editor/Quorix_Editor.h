@@ -511,6 +511,7 @@ protected:
     qgui::CControl *loadOnSelectButton = nullptr;
     void paintEntryRow(int32_t row, bool selected);
     void paintCategoryRow(int32_t row, bool selected);
+    void paintRow(const BrowserRow &row, qgui::CColor colour, qgui::CColor back, bool selected);
     void scrollToBrowserCategory();
     float channelLedTimers[channelCount] = {};
     float wheelValues[channelCount][2];

@@ -4,6 +4,7 @@
 //
 // The category table is the process's (banks/PatchBanks.h) and is only read here, except an entry's
 // colour. browserCategory and browserEntry are the selection painted on the lists: -1 when none.
+#include "editor/EditorBuild.h"
 #include "editor/Quorix_Editor.h"
 
 #include "banks/PatchBanks.h"
@@ -17,6 +18,7 @@
 #include "gui/CScrollView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -184,10 +186,7 @@ void Quorix_Editor::paintEntryRow(int32_t row, bool selected)
         return;
     }
     const CColor colour = patchColors[std::clamp<int32_t>(patch->colour, 0, 8)];
-    r.name->setPartColor(selected ? back : colour, 0);
-    r.name->setBackColor(selected ? colour : back);
-    r.number->setPartColor(patchColors[selected ? 10 : 9], 0);
-    r.number->setBackColor(selected ? colour : back);
+    paintRow(r, colour, back, selected);
 }
 
 void Quorix_Editor::paintCategoryRow(int32_t row, bool selected)
@@ -198,10 +197,18 @@ void Quorix_Editor::paintCategoryRow(int32_t row, bool selected)
     const CColor back = vgcSkinColor(row % 2 == 0 ? skinBackDefault : skinBackSecond);
     const PatchCategory *category = categoryAt(row);
     const CColor colour = patchColors[category ? std::clamp<int32_t>(category->type, 0, 8) : 0];
-    r.name->setPartColor(selected ? back : colour, 0);
-    r.name->setBackColor(selected ? colour : back);
-    r.number->setPartColor(patchColors[selected ? 10 : 9], 0);
-    r.number->setBackColor(selected ? colour : back);
+    paintRow(r, colour, back, selected);
+}
+
+// A selected row is drawn in its colour with the row's back colour as text, others the other way round;
+// a colour too close to the row's (a dark "black" on the dark rows) is made readable.
+void Quorix_Editor::paintRow(const BrowserRow &r, CColor colour, CColor back, bool selected)
+{
+    const CColor fill = selected ? colour : back;
+    r.name->setPartColor(editorbuild::readableColour(selected ? back : colour, fill), 0);
+    r.name->setBackColor(fill);
+    r.number->setPartColor(editorbuild::readableColour(patchColors[selected ? 10 : 9], fill), 0);
+    r.number->setBackColor(fill);
 }
 
 // Keeps the selected category among the rows in view, moving the list as little as it can.
@@ -543,3 +550,43 @@ void Quorix_Editor::setPatchColor(int32_t entry, int32_t colour, bool write)
     if (write)
         engine->writePatchColors();
 }
+
+namespace editorbuild {
+
+namespace {
+
+double luminance(const CColor &c)
+{
+    auto channel = [](uint8_t v) {
+        const double x = v / 255.0;
+        return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red) + 0.7152 * channel(c.green) + 0.0722 * channel(c.blue);
+}
+
+} // namespace
+
+double contrastRatio(const CColor &a, const CColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+CColor readableColour(const CColor &text, const CColor &back)
+{
+    constexpr double wanted = 4.5;
+    if (contrastRatio(text, back) >= wanted)
+        return text;
+    const CColor target = contrastRatio(kWhiteCColor, back) >= contrastRatio(kBlackCColor, back) ? kWhiteCColor : kBlackCColor;
+    CColor c = text;
+    for (int32_t step = 1; step <= 20; ++step) {
+        const double t = step / 20.0;
+        auto mix = [t](uint8_t from, uint8_t to) { return uint8_t(std::lround(from + (to - from) * t)); };
+        c = CColor{mix(text.red, target.red), mix(text.green, target.green), mix(text.blue, target.blue), text.alpha};
+        if (contrastRatio(c, back) >= wanted)
+            break;
+    }
+    return c;
+}
+
+} // namespace editorbuild

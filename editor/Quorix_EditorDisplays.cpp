@@ -1,5 +1,6 @@
 // The displays that follow playing rather than one parameter (keys, wheels, the LCD), the channel
 // rows' looks and the choice of the channel being edited.
+#include "editor/EditorBuild.h"
 #include "editor/Quorix_Editor.h"
 
 #include "editor-framework/controls/vgcTextLabel.h"
@@ -230,13 +231,13 @@ void Quorix_Editor::updateChannelButtons(int32_t channel)
         auto *name = dynamic_cast<CParamDisplay *>(channelControls[k][nameField]);
         if (k == currentChannel) {
             if (name)
-                name->setFontColor(vgcSkinColor(engine->getPriorityMode() ? skinFontSecond : skinFontHighlight));
+                editorbuild::setTextColour(name, vgcSkinColor(engine->getPriorityMode() ? skinFontSecond : skinFontHighlight));
             colour = vgcSkinColor(skinFontHighlight);
             image += "-selected";
             nameImage += "-selected";
         } else {
             if (name)
-                name->setFontColor(colour);
+                editorbuild::setTextColour(name, colour);
             image += on ? "-normal" : "-off";
             const int32_t span = pageShown[pageBrowser] ? combiSpan() : 0;
             if (span > 0 && k > currentChannel && k < currentChannel + span) {
@@ -250,11 +251,11 @@ void Quorix_Editor::updateChannelButtons(int32_t channel)
             setControlImage(channelControls[k][nameField], nameImage.c_str());
         for (int32_t entry : {levelText, panText, voiceLimitText, transposeText, outputBusList})
             if (auto *box = dynamic_cast<CParamDisplay *>(channelControls[k][entry]))
-                box->setFontColor(colour);
+                editorbuild::setTextColour(box, colour);
         const CColor sendColour = engine->getChannelOutputBus(k) == 1 ? vgcSkinColor(skinFontDisabled) : colour;
         for (int32_t entry : {chorusSendText, reverbSendText})
             if (auto *box = dynamic_cast<CParamDisplay *>(channelControls[k][entry]))
-                box->setFontColor(sendColour);
+                editorbuild::setTextColour(box, sendColour);
     }
 }
 

@@ -466,7 +466,7 @@ void Quorix_Editor::updateEditPages(int32_t tag, TagCategory category, int32_t b
             const CColor colour = vgcSkinColor(v >= 0.5f ? skinFontDisabled : skinFontDefault);
             for (int32_t local : {local::ArpPattern, local::ArpRate, local::ArpOctave})
                 if (auto *list = dynamic_cast<CParamDisplay *>(melodyControls[local - local::FirstInstrument]))
-                    list->setFontColor(colour);
+                    editorbuild::setTextColour(list, colour);
         }
         return;
     }
@@ -695,7 +695,7 @@ void Quorix_Editor::showInsertEffectsEnabled(bool on)
     const CColor colour = vgcSkinColor(on ? skinFontDefault : skinFontDisabled);
     for (int32_t s = 0; s < 2; ++s) {
         if (auto *list = dynamic_cast<CParamDisplay *>(editStripControls[mode][12 + 8 * s]))
-            list->setFontColor(colour);
+            editorbuild::setTextColour(list, colour);
         for (int32_t j = 0; j < 3; ++j)
             if (auto *caption = dynamic_cast<vgcTextLabel *>(editStripControls[mode][16 + 8 * s + j]))
                 caption->setPartColor(colour, 0);

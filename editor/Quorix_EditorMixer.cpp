@@ -89,7 +89,7 @@ void Quorix_Editor::buildMixerPage()
     masterTransposeLabel = withValueLabel(placed(*this, addTextLabel(432, 204, 62, 11, "back-LCDinput", 2)), 2, 0, 0);
     masterTransposeLabel->setTextInsets(0, 0, 8, 0, true);
     masterTuneField = withValueLabel(placed(*this, addTextEdit(432, 222, 51, 11, "back-LCDinput", 1, 1)), 2, 0, 0);
-    masterTuneField->setFontColor(patchColors[1]);
+    editorbuild::setTextColour(masterTuneField, patchColors[1]);
     insertEffectsButton = withValueLabel(placed(*this, addOnOffButton(509, 204, "button-IFXs", 4)), 2, 0, 0);
     gmResetButton = placed(*this, addKickButton(509, 222, "button-GMreset", editorTag::gmReset));
 

@@ -263,7 +263,7 @@ void Quorix_Editor::refreshLaneButtons(int32_t lane)
         const bool on = engine->getLaneOn(currentChannel, l) != 0;
         for (int32_t k = 0; k < columnCount; ++k) {
             const bool cursor = sequencerCursor[0] == k && sequencerCursor[1] == l;
-            sequencerLanes[l].notes[k]->setFontColor(
+            editorbuild::setTextColour(sequencerLanes[l].notes[k],
                 vgcSkinColor(cursor ? skinFontHighlight : on ? skinFontDefault : skinFontDisabled));
             sequencerLanes[l].notes[k]->invalid();
         }

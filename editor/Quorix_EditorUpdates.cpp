@@ -1,4 +1,5 @@
 // Engine to editor: the queued notifications applied to the controls of the page shown.
+#include "editor/EditorBuild.h"
 #include "editor/Quorix_Editor.h"
 
 #include "editor/EditorText.h"
@@ -388,7 +389,7 @@ void Quorix_Editor::updateSyncButton()
     const bool follow = engine->getUseHostTempo();
     syncButton->setValue(follow ? 1.0f : 0.0f);
     if (tempoField)
-        tempoField->setFontColor(vgcSkinColor(follow ? skinFontDisabled : skinFontDefault));
+        editorbuild::setTextColour(tempoField, vgcSkinColor(follow ? skinFontDisabled : skinFontDefault));
 }
 
 void Quorix_Editor::refreshDrumSelection()

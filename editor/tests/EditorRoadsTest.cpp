@@ -4,6 +4,7 @@
 
 #include "editor-framework/controls/vgcButtons.h"
 #include "editor-framework/controls/vgcTextLabel.h"
+#include "editor-framework/podoSkin.h"
 #include "engine/ParameterIndex.h"
 #include "gui/COptionMenu.h"
 #include "gui/CViewContainer.h"
@@ -299,6 +300,34 @@ TEST_F(Roads, MixerRowsAsBuilt)
         EXPECT_EQ(editor->channelAreaTable[slot]->getViewSize().top,
                   editor->getChannelControl(c, Quorix_Editor::transposeText)->getViewSize().top + 12);
         EXPECT_EQ(editor->getChannelControl(c, Quorix_Editor::linkButton) != nullptr, c > 0);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The mixer's texts of a switched-off channel and of the current channel are drawn in their colours.
+TEST_F(Roads, OffAndCurrentChannelsAreDrawnInTheirColours)
+{
+    const CColor normal = vgcSkinColor(skinFontDefault), off = vgcSkinColor(skinFontDisabled),
+                 current = vgcSkinColor(skinFontHighlight);
+    editor->selectChannel(2);
+    engineSets(ch(5, local::On), 0.0f);
+    engineSets(ch(6, local::On), 1.0f);
+    editor->updateChannelButtons(-1);
+    struct Case {
+        int32_t channel;
+        CColor drawn;
+        std::vector<CColor> absent;
+    } cases[] = {{5, off, {normal, current}}, {6, normal, {off, current}}, {2, current, {off, normal}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.channel);
+        CControl *level = editor->getChannelControl(c.channel, Quorix_Editor::levelText);
+        ASSERT_NE(level, nullptr);
+        EXPECT_GT(pixelsNear(level, c.drawn, 12), 3);
+        for (const CColor &other : c.absent)
+            EXPECT_EQ(pixelsNear(level, other, 12), 0);
     }
 }
 

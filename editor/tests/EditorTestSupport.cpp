@@ -249,6 +249,21 @@ void OpenEditor::engineSets(int32_t index, float value)
     settle();
 }
 
+int32_t OpenEditor::pixelsNear(const qgui::CRect &window, const qgui::CColor &colour, int32_t tolerance) const
+{
+    const double zoom = editor->getFrame()->getZoom();
+    int32_t n = 0;
+    for (int32_t y = int32_t(window.top * zoom); y < int32_t(window.bottom * zoom); ++y)
+        for (int32_t x = int32_t(window.left * zoom); x < int32_t(window.right * zoom); ++x) {
+            if (x < 0 || y < 0 || x >= screen->getWidth() || y >= screen->getHeight())
+                continue;
+            const qgui::CColor p = screen->getPixel(x, y);
+            n += std::abs(p.red - colour.red) <= tolerance && std::abs(p.green - colour.green) <= tolerance &&
+                 std::abs(p.blue - colour.blue) <= tolerance;
+        }
+    return n;
+}
+
 std::string OpenEditor::text(qgui::CControl *control) const
 {
     auto *label = dynamic_cast<qgui::CTextLabel *>(control);

@@ -132,6 +132,13 @@ struct OpenEditor : testing::Test {
     // Stores a value as the host would and lets the editor hear of it.
     void engineSets(int32_t index, float value);
     std::string text(qgui::CControl *control) const;
+    // Drawn pixels of a window rectangle (unzoomed coordinates) within `tolerance` of the colour on
+    // every channel.
+    int32_t pixelsNear(const qgui::CRect &window, const qgui::CColor &colour, int32_t tolerance = 24) const;
+    int32_t pixelsNear(qgui::CControl *control, const qgui::CColor &colour, int32_t tolerance = 24) const
+    {
+        return pixelsNear(windowRect(control), colour, tolerance);
+    }
 };
 
 // The index of a channel's parameter.

@@ -208,11 +208,27 @@ TEST_F(SequencerPage, CursorMovesAndExtendsTheSelection)
 
 TEST_F(SequencerPage, LaneColoursFollowTheLaneSwitch)
 {
+    // What is drawn: the cell's text in the lane's colour.
+    const CColor off = vgcSkinColor(skinFontDisabled), on = vgcSkinColor(skinFontDefault);
     engineSets(ch(channel, laneOn(2)), 0.0f);
-    EXPECT_EQ(static_cast<CParamDisplay *>(note(2, 7))->getFontColor(), vgcSkinColor(skinFontDisabled));
+    EXPECT_GT(pixelsNear(note(2, 7), off, 12), 3);
+    EXPECT_EQ(pixelsNear(note(2, 7), on, 12), 0);
     engineSets(ch(channel, laneOn(2)), 1.0f);
-    EXPECT_EQ(static_cast<CParamDisplay *>(note(2, 7))->getFontColor(), vgcSkinColor(skinFontDefault));
+    EXPECT_EQ(pixelsNear(note(2, 7), off, 12), 0);
+    EXPECT_GT(pixelsNear(note(2, 7), on, 12), 3);
     EXPECT_EQ(editor->sequencerLanes[2].onButton->getValue(), 1.0f);
+}
+
+TEST_F(SequencerPage, TheCursorCellIsDrawnHighlighted)
+{
+    const CColor highlight = vgcSkinColor(skinFontHighlight);
+    editor->moveStepCursor(-20, false);
+    editor->moveLaneCursor(-9, false);
+    EXPECT_GT(pixelsNear(note(0, 0), highlight, 12), 3);
+    EXPECT_EQ(pixelsNear(note(0, 1), highlight, 12), 0);
+    editor->moveStepCursor(1, false);
+    EXPECT_EQ(pixelsNear(note(0, 0), highlight, 12), 0);
+    EXPECT_GT(pixelsNear(note(0, 1), highlight, 12), 3);
 }
 
 TEST_F(SequencerPage, BeatGroupsAreThreeStepsWithTriplets)
