@@ -1,0 +1,13 @@
+# Checks the built manual: present, a PDF, several pages.
+if(NOT EXISTS "${MANUAL}")
+  message(FATAL_ERROR "no manual at ${MANUAL}")
+endif()
+file(STRINGS "${MANUAL}" head LIMIT_COUNT 1)
+if(NOT head MATCHES "^%PDF-")
+  message(FATAL_ERROR "${MANUAL} is not a PDF")
+endif()
+file(STRINGS "${MANUAL}" pages REGEX "/Type[ ]*/Page$")
+list(LENGTH pages count)
+if(count LESS 6)
+  message(FATAL_ERROR "${MANUAL} has ${count} pages, expected at least 6")
+endif()
