@@ -21,6 +21,7 @@ public:
 class vgcOnOffButton : public vgcWith<qgui::COnOffButton>
 {
 public:
+    bool showsValueLabel() const override { return false; }
     vgcOnOffButton(const qgui::CRect &size, qgui::IControlListener *listener, int32_t tag, qgui::CBitmap *background);
     ~vgcOnOffButton() override;
 
@@ -48,6 +49,7 @@ class vgcOnOffSwitch : public vgcOnOffButton
 public:
     using vgcOnOffButton::vgcOnOffButton;
 
+    bool showsValueLabel() const override { return true; }
     void draw(qgui::CDrawContext *context) override;
     qgui::CMouseEventResult onMouseDown(qgui::CPoint &where, const qgui::CButtonState &buttons) override;
     qgui::CMouseEventResult onMouseUp(qgui::CPoint &where, const qgui::CButtonState &buttons) override;

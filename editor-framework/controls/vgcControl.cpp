@@ -169,7 +169,6 @@ void forgetValueLabel(vgcTextLabel *&label)
 vgcControl::vgcControl(const CRect &size, IControlListener *listener, int32_t tag, CBitmap *background)
     : vgcWith<CControl>(size, listener, tag, background)
 {
-    drawsValueLabel = false;
     controlSignal::applyRules(this, listener, tag);
 }
 

@@ -98,12 +98,15 @@ public:
     }
     vgcTextLabel *getValueLabel() override { return valueLabel; }
     qgui::CControl *asControl() override { return this; }
+    // Whether the control's drawing shows its value label (plain controls, areas, pads and on/off
+    // buttons do not).
+    virtual bool showsValueLabel() const { return true; }
 
     // The value label may reach beyond the control (an assignment over a short fader or a knob's edge).
     qgui::CRect getDrawnRect() const override
     {
         qgui::CRect drawn = this->getViewSize();
-        const qgui::CRect label = drawsValueLabel ? shownValueLabelRect(valueLabel) : qgui::CRect();
+        const qgui::CRect label = showsValueLabel() ? shownValueLabelRect(valueLabel) : qgui::CRect();
         if (!label.isEmpty())
             drawn.unite(label);
         return drawn;
@@ -142,8 +145,6 @@ protected:
 
     qgui::IDataPackage *dropData = nullptr;
     vgcTextLabel *valueLabel = nullptr;
-    // Whether the control shows its value label (plain controls, areas and pads do not).
-    bool drawsValueLabel = true;
     qgui::CRect overlayArea; // the drawn area beyond the control at the last repaint asked for
 };
 
@@ -151,6 +152,7 @@ protected:
 class vgcControl : public vgcWith<qgui::CControl>
 {
 public:
+    bool showsValueLabel() const override { return false; }
     vgcControl(const qgui::CRect &size, qgui::IControlListener *listener, int32_t tag, qgui::CBitmap *background);
 
     // A copy with the same rectangle, listener, tag, value and background; no drop data, no value label.

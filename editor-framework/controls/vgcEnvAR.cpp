@@ -17,7 +17,6 @@ float timeOf(const CSlider *fader) { return fader ? std::clamp(fader->getValueNo
 vgcEnvAR::vgcEnvAR(const CRect &size, CBitmap *background, CSlider *first, CSlider *second)
     : vgcControl(size, nullptr, -1, background), faders{first, second}
 {
-    drawsValueLabel = true;
     if (background && second && second->getHandle()) {
         handleWidth = int32_t(second->getHandle()->getWidth());
         handleHeight = int32_t(second->getHandle()->getHeight());

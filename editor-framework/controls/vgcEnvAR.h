@@ -15,6 +15,7 @@ class CSlider;
 class vgcEnvAR : public vgcControl
 {
 public:
+    bool showsValueLabel() const override { return true; }
     // Segment record of one fader, relative to the display.
     struct Segment {
         int32_t x = 0;

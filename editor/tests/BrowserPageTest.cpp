@@ -3,6 +3,8 @@
 // category is not loaded. Each test runs on a small category table of its own.
 #include "editor/tests/EditorTestSupport.h"
 
+#include "editor/EditorBuild.h"
+
 #include "banks/PatchBanks.h"
 #include "engine/ParameterIndex.h"
 #include "engine/ProgramBlock.h"
@@ -579,11 +581,13 @@ TEST_F(CategoryList, TheSelectedCategoryIsPaintedInItsTypesColour)
     select(2, 0);
     const auto &row = editor->categoryRows[2];
     EXPECT_EQ(row.name->getBackColor(), editor->patchColors[4]);
-    EXPECT_EQ(row.number->getPartColor(0), editor->patchColors[10]);
+    // The number keeps its colour where it can be read on the row, else a readable shade of it.
+    EXPECT_GE(editorbuild::contrastRatio(row.number->getPartColor(0), row.number->getBackColor()), 4.5);
     select(0, 0);
-    EXPECT_EQ(row.name->getPartColor(0), editor->patchColors[4]);
+    EXPECT_GE(editorbuild::contrastRatio(row.name->getPartColor(0), row.name->getBackColor()), 4.5);
+    EXPECT_GT(row.name->getPartColor(0).red, 0xC0) << "a readable shade of the type's red";
     EXPECT_NE(row.name->getBackColor(), editor->patchColors[4]);
-    EXPECT_EQ(row.number->getPartColor(0), editor->patchColors[9]);
+    EXPECT_GE(editorbuild::contrastRatio(row.number->getPartColor(0), row.number->getBackColor()), 4.5);
     EXPECT_EQ(editor->categoryRows[0].name->getBackColor(), editor->patchColors[1]);
     // The empty category is reported and shows no entries.
     boxes.clear();
@@ -673,6 +677,27 @@ TEST_F(Unloaded, AChannelWhoseCategoryIsNotLoadedSelectsNothing)
             EXPECT_EQ(editor->combiSpan(), 0);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Every patch colour, the default dark "black" included, reads on the skin's dark rows, selected (the
+// row in the colour, the text in the row's colour) or not; a colour that reads already is kept.
+TEST(BrowserColours, EveryPatchColourIsReadableOnTheRows)
+{
+    const qgui::CColor rows[2] = {{0x1B, 0x21, 0x30, 0xFF}, {0x25, 0x2D, 0x40, 0xFF}};
+    const qgui::CColor colours[] = {{0x77, 0x88, 0xAA, 0xFF}, {0x0A, 0x16, 0x47, 0xFF}, {0x00, 0x33, 0xEE, 0xFF},
+                              {0x05, 0x77, 0x05, 0xFF}, {0xEE, 0x11, 0x00, 0xFF}, {0xCC, 0x60, 0x10, 0xFF},
+                              {0x61, 0x11, 0xCB, 0xFF}, {0x11, 0x77, 0xBB, 0xFF}, {0x70, 0x70, 0x10, 0xFF}};
+    EXPECT_LT(editorbuild::contrastRatio(colours[1], rows[0]), 1.2) << "the fault: black on the dark row";
+    for (const qgui::CColor &row : rows)
+        for (const qgui::CColor &colour : colours) {
+            EXPECT_GE(editorbuild::contrastRatio(editorbuild::readableColour(colour, row), row), 4.5);
+            EXPECT_GE(editorbuild::contrastRatio(editorbuild::readableColour(row, colour), colour), 4.5);
+        }
+    EXPECT_EQ(editorbuild::readableColour(qgui::kWhiteCColor, rows[0]), qgui::kWhiteCColor);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -262,6 +263,22 @@ int32_t OpenEditor::pixelsNear(const qgui::CRect &window, const qgui::CColor &co
                  std::abs(p.blue - colour.blue) <= tolerance;
         }
     return n;
+}
+
+int32_t OpenEditor::nearestTo(qgui::CControl *control, const qgui::CColor &colour) const
+{
+    const qgui::CRect window = windowRect(control);
+    const double zoom = editor->getFrame()->getZoom();
+    int32_t best = 255;
+    for (int32_t y = int32_t(window.top * zoom); y < int32_t(window.bottom * zoom); ++y)
+        for (int32_t x = int32_t(window.left * zoom); x < int32_t(window.right * zoom); ++x) {
+            if (x < 0 || y < 0 || x >= screen->getWidth() || y >= screen->getHeight())
+                continue;
+            const qgui::CColor p = screen->getPixel(x, y);
+            best = std::min(best, std::max({std::abs(p.red - colour.red), std::abs(p.green - colour.green),
+                                            std::abs(p.blue - colour.blue)}));
+        }
+    return best;
 }
 
 std::string OpenEditor::text(qgui::CControl *control) const

@@ -139,6 +139,9 @@ struct OpenEditor : testing::Test {
     {
         return pixelsNear(windowRect(control), colour, tolerance);
     }
+    // The smallest distance (largest channel difference) of a drawn pixel of the control's rectangle
+    // from the colour: small where text is drawn in it.
+    int32_t nearestTo(qgui::CControl *control, const qgui::CColor &colour) const;
 };
 
 // The index of a channel's parameter.
