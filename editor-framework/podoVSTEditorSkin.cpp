@@ -11,6 +11,7 @@
 #include "gui/CSlider.h"
 #include "host/podoVST.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -108,27 +109,37 @@ int32_t podoVSTEditor::findImageFile(podoStr *out, const podoStr &skinName, cons
 {
     podoStr base;
     imagePath(base, skinName, name);
-    int32_t n = percent;
-    for (; n >= 100; n -= 100) {
-        const long k = std::lround(float(n) * 0.01f);
+    const auto variant = [&](int32_t k) {
         podoStr candidate = base;
         if (k > 1) {
-            podoStr variant;
-            variant.format("@%dx", int(k));
-            candidate += variant;
+            podoStr suffix;
+            suffix.format("@%dx", int(k));
+            candidate += suffix;
         }
         candidate += ".png";
-        if (pathExists(candidate)) {
+        return candidate;
+    };
+    // The smallest variant at least as large as the zoom, so no bitmap is ever drawn larger than it was
+    // made; a skin without one is drawn from its largest.
+    constexpr int32_t largestVariant = 4;
+    const int32_t wanted = std::clamp((std::max(percent, int32_t(100)) + 99) / 100, int32_t(1), largestVariant);
+    for (int32_t k = wanted; k <= largestVariant; ++k)
+        if (pathExists(variant(k))) {
             if (out)
-                *out = candidate;
-            return int32_t(k * 100);
+                *out = variant(k);
+            return k * 100;
         }
-    }
+    for (int32_t k = wanted - 1; k >= 1; --k)
+        if (pathExists(variant(k))) {
+            if (out)
+                *out = variant(k);
+            return k * 100;
+        }
     if (!sharedName(name))
         podo::logMessage(4, true, "podoVSTEditor: failed to find image file : %s", base.getNarrow());
     if (out)
         *out = base + ".png";
-    return n;
+    return 0;
 }
 
 bool podoVSTEditor::loadImages(const podoStr &skinName, int32_t percent)

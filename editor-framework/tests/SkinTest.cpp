@@ -75,7 +75,7 @@ TEST(Skin, TheProcessReadsItsImageListOnceSorted)
                                                                "meter", "movie", "switch"}));
 }
 
-TEST(Skin, AZoomLooksForTheLargestVariantAtOrBelowIt)
+TEST(Skin, AZoomIsDrawnFromTheSmallestVariantAtLeastAsLargeElseTheLargest)
 {
     struct Case {
         int32_t zoom;
@@ -86,12 +86,16 @@ TEST(Skin, AZoomLooksForTheLargestVariantAtOrBelowIt)
     };
     const Case cases[] = {
         {300, {"@2x", ""}, 200, "@2x", false},
-        {300, {"@3x"}, 300, "@3x", false},
+        {300, {"@3x", "@2x", ""}, 300, "@3x", false},
+        {250, {"@3x", "@2x", ""}, 300, "@3x", false},
         {250, {"@2x"}, 200, "@2x", false},
-        {250, {""}, 50, "", true}, // 250 looks at 3× and 2× only; the plain file is the fallback
+        {250, {""}, 100, "", false}, // a skin with plain files only keeps working
         {200, {""}, 100, "", false},
+        {200, {"@3x", ""}, 300, "@3x", false}, // drawn smaller rather than enlarged
         {175, {"@2x", ""}, 200, "@2x", false},
-        {149, {"@2x", ""}, 100, "", false},
+        {125, {"@3x", "@2x", ""}, 200, "@2x", false},
+        {104, {"@2x", ""}, 200, "@2x", false},
+        {100, {"@3x", "@2x", ""}, 100, "", false},
         {100, {}, 0, "", true},
     };
     for (const Case &c : cases) {
