@@ -88,11 +88,10 @@ public:
     void* getWindowHandle() const override { return reinterpret_cast<void*>(window); }
 
     double getScreenDPI() const override {
-        // The desktop's font resolution when set, else the screen's physical size.
+        // The desktop's font resolution when set, else 96 pixels per logical inch, as the desktop's own
+        // menus take it: a monitor's reported size would give odd zooms that soften every bitmap.
         if (double dpi = x11::resourceDpi(dpy); dpi > 0) return dpi;
-        int screen = DefaultScreen(dpy);
-        int mm = DisplayWidthMM(dpy, screen);
-        return mm > 0 ? DisplayWidth(dpy, screen) * 25.4 / mm : 96.0;
+        return 96.0;
     }
 
     bool getMonitorRect(CRect& rect) const override {

@@ -6,6 +6,7 @@
 #include "xvfbEnvironment.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <sys/wait.h>
 
@@ -222,7 +223,16 @@ TEST(X11Frame, ScreenAndMonitorQueries) {
     CRect monitor;
     ASSERT_TRUE(x.frame->getMonitorRect(monitor));
     EXPECT_EQ(monitor, CRect(0, 0, 1280, 800));
-    EXPECT_GT(x.frame->getScreenDPI(), 0);
+    // The server reports 120 dpi from its screen size; only the desktop's Xft.dpi overrides 96.
+    EXPECT_DOUBLE_EQ(x.frame->getScreenDPI(), 96.0) << "no Xft.dpi: 96, whatever size the screen reports";
+    Window root = DefaultRootWindow(x.dpy);
+    const std::string resources = "Xft.dpi:\t144\n";
+    XChangeProperty(x.dpy, root, XInternAtom(x.dpy, "RESOURCE_MANAGER", False), XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+    XSync(x.dpy, False);
+    EXPECT_DOUBLE_EQ(x.frame->getScreenDPI(), 144.0);
+    XDeleteProperty(x.dpy, root, XInternAtom(x.dpy, "RESOURCE_MANAGER", False));
+    XSync(x.dpy, False);
     // A parent window id that does not exist: the frame does not open on X11.
     auto* orphan = new CFrame(CRect(0, 0, 10, 10), nullptr);
     EXPECT_FALSE(orphan->open(reinterpret_cast<void*>(0x7fffff), PlatformType::kX11));

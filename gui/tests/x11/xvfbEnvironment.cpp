@@ -41,8 +41,8 @@ public:
         int devnull = open("/dev/null", O_WRONLY);
         posix_spawn_file_actions_adddup2(&actions, devnull, 2);
         // -displayfd: the server picks a free display number and writes it to the pipe.
-        pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                     "-noreset"},
+        pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24", "-dpi", "120",
+                     "-nolisten", "tcp", "-noreset"},
                     &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(devnull);
