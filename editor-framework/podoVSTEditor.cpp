@@ -70,6 +70,21 @@ void podoVSTEditor::updateRect()
     rect.bottom = int16_t(rect.top + height);
 }
 
+namespace {
+
+// The host's window as the editor's menus see it: they are drawn at the editor's zoom.
+class EditorWindow : public podoWnd
+{
+public:
+    EditorWindow(void *handle, const podoVSTEditor *editor) : podoWnd(handle), editor(editor) {}
+    float contentScale() const override { return float(editor->getZoomFactor()); }
+
+private:
+    const podoVSTEditor *editor;
+};
+
+} // namespace
+
 bool podoVSTEditor::open(void *parentWindow)
 {
     systemWindow = parentWindow;
@@ -81,7 +96,7 @@ bool podoVSTEditor::open(void *parentWindow)
     frame = new CFrame(CRect(rect.left, rect.top, rect.right, rect.bottom), this);
     frame->registerKeyboardHook(this);
     frame->open(parentWindow);
-    setWindow(new podoWnd(frame->getSystemWindow()));
+    setWindow(new EditorWindow(frame->getSystemWindow(), this));
     if (onOpen(parentWindow))
         return true;
     podo::logMessage(4, true, "VST:ed:failed to open editor.");

@@ -218,5 +218,6 @@ uint32_t podoMenu::track(int32_t x, int32_t y, bool)
     if (!layer || !ownerWindow)
         return 0;
     owner->bringToFront();
+    scale = owner->contentScale();
     return layer->trackMenu(*this, ownerWindow, x, y) & 0xFFFF;
 }

@@ -93,6 +93,9 @@ public:
     // waits; the chosen command id, or 0 when the menu was dismissed or could not be shown.
     virtual uint32_t track(int32_t x, int32_t y, bool unused);
 
+    // The zoom to draw the menu at while it is tracked: the owner's content scale (0: the desktop's).
+    float getScale() const { return scale; }
+
     // The items as shown, in order.
     int32_t itemCount() const { return static_cast<int32_t>(items->size()); }
     const podoMenuItem &itemAt(int32_t index) const { return (*items)[static_cast<size_t>(index)]; }
@@ -109,6 +112,7 @@ private:
     bool holds(const podoMenu *menu) const;
 
     podoWnd *owner;
+    float scale = 0.0f;
     int32_t count = 0; // items appended so far, failures included
     // The menu's own item list; its address is the menu's handle.
     std::unique_ptr<std::vector<podoMenuItem>> items;

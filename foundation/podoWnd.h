@@ -36,6 +36,9 @@ public:
     virtual int32_t getMonitorRect(int32_t *width, int32_t *height, int32_t *left, int32_t *top);
     // The screen's dots per inch divided by 96 (1 when unknown).
     virtual float dpiScale();
+    // The zoom the window's content is drawn at, which its menus follow; 0 when the window has none
+    // (its menus then follow the desktop's font resolution).
+    virtual float contentScale() const { return 0.0f; }
     // The window's title.
     virtual bool setText(const podoStr &text);
 

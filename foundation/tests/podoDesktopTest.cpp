@@ -76,7 +76,7 @@ struct ScriptedDesktop : podo::DesktopLayer {
     uint32_t trackMenu(const podoMenu &menu, void *owner, int32_t x, int32_t y) override
     {
         record("menu " + id(owner) + " " + std::to_string(menu.itemCount()) + " items at " + std::to_string(x) + "," +
-               std::to_string(y));
+               std::to_string(y) + (menu.getScale() > 0 ? " scale " + std::to_string(menu.getScale()).substr(0, 4) : ""));
         return 0x10000 + 42;
     }
     bool getClipboardText(std::string &text) override
@@ -211,6 +211,17 @@ TEST_F(Desktop, MenusAreShownOverTheirOwnersWindow)
     orphan.addItem(0, 1, podoStr("one"));
     EXPECT_EQ(orphan.track(3, 4, false), 0u) << "no owner window: nothing shown";
     EXPECT_EQ(desktop.calls, (std::vector<std::string>{"front 4194305", "menu 4194305 1 items at 3,4"}));
+
+    // A window drawn at a zoom hands it to its menus, as a zoomed editor's context menus need.
+    struct ZoomedWindow : podoWnd {
+        using podoWnd::podoWnd;
+        float contentScale() const override { return 2.5f; }
+    } zoomed(hostWindow);
+    podoMenu context(&zoomed);
+    context.addItem(0, 1, podoStr("one"));
+    desktop.calls.clear();
+    context.track(5, 6, false);
+    EXPECT_EQ(desktop.calls, (std::vector<std::string>{"front 4194305", "menu 4194305 1 items at 5,6 scale 2.50"}));
 }
 
 TEST_F(Desktop, ClipboardTextReachesTheOutputOnlyWhenThere)

@@ -187,7 +187,8 @@ uint32_t X11Desktop::trackMenu(const podoMenu& menu, void* owner, int32_t x, int
     PopupRequest request;
     request.ownerWindow = idOf(owner);
     request.position = CPoint(x, y);
-    request.scale = dpiScale(owner);
+    // A window drawn at a zoom has its menus drawn at it, as its drop-down lists are.
+    request.scale = menu.getScale() > 0 ? menu.getScale() : dpiScale(owner);
     auto model = popupModelOf(menu);
     return commandOf(menu, popupMenu(*model, request));
 }
