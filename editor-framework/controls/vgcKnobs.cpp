@@ -60,9 +60,23 @@ void vgcAnimKnob::draw(CDrawContext *context)
 
 CMouseEventResult vgcAnimKnob::onMouseDown(CPoint &where, const CButtonState &buttons)
 {
+    const float before = valueBeforeJump;
+    valueBeforeJump = -1.0f;
+    if ((buttons & kLButton) && (buttons & kDoubleClick) && getListener() && before >= 0.0f && before != getValue()) {
+        // The first click of this double click moved the knob: put the value back before the entry opens.
+        beginEdit();
+        setValue(before);
+        valueChanged();
+        endEdit();
+        invalid();
+    }
     if (controlSignal::mouseDownPrologue(this, buttons) || doubleClickSignal(this, buttons))
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
-    return CAnimKnob::onMouseDown(where, buttons);
+    const float old = getValue();
+    const CMouseEventResult result = CAnimKnob::onMouseDown(where, buttons);
+    if (getKnobMode() == kCircularMode && (buttons & kLButton))
+        valueBeforeJump = old;
+    return result;
 }
 
 vgcSlider::vgcSlider(const CRect &size, IControlListener *listener, int32_t tag, CBitmap *background,

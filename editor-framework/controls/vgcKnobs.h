@@ -17,6 +17,11 @@ public:
 
     void draw(qgui::CDrawContext *context) override;
     qgui::CMouseEventResult onMouseDown(qgui::CPoint &where, const qgui::CButtonState &buttons) override;
+
+private:
+    // In the circular mode a click jumps to the pointer's angle; the value before it, until the next
+    // press, so that a double click opens value entry on the value the knob had (-1: none).
+    float valueBeforeJump = -1.0f;
 };
 
 // The toolkit's slider (free-click mode, Shift 10 times finer) with an opaque handle and a value label.

@@ -69,6 +69,33 @@ TEST(Knob, ADoubleClickReportsFivePlusTheValueAndLeavesTheValue)
     EXPECT_NEAR(knob->getValue(), 225.0f / 270.0f, 1e-3);
 }
 
+// The circular mode (the default without the host's knob mode): a click jumps to the pointer's angle, but
+// the double click that opens value entry reports the value the knob had before its first click.
+TEST(Knob, ADoubleClickInTheCircularModeKeepsTheValueBeforeItsFirstClick)
+{
+    Frame frame;
+    RecordingListener listener;
+    auto *knob = frame.add(new vgcAnimKnob(CRect(0, 0, 40, 40), &listener, 1, nullptr, 1));
+    knob->setValue(0.3f);
+    ASSERT_EQ(knob->getKnobMode(), kCircularMode);
+    frame.off->mouseDown(CPoint(39, 20));
+    frame.off->mouseUp(CPoint(39, 20));
+    EXPECT_NEAR(knob->getValue(), 225.0f / 270.0f, 1e-3) << "a single click jumps";
+    listener.reports.clear();
+    frame.off->mouseDown(CPoint(39, 20), kLButton | kDoubleClick);
+    frame.off->mouseUp(CPoint(39, 20));
+    ASSERT_FALSE(listener.reports.empty());
+    EXPECT_FLOAT_EQ(listener.reports.back().value, 5.3f) << "the entry opens on the value before the first click";
+    EXPECT_NEAR(knob->getValue(), 0.3f, 1e-6);
+
+    // A later single click, then a drag-free double click elsewhere in time: only the press just before
+    // the double click is undone.
+    knob->setValue(0.5f);
+    frame.off->mouseDown(CPoint(1, 20), kLButton | kDoubleClick);
+    frame.off->mouseUp(CPoint(1, 20));
+    EXPECT_NEAR(knob->getValue(), 0.5f, 1e-6) << "no first click to undo";
+}
+
 TEST(Knob, TheKnobShowsTheFrameOfItsValue)
 {
     TempDir dir;
