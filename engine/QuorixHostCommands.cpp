@@ -27,6 +27,23 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
 {
     if (index != code("host"))
         return 0;
+    // The editor's zoom and page, for a host that shows (or photographs) one page at one zoom. The zoom
+    // reaches the editor through its queue, like the zoom menu's choice.
+    if (value == code("Zoom")) {
+        if (std::isfinite(opt) && opt >= 100.0f && opt <= 300.0f)
+            changeSkin(podoStr(), int32_t(opt));
+        return 0;
+    }
+    if (value == code("Page")) {
+        // 0 mixer, 1 browser, 2 sequencer, 3 melody edit, 4 drum edit, 5 setup.
+        if (!std::isfinite(opt) || opt < 0.0f || opt > 5.0f)
+            return 0;
+        const int32_t page = int32_t(opt);
+        if (page == 3 || page == 4)
+            setParameterValue(getCurrentChannel() * kChannelParameterCount + local::Mode, page == 4 ? 1.0f : 0.0f);
+        setParameterValue(master::Page, float(page <= 3 ? page : page - 1) * 0.25f);
+        return 0;
+    }
     podoSyncCriticalBlock lock(&instanceLock);
     EngineWriteBlock shared(engineSharedLock());
     switch (value) {

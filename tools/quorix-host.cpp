@@ -25,7 +25,7 @@ enum ExitCode { exitOk = 0, exitUsage = 1, exitPlugin = 2, exitMidi = 3, exitOut
 const char* usageText =
     "usage: quorix-host [options] PLUGIN.so SONG.mid OUT.wav\n"
     "       quorix-host --info PLUGIN.so\n"
-    "       quorix-host --editor SECONDS [--screenshot FILE.png] PLUGIN.so\n"
+    "       quorix-host --editor SECONDS [--page NAME] [--zoom PERCENT] [--screenshot FILE.png] PLUGIN.so\n"
     "Renders SONG.mid through the VST 2.4 plug-in into OUT.wav (outputs 1 and 2).\n"
     "  -r, --rate HZ          sample rate: 44100, 48000 or 96000 (default 44100)\n"
     "  -b, --block FRAMES     frames per processing call, 1..8192 (default 512)\n"
@@ -38,6 +38,8 @@ const char* usageText =
     "      --info             print the plug-in's identity, pins and parameters, then exit\n"
     "      --editor SECONDS   show the plug-in's editor in a window for this long (needs an X display)\n"
     "      --screenshot FILE  with --editor: write the window as a PNG before closing the editor\n"
+    "      --page NAME        with --editor: the page to show: mixer, melody, drum, sequencer, browser, setup\n"
+    "      --zoom PERCENT     with --editor: the editor's zoom, 100 to 300\n"
     "  -h, --help             this text\n";
 
 int usage(const char* problem)
@@ -166,6 +168,7 @@ int main(int argc, char** argv)
   double editorSeconds = -1;
   double maxSongSeconds = 3600;
   std::string screenshotPath;
+  qhost::EditorView view;
   std::vector<std::string> positional;
 
   for (int i = 1; i < argc; ++i) {
@@ -188,6 +191,22 @@ int main(int argc, char** argv)
       if (!parseNumber(v, number) || !(number >= 0 && number <= 3600))
         return usage("the editor time must be 0 to 3600 seconds");
       editorSeconds = number;
+      continue;
+    }
+    if (a == "--page") {
+      const char* v = value(a.c_str());
+      if (!v) return exitUsage;
+      view.page = qhost::editorPageNumber(v);
+      if (view.page < 0) return usage("the page must be mixer, melody, drum, sequencer, browser or setup");
+      continue;
+    }
+    if (a == "--zoom") {
+      const char* v = value(a.c_str());
+      double number;
+      if (!v) return exitUsage;
+      if (!parseNumber(v, number) || !(number >= 100 && number <= 300))
+        return usage("the zoom must be 100 to 300 percent");
+      view.zoomPercent = int(number);
       continue;
     }
     if (a == "--screenshot") {
@@ -243,6 +262,7 @@ int main(int argc, char** argv)
   }
   bool editor = editorSeconds >= 0;
   if (!screenshotPath.empty() && !editor) return usage("--screenshot needs --editor");
+  if ((view.page >= 0 || view.zoomPercent > 0) && !editor) return usage("--page and --zoom need --editor");
   if (info || editor ? positional.size() != 1 : positional.size() != 3) return usage("wrong number of arguments");
   if (info && editor) return usage("--info and --editor do not go together");
 
@@ -313,7 +333,7 @@ int main(int argc, char** argv)
   if (info) return printInfo(plugin);
   if (editor) {
     std::string why;
-    bool shown = qhost::runEditorSession(plugin, editorSeconds, screenshotPath, why);
+    bool shown = qhost::runEditorSession(plugin, editorSeconds, screenshotPath, why, view);
     plugin.unload();
     if (!shown) {
       std::fprintf(stderr, "quorix-host: editor: %s\n", why.c_str());

@@ -52,9 +52,24 @@ void editorSize(VstPlugin& plugin, int& width, int& height)
   }
 }
 
+constexpr intptr_t fourCC(const char (&text)[5])
+{
+  return intptr_t((uint32_t(uint8_t(text[0])) << 24) | (uint32_t(uint8_t(text[1])) << 16) |
+                  (uint32_t(uint8_t(text[2])) << 8) | uint32_t(uint8_t(text[3])));
+}
+
 }  // namespace
 
-bool runEditorSession(VstPlugin& plugin, double seconds, const std::string& screenshotPath, std::string& error)
+int editorPageNumber(const std::string& name)
+{
+  static const char* const names[] = {"mixer", "browser", "sequencer", "melody", "drum", "setup"};
+  for (int i = 0; i < 6; ++i)
+    if (name == names[i]) return i;
+  return -1;
+}
+
+bool runEditorSession(VstPlugin& plugin, double seconds, const std::string& screenshotPath, std::string& error,
+                      const EditorView& view)
 {
   if (!plugin.loaded() || !(plugin.effect()->flags & effFlagsHasEditor)) {
     error = "the plug-in has no editor";
@@ -75,6 +90,12 @@ bool runEditorSession(VstPlugin& plugin, double seconds, const std::string& scre
     XNextEvent(dpy, &ev);
     if (ev.type == MapNotify) break;
   }
+  // The plug-in's own host commands: the page is a parameter of the engine, the zoom reaches the editor
+  // through its queue and asks for the new window size on an idle.
+  if (view.page >= 0)
+    plugin.dispatch(effVendorSpecific, int32_t(fourCC("host")), fourCC("Page"), nullptr, float(view.page));
+  if (view.zoomPercent > 0)
+    plugin.dispatch(effVendorSpecific, int32_t(fourCC("host")), fourCC("Zoom"), nullptr, float(view.zoomPercent));
   bool ok = plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)) != 0;
   if (!ok) error = "the editor did not open";
   if (ok) {
