@@ -106,6 +106,8 @@ bool Quorix_Editor::onOpen(void *)
     char name[sizeof configurationCopy.skinName + 1] = {};
     std::memcpy(name, configurationCopy.skinName, sizeof configurationCopy.skinName - 1);
     setSkin(podoStr(name), zoomPercent);
+    if (!checkSkinDrawable())
+        return true; // the notice stands instead of pages that cannot be drawn
     requestRedraw();
     return true;
 }
@@ -113,6 +115,10 @@ bool Quorix_Editor::onOpen(void *)
 void Quorix_Editor::onClose()
 {
     clearMessages();
+    if (frame && missingSkinNotice) {
+        frame->removeView(missingSkinNotice, true);
+        missingSkinNotice = nullptr;
+    }
     if (frame) {
         hideOtherPages(-1);
         frame->removeView(backgroundArea, false);

@@ -41,6 +41,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <string>
+#include <vector>
 
 class EditorFileCommands;
 class Quorix;
@@ -351,6 +353,21 @@ public:
     // The edit pages' channel strip and its value-entry areas follow the channel being edited.
     virtual void retagChannelStrip(int32_t channel, int32_t mode);
 
+    // The names the factory skin prints on the page backgrounds, in a page's pixels at 100 %. The
+    // builders name a control where they place it, so a legend follows its control when it moves.
+    struct Legend {
+        int32_t page;
+        qgui::CRect box;
+        std::string text;
+        int32_t align; // -1 left, 0 centred, 1 right
+        bool heading;  // a group's name rather than a control's
+    };
+    std::vector<Legend> legends() const;
+    // Named by a legend of its own, of its row or column, or a value display of a named control.
+    bool isNamed(const qgui::CView *control) const;
+    // What the window says instead of its pages when the skin cannot be drawn; empty when it can.
+    std::string missingSkinText() const;
+
     // Reading the state (also for tests).
     bool isEditorOpen() const { return editorOpen; }
     bool isPageShown(int32_t page) const { return page >= 0 && page < editorPageCount && pageShown[page]; }
@@ -384,6 +401,44 @@ protected:
                        int32_t h);
     // The page that is also attached with pages 2, 6 and 7 keeps the shared controls out.
     bool isSharedControl(qgui::CControl *control) const;
+
+    enum LegendSide : char { above = 't', below = 'b', leftOf = 'l', rightOf = 'r' };
+    struct LegendAnchor {
+        const qgui::CView *control;
+        std::string text; // empty: named by `by` (a row or column heading, or the control it shows)
+        LegendSide side;
+        int32_t width; // 0: the control's own
+        const qgui::CView *by;
+        int32_t dx, dy;
+    };
+    struct GroupTitle {
+        int32_t page;
+        qgui::CRect box;
+        std::string text;
+        int32_t align;
+    };
+    std::vector<LegendAnchor> legendAnchors;
+    // False (and the notice shown over the window) when the skin lacks what every page needs.
+    bool checkSkinDrawable();
+    std::vector<std::string> missingSkinLines;
+    qgui::CView *missingSkinNotice = nullptr; // owned by the frame while open
+    std::vector<GroupTitle> groupTitles;
+    template <class T>
+    T *named(T *control, std::string text, LegendSide side = above, int32_t width = 0, int32_t dx = 0, int32_t dy = 0)
+    {
+        if (control)
+            legendAnchors.push_back({control, std::move(text), side, width, nullptr, dx, dy});
+        return control;
+    }
+    template <class T>
+    T *namedBy(T *control, const qgui::CView *by)
+    {
+        if (control && by)
+            legendAnchors.push_back({control, {}, above, 0, by, 0, 0});
+        return control;
+    }
+    // A group's heading (or a name not tied to one control), 10 high from (x, y).
+    void groupTitle(int32_t page, int32_t x, int32_t y, int32_t w, const char *text, int32_t align = -1);
 
     Quorix *engine; // not owned
     ConfigurationBlock configurationCopy{};

@@ -143,12 +143,15 @@ void Quorix_Editor::buildBrowserPage()
         row.name->setTextInsets(1, 0, 0, 0, false);
         row.name->setHoriAlign(kLeftText);
         for (vgcTextLabel *label : {row.number, row.name}) {
+            named(label, "");
             label->setStyle(label->getStyle() | kDoubleClickStyle);
             label->setMouseEnabled(false); // until a category fills the row
         }
     }
-    addKickButton(452, 414, "button-miniadd", editorTag::userFolder);
-    loadOnSelectButton = addOnOffButton(452, 430, "button-minion", loadOnSelectTag);
+    named(addKickButton(452, 414, "button-miniadd", editorTag::userFolder), "USER BANKS", rightOf, 90);
+    loadOnSelectButton = named(addOnOffButton(452, 430, "button-minion", loadOnSelectTag), "LOAD ON SELECT", rightOf, 90);
+    groupTitle(pageBrowser, 4, 12, 436, "PATCHES");
+    groupTitle(pageBrowser, 452, 28, 102, "CATEGORIES");
     pageControlRange[pageBrowser].end = uint32_t(getControlCount());
 
     // The category list is built for the library loaded now; createPage sizes its scroll area alike.
@@ -166,6 +169,8 @@ void Quorix_Editor::buildBrowserPage()
         row.name->setTextInsets(1, 0, 0, 0, false);
         row.name->setHoriAlign(kLeftText);
         row.name->setPartText(Name(c.name).text, 0);
+        named(row.number, "");
+        named(row.name, "");
         paintCategoryRow(k, false);
     }
     pageControlRange[pageBrowserCategories].end = uint32_t(getControlCount());

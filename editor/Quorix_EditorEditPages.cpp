@@ -86,17 +86,23 @@ uint32_t Quorix_Editor::buildChannelStrip(int32_t mode)
     addGridArea(m, local::Pan, 31, 12, 19, 9);
     strip[2] = pan;
     strip[3] = placed(*this, addTextLabel(100, 428, 27, 9, "back-LCDinput", -1));
+    named(level, "LEVEL", above, 55, 0, -1);
+    namedBy(levelValue, level);
+    named(pan, "PAN", above, 28, 0, -1);
+    namedBy(strip[3], pan);
 
     strip[4] = insetRight(placed(*this, addTextLabel(157, 419, 31, 9, "back-LCDinput", local::VoiceLimit)));
     addGridArea(m, local::VoiceLimit, 0, 12, 31, 9);
     strip[5] = withValueLabel(insetRight(placed(*this, addTextLabel(197, 419, 31, 9, "back-LCDinput", local::Transpose))), 2, -5, 0);
     addGridArea(m, local::Transpose, 0, 12, 31, 9);
+    named(strip[4], "VOICES", above, 38, 0, -1);
+    named(strip[5], "TRANSP", above, 38, 0, -1);
 
     vgcDropdownList *bus = insetRight(placed(*this, addDropdownList(237, 419, 31, 9, "back-LCDinput", local::OutputBus)));
     if (sharedFontSmall)
         bus->setFont(sharedFontSmall);
     addEntries(bus, {"main", "sub"});
-    strip[6] = bus;
+    strip[6] = named(bus, "OUT", above, 31, 0, -1);
 
     for (int32_t k = 0; k < 2; ++k) {
         vgcAnimKnob *send = placed(*this, addAnimKnob(276 + 58 * k, 417, "knob2-small-left", local::ChorusSend + k, 228));
@@ -105,8 +111,10 @@ uint32_t Quorix_Editor::buildChannelStrip(int32_t mode)
         strip[7 + k] = send;
         vgcTextLabel *sendValue = placed(*this, addTextLabel(300 + 58 * k, 419, 27, 9, "back-LCDinput", -1));
         sendValue->setHoriAlign(kRightText);
-        strip[9 + k] = sendValue;
+        strip[9 + k] = named(sendValue, k == 0 ? "CHORUS" : "REVERB", above, 40, 2, -1);
+        namedBy(send, sendValue);
     }
+    groupTitle(pageMelodyEdit + m, 386, 74, 154, "INSERT EFFECTS");
 
     for (int32_t s = 0; s < 2; ++s) {
         const int32_t e = 11 + 8 * s;
@@ -120,13 +128,16 @@ uint32_t Quorix_Editor::buildChannelStrip(int32_t mode)
         type->setNbItemsPerColumn(17);
         for (const char *name : insertEffectTypeNames)
             type->addEntry(name);
-        strip[e + 1] = type;
+        strip[e + 1] = namedBy(type, strip[e]);
+        named(strip[e], "");
         for (int32_t j = 0; j < 3; ++j) {
             strip[e + 2 + j] = labelled(placed(*this, addAnimKnob(404 + 47 * j, 107 + 68 * s, "knob1-big-left",
                                                                   local::InsertParams + 3 * s + j, 228)));
             vgcTextLabel *caption = placed(*this, addTextLabel(400 + 47 * j, 137 + 68 * s, 33, 9, "back-LCDinput", -1));
             caption->setFontAndStyle(sharedFontSmall, 0);
-            strip[e + 5 + j] = caption;
+            // The caption shows the name of the effect's parameter.
+            strip[e + 5 + j] = named(caption, "");
+            namedBy(strip[e + 2 + j], caption);
         }
     }
     return first;
@@ -174,11 +185,16 @@ void Quorix_Editor::buildEditPages()
         std::snprintf(text, sizeof text, "%d", int(n));
         bend->addEntry(text);
     }
-    at(local::PitchBendRange) = bend;
+    at(local::PitchBendRange) = named(bend, "BEND", above, 30);
+    named(at(local::KeyRangeLow), "KEY RANGE", above, 70, 20, 0);
+    namedBy(at(local::KeyRangeHigh), at(local::KeyRangeLow));
+    named(at(local::VelocityRangeLow), "VEL RANGE", above, 70, 20, 0);
+    namedBy(at(local::VelocityRangeHigh), at(local::VelocityRangeLow));
 
     knob(35, 371, "knob1-big-left", local::GlideTime)->setDefaultValue(0.0f);
     area(local::GlideTime, 32, 16, 32, 10);
-    at(local::GlideAuto) = labelled(placed(*this, addOnOffButton(69, 369, "button-auto", local::GlideAuto)));
+    at(local::GlideAuto) = named(labelled(placed(*this, addOnOffButton(69, 369, "button-auto", local::GlideAuto))), "");
+    named(at(local::GlideTime), "GLIDE", leftOf, 32);
     vgcDropdownList *lfoWave = labelled(placed(*this, addDropdownList(58, 88, 62, 11, "back-LCDinput", local::LfoWave)));
     lfoWave->setTextInsets(0, 0, 7, 0, true);
     if (sharedFontNormal)
@@ -188,6 +204,10 @@ void Quorix_Editor::buildEditPages()
     at(local::LfoWave) = lfoWave;
     lfoIndicators[0] = placed(*this, addLevelMeter(24, 104, "back-LFOshow-1", -1));
     lfoIndicators[1] = placed(*this, addLevelMeter(24, 110, "back-LFOshow-2", -1));
+    groupTitle(pageMelodyEdit, 24, 74, 96, "LFO");
+    named(lfoWave, "WAVE", leftOf, 32);
+    namedBy(lfoIndicators[0], lfoWave);
+    namedBy(lfoIndicators[1], lfoWave);
     at(local::LfoKeySync) = labelled(placed(*this, addOnOffButton(24, 202, "button-keysync", local::LfoKeySync)));
     at(local::LfoBpmSync) = labelled(placed(*this, addOnOffButton(78, 202, "button-BPMsync", local::LfoBpmSync)));
     knob(37, 160, "knob1-big-left", local::LfoRate)->setDefaultValue(0.36817f);
@@ -198,6 +218,12 @@ void Quorix_Editor::buildEditPages()
     area(local::LfoDelayTime, -4, 27, 33, 9);
     knob(84, 160, "knob1-big-left", local::LfoAttackTime)->setDefaultValue(0.0f);
     area(local::LfoAttackTime, -4, 27, 33, 9);
+    named(at(local::LfoKeySync), "");
+    named(at(local::LfoBpmSync), "");
+    named(at(local::LfoLevel), "LEVEL", below, 44);
+    named(at(local::LfoDelayTime), "DELAY", below, 44);
+    named(at(local::LfoRate), "RATE", below, 44);
+    named(at(local::LfoAttackTime), "ATTACK", below, 44);
 
     for (int32_t k = 0; k < 2; ++k) {
         const int32_t y = 89 + 48 * k;
@@ -205,28 +231,34 @@ void Quorix_Editor::buildEditPages()
         wave->setFontAndStyle(sharedFontSmall, 0);
         wave->setHoriAlign(kLeftText);
         at(local::OscWave + k) = wave;
-        placed(*this, addKickButton(174, y, "back-arrow-left", editorTag::waveDown + k));
-        placed(*this, addKickButton(270, y, "back-arrow-right", editorTag::waveUp + k));
+        groupTitle(pageMelodyEdit, 174, y - 14, 110, k == 0 ? "OSCILLATOR 1" : "OSCILLATOR 2");
+        named(wave, "");
+        namedBy(placed(*this, addKickButton(174, y, "back-arrow-left", editorTag::waveDown + k)), wave);
+        namedBy(placed(*this, addKickButton(270, y, "back-arrow-right", editorTag::waveUp + k)), wave);
         at(local::OscSemitone + k) = withValueLabel(placed(*this, addTextLabel(217, y + 17, 24, 11, "back-LCDinput",
                                                                                local::OscSemitone + k)),
                                                     2, -5, 10);
         area(local::OscSemitone + k, -42, 0, 31, 12);
-        placed(*this, addKickButton(209, y + 18, "back-arrow-left", editorTag::pitchDown + k));
-        placed(*this, addKickButton(241, y + 18, "back-arrow-right", editorTag::pitchUp + k));
+        named(at(local::OscSemitone + k), "SEMI", leftOf, 30, -10, 0);
+        namedBy(placed(*this, addKickButton(209, y + 18, "back-arrow-left", editorTag::pitchDown + k)), at(local::OscSemitone + k));
+        namedBy(placed(*this, addKickButton(241, y + 18, "back-arrow-right", editorTag::pitchUp + k)), at(local::OscSemitone + k));
         at(local::OscFinetone + k) = withValueLabel(placed(*this, addAnimKnob(290, y + 1, "knob1-big-center",
                                                                               local::OscFinetone + k, 228)),
                                                     2, -5, 10);
         area(local::OscFinetone + k, -32, 16, 31, 12);
+        named(at(local::OscFinetone + k), "FINE", below, 36);
     }
 
     knob(335, 90, "knob1-big-center", local::OscMix);
     area(local::OscMix, -4, 27, 33, 9);
     knob(335, 138, "knob1-big-left", local::OscLfoAmount)->setDefaultValue(0.125f);
     area(local::OscLfoAmount, -4, -10, 33, 9);
+    named(at(local::OscMix), "MIX", below, 30);
+    named(at(local::OscLfoAmount), "LFO AMT", below, 44);
     vgcDropdownList *slope = insetRight(placed(*this, addDropdownList(157, 232, 30, 9, "back-LCDinput", local::FilterSlope)));
     withValueLabel(slope, 2, -50, 0);
     addEntries(slope, {" -12 ", " -24 "});
-    at(local::FilterSlope) = slope;
+    at(local::FilterSlope) = named(slope, "SLOPE dB", leftOf, 46);
     knob(153, 192, "knob1-big-left", local::FilterCutoff)->setDefaultValue(1.0f);
     area(local::FilterCutoff, -4, 27, 33, 9);
     knob(197, 192, "knob1-big-left", local::FilterResonance)->setDefaultValue(0.0f);
@@ -239,6 +271,13 @@ void Quorix_Editor::buildEditPages()
     area(local::FilterKeyTracking, -4, 27, 33, 9);
     knob(329, 232, "knob1-big-left", local::FilterLfoAmount)->setDefaultValue(0.0f);
     area(local::FilterLfoAmount, -4, 27, 33, 9);
+    groupTitle(pageMelodyEdit, 153, 178, 202, "FILTER");
+    named(at(local::FilterCutoff), "CUTOFF", below, 44);
+    named(at(local::FilterResonance), "RESO", below, 44);
+    named(at(local::FilterMix), "MIX", below, 44);
+    named(at(local::FilterEnvAmount), "ENV AMT", below, 44);
+    named(at(local::FilterKeyTracking), "KEY TRK", below, 44);
+    named(at(local::FilterLfoAmount), "LFO AMT", below, 44);
 
     // The two envelopes: A, D and R faders, a sustain fader, a display over attack and decay and one
     // over the release.
@@ -270,19 +309,35 @@ void Quorix_Editor::buildEditPages()
         at(row.local + 1) = decay;
         at(row.local + 2) = sustain;
         at(row.local + 3) = release;
+
         const int32_t top = row.sustainY, bottom = row.sustainY + 59;
         melodyEnvelopeDisplays[row.displayBase] =
             addEnvelopeDisplay("env-back-melody", CRect(156, top, 254, bottom), attack, decay, false);
         melodyEnvelopeDisplays[row.displayBase + 1] =
             addEnvelopeDisplay("env-back-melody", CRect(265, top, 307, bottom), nullptr, release, true);
+        if (e == 1)
+            groupTitle(pageMelodyEdit, 156, 316, 151, "AMP ENVELOPE");
+        // The stages are named at their faders' columns: the filter envelope's under it, the amplifier's
+        // over it (the channel strip's names are under it).
+        vgcEnvAR *attackDecay = melodyEnvelopeDisplays[row.displayBase];
+        vgcEnvAR *releaseDisplay = melodyEnvelopeDisplays[row.displayBase + 1];
+        const LegendSide side = e == 0 ? below : above;
+        named(attackDecay, "A", side, 32, -33, 0);
+        named(attackDecay, "D", side, 64, 15, 0);
+        named(sustain, "S", side, 8);
+        named(releaseDisplay, "R", side, 42);
+        namedBy(attack, attackDecay);
+        namedBy(decay, attackDecay);
+        namedBy(release, releaseDisplay);
         if (e == 0) {
-            knob(329, 272, "knob1-big-left", local::FilterEnvVelocityAmount)->setDefaultValue(0.0f);
+            named(knob(329, 272, "knob1-big-left", local::FilterEnvVelocityAmount), "ENV VEL", below, 44);
             area(local::FilterEnvVelocityAmount, -4, 27, 33, 9);
         }
     }
 
     knob(329, 366, "knob1-big-left", local::AmpEnvVelocityAmount)->setDefaultValue(0.9f);
     area(local::AmpEnvVelocityAmount, -4, 27, 33, 9);
+    named(at(local::AmpEnvVelocityAmount), "VEL AMT", below, 44);
     at(local::ArpOn) = labelled(placed(*this, addOnOffButton(24, 238, "button-arpON", local::ArpOn)));
     at(local::ArpKeySync) = labelled(placed(*this, addOnOffButton(24, 256, "button-keysync", local::ArpKeySync)));
     knob(87, 246, "knob1-big-left", local::ArpGateTime);
@@ -305,6 +360,13 @@ void Quorix_Editor::buildEditPages()
     addEntries(octave, {"1", "2", "3", "4", "5", "6"});
     area(local::ArpOctave, -33, 0, 31, 12);
     at(local::ArpOctave) = octave;
+    groupTitle(pageMelodyEdit, 24, 224, 84, "ARPEGGIATOR");
+    for (int32_t l : {local::ArpOn, local::ArpKeySync, local::ArpLatch})
+        named(at(l), "");
+    named(at(local::ArpGateTime), "GATE", below, 40);
+    named(pattern, "PATTERN", leftOf, 44);
+    named(rate, "RATE", leftOf, 44);
+    named(octave, "OCTAVE", leftOf, 44);
 
     pageControlRange[pageMelodyEdit].end = uint32_t(getControlCount());
 
@@ -323,7 +385,13 @@ void Quorix_Editor::buildEditPages()
         vgcOnOffSwitch *led = placed(*this, addOnOffSwitch(x + 3, 394 - 14 * row, "cell-drum-LED", -1));
         led->setMouseEnabled(false);
         drumHitLeds[i] = led;
+        namedBy(led, cell);
+        if (i == 23)
+            named(cell, "KIT KEYS", above, 52);
     }
+    for (int32_t i = 0; i < drumSlotCount; ++i)
+        if (i != 23)
+            namedBy(drumSelectionLeds[i], drumSelectionLeds[23]);
 
     CControl **d = drumKeyControls;
     auto key = [&](int32_t local) -> CControl *& { return d[local - local::DrumWave]; };
@@ -340,18 +408,25 @@ void Quorix_Editor::buildEditPages()
     vgcTextLabel *wave = placed(*this, addTextLabel(260, 156, 88, 11, "back-LCDinput", local::DrumWave));
     wave->setFontAndStyle(sharedFontSmall, 0);
     wave->setHoriAlign(kLeftText);
-    key(local::DrumWave) = wave;
-    placed(*this, addKickButton(252, 157, "back-arrow-left", editorTag::drumWaveDown));
-    placed(*this, addKickButton(348, 157, "back-arrow-right", editorTag::drumWaveUp));
+    key(local::DrumWave) = named(wave, "");
+    groupTitle(pageDrumEdit, 252, 142, 104, "WAVE");
+    namedBy(placed(*this, addKickButton(252, 157, "back-arrow-left", editorTag::drumWaveDown)), wave);
+    namedBy(placed(*this, addKickButton(348, 157, "back-arrow-right", editorTag::drumWaveUp)), wave);
+    named(drumKitControls[2], "");
+    named(drumKitControls[0], "KEY RANGE", above, 70, 20, 0);
+    namedBy(drumKitControls[1], drumKitControls[0]);
     key(local::DrumReverse) = labelled(placed(*this, addOnOffButton(217, 192, "button-reverse", local::DrumReverse)));
     key(local::DrumSemitone) =
         withValueLabel(placed(*this, addTextLabel(260, 174, 24, 11, "back-LCDinput", local::DrumSemitone)), 2, -5, 10);
     areaD(local::DrumSemitone, -42, 0, 31, 12);
-    placed(*this, addKickButton(252, 175, "back-arrow-left", editorTag::drumPitchDown));
-    placed(*this, addKickButton(284, 175, "back-arrow-right", editorTag::drumPitchUp));
+    named(key(local::DrumReverse), "");
+    named(key(local::DrumSemitone), "SEMI", leftOf, 40, -10, 0);
+    namedBy(placed(*this, addKickButton(252, 175, "back-arrow-left", editorTag::drumPitchDown)), key(local::DrumSemitone));
+    namedBy(placed(*this, addKickButton(284, 175, "back-arrow-right", editorTag::drumPitchUp)), key(local::DrumSemitone));
     key(local::DrumFinetone) =
         withValueLabel(placed(*this, addAnimKnob(330, 176, "knob1-big-center", local::DrumFinetone, 228)), 2, -5, 10);
     areaD(local::DrumFinetone, -30, -2, 31, 12);
+    named(key(local::DrumFinetone), "FINE", below, 30);
     drumKnob(227, 231, "knob1-big-left", local::DrumFilterCutoff)->setDefaultValue(1.0f);
     areaD(local::DrumFilterCutoff, -4, 27, 33, 9);
     drumKnob(274, 231, "knob1-big-left", local::DrumFilterResonance)->setDefaultValue(0.0f);
@@ -369,10 +444,23 @@ void Quorix_Editor::buildEditPages()
     withValueLabel(release, 2, -10, 13)->setDefaultValue(0.0f);
     key(local::DrumRelease) = release;
     drumEnvelopeDisplay = addEnvelopeDisplay("env-back-drum", CRect(222, 349, 352, 394), attack, release, true);
+    namedBy(drumEnvelopeDisplay, attack);
+    // Named under the envelope display the two faders sit in.
+    named(attack, "ATTACK", below, 40, -2, int32_t(395 - attack->getViewSize().bottom - 1));
+    named(release, "RELEASE", below, 50, 20, int32_t(395 - release->getViewSize().bottom - 1));
     key(local::DrumHold) =
         withValueLabel(placed(*this, addOnOffButton(221, 334, "button-hold", local::DrumHold)), 2, -65, 0);
     drumKnob(321, 295, "knob1-big-left", local::DrumAmpEnvVelocityAmount)->setDefaultValue(0.95f);
     areaD(local::DrumAmpEnvVelocityAmount, -4, 27, 33, 9);
+    named(key(local::DrumHold), "");
+    groupTitle(pageDrumEdit, 222, 217, 134, "FILTER");
+    named(key(local::DrumFilterCutoff), "CUTOFF", below, 44);
+    named(key(local::DrumFilterResonance), "RESO", below, 44);
+    named(key(local::DrumFilterVelocityAmount), "VEL AMT", below, 44);
+    groupTitle(pageDrumEdit, 222, 281, 134, "AMP");
+    named(key(local::DrumVolume), "VOLUME", below, 44);
+    named(key(local::DrumPan), "PAN", below, 44);
+    named(key(local::DrumAmpEnvVelocityAmount), "VEL AMT", below, 44);
     muteGroupButtons[0] = placed(*this, addOnOffButton(150, 102, "button-groupA", editorTag::muteGroup));
     muteGroupButtons[1] = placed(*this, addOnOffButton(150, 120, "button-groupB", editorTag::muteGroup + 1));
     toIfxButtons[0] = placed(*this, addOnOffButton(321, 102, "button-toIFX1", editorTag::toInsertEffect));
@@ -382,6 +470,10 @@ void Quorix_Editor::buildEditPages()
     drumKnob(279, 104, "knob1-big-left", local::DrumReverbSend);
     areaD(local::DrumReverbSend, -32, 17, 32, 10);
     chorus->setDefaultValue(0.0f);
+    for (CControl *button : {muteGroupButtons[0], muteGroupButtons[1], toIfxButtons[0], toIfxButtons[1]})
+        named(button, "");
+    named(chorus, "CHORUS", below, 44);
+    named(key(local::DrumReverbSend), "REVERB", below, 44);
 
     pageControlRange[pageDrumEdit].end = uint32_t(getControlCount());
 }

@@ -114,10 +114,26 @@ void Quorix_Editor::buildMainPages()
         std::snprintf(image, sizeof image, "button-channelNumber%02d", int(c + 1));
         CControl **row = channelControls[c];
         row[numberButton] = placed(*this, addOnOffButton(31, y, image, base + 18));
-        row[activityIndicator] = placed(*this, addKickButton(47, y + 10, "channel-indicator", editorTag::channelActivity + c));
+        // The activity light sits high in its row, clear of the next row's link box.
+        row[activityIndicator] = placed(*this, addKickButton(47, y + 2, "channel-indicator", editorTag::channelActivity + c));
         if (c >= 1)
             row[linkButton] = placed(*this, addOnOffButton(46, y - 11, "channel-link", base + 19));
         row[modeButton] = placed(*this, addOnOffButton(57, y + 3, "channel-melody-normal", base + 17));
+        // Column headings over the first row name every row's controls; the number and mode buttons
+        // carry their own captions.
+        if (c == 0) {
+            named(row[numberButton], "CH", above, 14, 0, -1);
+            named(row[activityIndicator], "MIDI", above, 22, 0, -13);
+            named(row[modeButton], "TYPE", above, 24, 0, -4);
+        } else {
+            namedBy(row[numberButton], channelControls[0][numberButton]);
+            namedBy(row[activityIndicator], channelControls[0][activityIndicator]);
+            namedBy(row[modeButton], channelControls[0][modeButton]);
+            if (c == 1)
+                named(row[linkButton], "LINK", leftOf, 26, -16, 0);
+            else
+                namedBy(row[linkButton], channelControls[1][linkButton]);
+        }
         vgcTextEdit *name = placed(*this, addTextEdit(69, y + 3, 83, 13, "channel-name", editorTag::channelName + c, 1));
         name->setTextInsets(0, 1, 0, 0, true);
         if (sharedFontMedium)
@@ -126,6 +142,11 @@ void Quorix_Editor::buildMainPages()
         name->setStyle(kNoFrame | kDoubleClickStyle);
         row[nameField] = name;
         row[levelMeter] = placed(*this, addLevelMeter(57, y + 19, "channel-meter", editorTag::channelMeter + c));
+        if (c == 0)
+            named(name, "NAME", above, 60, 11, -4);
+        else
+            namedBy(name, channelControls[0][nameField]);
+        namedBy(row[levelMeter], name);
     }
 
     lcdNameLabel = placed(*this, addTextLabel(399, 260, 154, 11, "back-indicator", -1));
@@ -133,6 +154,8 @@ void Quorix_Editor::buildMainPages()
     lcdValueField = placed(*this, addTextEdit(398, 272, 142, 11, "back-LCDinput", editorTag::lcdValue, 1));
     lcdValueField->setHoriAlign(kRightText);
     lcdValueField->setMouseEnabled(false);
+    named(lcdNameLabel, "PARAMETER", above, 154);
+    namedBy(lcdValueField, lcdNameLabel);
 
     for (int32_t s = 0; s < 2; ++s) {
         const int32_t yb = 329 + 65 * s;
@@ -148,6 +171,12 @@ void Quorix_Editor::buildMainPages()
         block[4] = withValueLabel(
             placed(*this, addHorizontalFader(444, yb - 18, "send-level", "send-level-handle", p + 3, 2)), 2, 0, 0);
         addTaggedArea(p + 3, 83, 0, 25, 9);
+        // The switch carries the effect's name; its knobs and level are named below and beside them.
+        named(block[0], "", above);
+        static const char *const knobNames[2][3] = {{"RATE", "WIDTH", "SPREAD"}, {"PRE-DLY", "TIME", "TONE"}};
+        for (int32_t k = 0; k < 3; ++k)
+            named(block[1 + k], knobNames[s][k], below, 44);
+        named(block[4], "LEVEL", rightOf, 32);
     }
     const float chorusDefaults[4] = {0.0f, 1.0f, 1.0f, 0.70710683f};
     const float reverbDefaults[4] = {0.0f, 0.25f, 0.5f, 0.5f};
@@ -160,6 +189,7 @@ void Quorix_Editor::buildMainPages()
     pageControlRange[pageKeyboard].first = uint32_t(getControlCount());
 
     priorityModeSwitch = withValueLabel(placed(*this, addOnOffSwitch(20, 45, "keyboard-button", 5)), 2, -35, 0);
+    named(priorityModeSwitch, "PRIORITY", below, 48);
     outputMeters[0] = placed(*this, addLevelMeter(58, 48, "keyboard-levelmeter-red", editorTag::outputMeter));
     outputMeters[1] = placed(*this, addLevelMeter(58, 50, "keyboard-levelmeter-red", editorTag::outputMeter + 1));
     clipIndicators[0] = placed(*this, addKickButton(147, 47, "keyboard-levelmeter-peak", editorTag::clipIndicator));
@@ -168,11 +198,18 @@ void Quorix_Editor::buildMainPages()
     clipIndicators[1] = placed(*this, addKickButton(147, 51, "keyboard-levelmeter-peak", editorTag::clipIndicator + 1));
     for (CControl *meter : outputMeters)
         meter->setMouseEnabled(true);
+    named(outputMeters[3], "OUTPUT", below, 76, 0, 2);
+    for (int32_t m = 0; m < 3; ++m)
+        namedBy(outputMeters[m], outputMeters[3]);
+    named(clipIndicators[1], "CLIP", below, 20, 0, 2);
+    namedBy(clipIndicators[0], clipIndicators[1]);
     masterVolumeFader =
         withValueLabel(placed(*this, addHorizontalFader(164, 46, "keyboard-faderback", "keyboard-fader", 0, 1)), 2, 0, 0);
     masterVolumeFader->setDefaultValue(0.70710683f);
     addTaggedAreaB(0, 20, 13, 45, 9);
+    named(masterVolumeFader, "MASTER VOLUME", above, 80);
     panicSwitch = withValueLabel(placed(*this, addOnOffSwitch(265, 45, "keyboard-button", editorTag::panic)), 1, -10, 0);
+    named(panicSwitch, "PANIC", below, 30);
     patchLabel = placed(*this, addTextLabel(326, 43, 89, 11, "keyboard-LCDback1", editorTag::patchLabel));
     patchLabel->setHoriAlign(kLeftText);
     programNameField = placed(*this, addTextEdit(326, 54, 89, 12, "keyboard-LCDback2", editorTag::programName, 1));
@@ -183,13 +220,23 @@ void Quorix_Editor::buildMainPages()
         withValueLabel(placed(*this, addKickButton(305, 43, "keyboard-auditionL", editorTag::previousPatch)), 1, -10, 0);
     nextPatchButton =
         withValueLabel(placed(*this, addKickButton(423, 43, "keyboard-auditionR", editorTag::nextPatch)), 1, -5, 0);
-    for (int32_t i = 0; i < 5; ++i)
+    named(patchLabel, "PATCH", above, 89);
+    namedBy(programNameField, patchLabel);
+    namedBy(previousPatchButton, patchLabel);
+    namedBy(nextPatchButton, patchLabel);
+    static const char *const pageNames[5] = {"MIXER", "BANK", "SEQ", "EDIT", "SETUP"};
+    for (int32_t i = 0; i < 5; ++i) {
         pageButtons[i] = placed(*this, addOnOffSwitch(447 + 30 * i, 45, "keyboard-button", editorTag::pageButton + i));
+        named(pageButtons[i], pageNames[i], below, 30);
+    }
     saveButton = placed(*this, addKickButton(612, 45, "keyboard-button-save", editorTag::saveMenu));
+    named(saveButton, "", above);
     pitchWheel = placed(*this, addVerticalFader(106, 94, "keyboard-wheel", "keyboard-wheel-handle", editorTag::pitchWheel, 2));
     modulationWheel =
         placed(*this, addVerticalFader(123, 94, "keyboard-wheel", "keyboard-wheel-handle", editorTag::modulationWheel, 2));
     modulationWheel->setDefaultValue(0.0f);
+    named(pitchWheel, "BEND", above, 26, -5, 0);
+    named(modulationWheel, "MOD", above, 22, 3, 0);
 
     whiteKeyControls[0] = placed(*this, addPlayKeyboard(149, 78, "keys-1-leftA", editorTag::key + 21));
     int32_t x = 160;
@@ -206,6 +253,12 @@ void Quorix_Editor::buildMainPages()
             blackKeyControls[note - 21] = placed(*this, addPlayKeyboard(158 + offset, 78, "keys-8-black", editorTag::key + note));
         offset += blackKeyAdvance(note);
     }
+
+    // The keys name themselves.
+    for (CControl *key : whiteKeyControls)
+        named(key, "", above);
+    for (CControl *key : blackKeyControls)
+        named(key, "", above);
 
     pageControlRange[pageKeyboard].end = uint32_t(getControlCount());
 }

@@ -72,6 +72,24 @@ void Quorix_Editor::buildMixerPage()
             sendValue->setHoriAlign(kRightText);
             row[chorusSendText + k] = sendValue;
         }
+
+        // Column headings over the first row name every row; a value text is named with its control.
+        CControl **top = channelControls[0];
+        if (first) {
+            named(level, "LEVEL", above, 55, 0, -1);
+            named(pan, "PAN", above, 28, 0, -1);
+            named(voices, "VOICES", above, 38, 0, -1);
+            named(transpose, "TRANSP", above, 38, 0, -1);
+            named(bus, "OUT", above, 31, 0, -1);
+            named(row[chorusSendKnob], "CHORUS", above, 50, 13, 1);
+            named(row[reverbSendKnob], "REVERB", above, 50, 13, 1);
+        } else {
+            for (int32_t e : {levelFader, panFader, voiceLimitText, transposeText, outputBusList, chorusSendKnob,
+                              reverbSendKnob})
+                namedBy(row[e], top[e]);
+        }
+        for (int32_t e : {levelText, panText, chorusSendText, reverbSendText})
+            namedBy(row[e], row[e == levelText ? levelFader : e == panText ? panFader : e - 2]);
     }
 
     masterVoiceLimitLabel = placed(*this, addTextLabel(432, 168, 34, 11, "back-LCDinput", 3));
@@ -92,6 +110,20 @@ void Quorix_Editor::buildMixerPage()
     editorbuild::setTextColour(masterTuneField, patchColors[1]);
     insertEffectsButton = withValueLabel(placed(*this, addOnOffButton(509, 204, "button-IFXs", 4)), 2, 0, 0);
     gmResetButton = placed(*this, addKickButton(509, 222, "button-GMreset", editorTag::gmReset));
+
+    groupTitle(pageMixer, 392, 140, 160, "MASTER");
+    named(masterVoiceLimitLabel, "VOICES", leftOf, 40);
+    named(voiceCountLabels[1], "NOW", above, 40, -6, 0);
+    namedBy(voiceCountLabels[0], voiceCountLabels[1]);
+    named(voiceCountLabels[2], "PEAK", above, 24);
+    named(tempoField, "TEMPO", leftOf, 40);
+    named(tempoField, "BPM", rightOf, 22);
+    named(masterTransposeLabel, "TRANSP", leftOf, 40);
+    named(masterTuneField, "TUNE", leftOf, 40);
+    named(masterTuneField, "Hz", rightOf, 20);
+    named(syncButton, "", above);
+    named(insertEffectsButton, "", above);
+    named(gmResetButton, "", above);
 
     pageControlRange[pageMixer].end = uint32_t(getControlCount());
 }

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 using namespace qgui;
 using editorbuild::placed;
@@ -52,8 +53,10 @@ void Quorix_Editor::buildSequencerPage()
     using namespace engine::local;
 
     sequencerOnButton = withValueLabel(placed(*this, addOnOffButton(10, 30, "button-seq", SeqOn)), 2, -10, 0);
-    placed(*this, addKickButton(61, 30, "button-load", editorTag::loadPattern));
-    placed(*this, addKickButton(112, 30, "button-save", editorTag::savePattern));
+    named(sequencerOnButton, "");
+    named(placed(*this, addKickButton(61, 30, "button-load", editorTag::loadPattern)), "");
+    named(placed(*this, addKickButton(112, 30, "button-save", editorTag::savePattern)), "");
+    groupTitle(pageSequencer, 10, 14, 568, "PATTERN");
 
     vgcDropdownList *order = placed(*this, addDropdownList(10, 50, 60, 11, "back-LCDinput", SeqNoteOrder));
     for (const char *entry : {"As Played", "Note Up", "Note Down"})
@@ -78,19 +81,47 @@ void Quorix_Editor::buildSequencerPage()
     velocityAmountKnob =
         withValueLabel(placed(*this, addAnimKnob(526, 32, "knob1-big-left", SeqVelocityAmount, 228)), 2, 0, 0);
     followButton = placed(*this, addOnOffButton(454, 72, "button-minion", 29224));
+    named(order, "NOTE ORDER", below, 60);
+    named(rate, "RATE", below, 38);
+    named(tripletButton, "TRIPLET", below, 40);
+    named(swingKnob, "SWING", below, 40);
+    named(lengthLabel, "LENGTH", below, 38);
+    for (CControl *part : partButtons)
+        named(part, "");
+    named(partButtons[0], "PART", below, 40);
+    named(sync, "SYNC", leftOf, 36);
+    named(latchButton, "");
+    named(rootPitchLabel, "ROOT", leftOf, 40);
+    named(velocityAmountKnob, "VEL AMOUNT", below, 62);
+    named(followButton, "FOLLOW", leftOf, 44);
 
     for (int32_t lane = 0; lane < laneCount; ++lane) {
         SequencerLane &row = sequencerLanes[lane];
         const int32_t y = laneY(lane);
         row.onButton = withValueLabel(placed(*this, addOnOffButton(10, y - 39, "button-laneON", LaneOn + LaneSpan * lane)),
                                       2, -10, 0);
-        placed(*this, addKickButton(70, y - 52, "button-miniload", editorTag::loadLane + lane));
-        placed(*this, addKickButton(104, y - 52, "button-minisave", editorTag::saveLane + lane));
+        named(row.onButton, "");
+        named(placed(*this, addKickButton(70, y - 52, "button-miniload", editorTag::loadLane + lane)), "");
+        named(placed(*this, addKickButton(104, y - 52, "button-minisave", editorTag::saveLane + lane)), "");
         row.baseLabel = placed(*this, addTextLabel(10, y, 27, 11, "back-LCDinput", LaneBase + LaneSpan * lane));
+        named(row.baseLabel, "NOTE", above, 30);
+        char title[16];
+        std::snprintf(title, sizeof title, "LANE %d", int(lane + 1));
+        groupTitle(pageSequencer, 10, y - 53, 54, title);
         for (int32_t k = 0; k < columnCount; ++k) {
             row.notes[k] = placed(*this, addTextLabel(46 + 32 * k, y, 27, 11, "back-seq01", stepTag(lane, k, false)));
             row.velocities[k] = placed(
                 *this, addVerticalFader(46 + 32 * k, y - 39, "cell-seq1", "cell-seq-handle", stepTag(lane, k, true), 2));
+        }
+    }
+    // The steps are numbered under the last lane; every lane's steps are named by those numbers.
+    const SequencerLane &last = sequencerLanes[laneCount - 1];
+    for (int32_t k = 0; k < columnCount; ++k) {
+        named(last.notes[k], std::to_string(k + 1), below, 27);
+        for (const SequencerLane &row : sequencerLanes) {
+            namedBy(row.velocities[k], last.notes[k]);
+            if (&row != &last)
+                namedBy(row.notes[k], last.notes[k]);
         }
     }
 

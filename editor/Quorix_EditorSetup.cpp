@@ -74,15 +74,20 @@ void Quorix_Editor::buildSetupPage()
 {
     pageControlRange[pageSetup].first = uint32_t(getControlCount());
 
-    placed(*this, addKickButton(258, 400, "button-ManualOpen", editorTag::manual));
-    placed(*this, addKickButton(258, 419, "button-defaults", editorTag::resetConfiguration));
+    named(placed(*this, addKickButton(258, 400, "button-ManualOpen", editorTag::manual)), "");
+    named(placed(*this, addKickButton(258, 419, "button-defaults", editorTag::resetConfiguration)), "SETTINGS", leftOf, 48);
+    groupTitle(pageSetup, 21, 50, 163, "VELOCITY CURVE");
     for (int32_t i = 0; i < 7; ++i) {
         char image[24];
         std::snprintf(image, sizeof image, "setup-vc%d", int(i + 1));
-        velocityCurveButtons[i] = placed(*this, addOnOffButton(31 + 13 * i, 65, image, editorTag::velocityCurve + i));
+        velocityCurveButtons[i] = named(placed(*this, addOnOffButton(31 + 13 * i, 65, image, editorTag::velocityCurve + i)), "");
     }
-    for (const OptionPlace &o : upperOptions)
-        setupOptionButtons[optionIndex(o.tag)] = placed(*this, addOnOffButton(o.x, o.y, o.image, o.tag));
+    static const char *const upperNames[] = {"DRUMS USE TUNE", "DRUMS USE TRANSPOSE", "KEEP TEMPO ON RECALL",
+                                             "SUB OUT INTO MAIN", "SAMPLES IN RAM"};
+    for (const OptionPlace &o : upperOptions) {
+        CControl *option = placed(*this, addOnOffButton(o.x, o.y, o.image, o.tag));
+        setupOptionButtons[optionIndex(o.tag)] = named(option, upperNames[&o - upperOptions], leftOf, 121);
+    }
 
     vgcDropdownList *oversampling =
         placed(*this, addDropdownList(129, 148, 40, 9, "back-LCDinput", editorTag::oversampling));
@@ -91,30 +96,45 @@ void Quorix_Editor::buildSetupPage()
     if (sharedFontSmall)
         oversampling->setFont(sharedFontSmall);
     oversampling->setTextInsets(0, 0, 8, 0, true);
-    oversamplingList = oversampling;
+    oversamplingList = named(oversampling, "MAX OVERSAMPLING", leftOf, 106);
 
-    setupOptionButtons[optionIndex(29225)] = placed(*this, addOnOffButton(144, 194, "button-minion", 29225));
-    for (int32_t row = 0; row < 2; ++row)
+    groupTitle(pageSetup, 21, 180, 163, "EDITOR");
+    setupOptionButtons[optionIndex(29225)] =
+        named(placed(*this, addOnOffButton(144, 194, "button-minion", 29225)), "KEY SHORTCUTS", leftOf, 121);
+    static const char *const pairTitles[2] = {"PARAMETER DISPLAY", "MIDI ASSIGNMENT OVERLAY"};
+    static const char *const pairNames[2][2] = {{"ON CLICK", "ON HOVER"}, {"OFF", "ON"}};
+    for (int32_t row = 0; row < 2; ++row) {
+        groupTitle(pageSetup, 21, 207 + 28 * row, 163, pairTitles[row]);
         for (int32_t k = 0; k < 2; ++k) {
             const int32_t tag = 29226 + 2 * row + k;
-            setupOptionButtons[optionIndex(tag)] =
-                placed(*this, addOnOffButton(31 + 66 * k, 221 + 28 * row, "button-minicheck", tag));
+            setupOptionButtons[optionIndex(tag)] = named(
+                placed(*this, addOnOffButton(31 + 66 * k, 221 + 28 * row, "button-minicheck", tag)), pairNames[row][k],
+                rightOf, 50);
         }
+    }
+    groupTitle(pageSetup, 21, 282, 163, "MIDI RECEIVE");
+    static const char *const receiveNames[10] = {"PROGRAM CHANGE", "(UNUSED)", "VOLUME CC 7", "PAN CC 10",
+                                                 "EXPRESSION CC 11", "DAMPER CC 64", "SOSTENUTO CC 66", "NRPN",
+                                                 "RPN", "OMNI ON/OFF"};
     for (int32_t n = 0; n < 10; ++n)
         setupOptionButtons[optionIndex(29230 + n)] =
-            placed(*this, addOnOffButton(144, 296 + 12 * n, "button-minion", 29230 + n));
+            named(placed(*this, addOnOffButton(144, 296 + 12 * n, "button-minion", 29230 + n)), receiveNames[n], leftOf, 121);
 
-    placed(*this, addKickButton(21, 419, "button-factory", editorTag::resetMidiAssignments));
-    placed(*this, addKickButton(74, 419, "button-clear", editorTag::clearMidiAssignments));
-    placed(*this, addKickButton(127, 419, "button-report", editorTag::reportMidiAssignments));
+    named(placed(*this, addKickButton(21, 419, "button-factory", editorTag::resetMidiAssignments)), "");
+    named(placed(*this, addKickButton(74, 419, "button-clear", editorTag::clearMidiAssignments)), "MIDI ASSIGNMENTS",
+          below, 156);
+    named(placed(*this, addKickButton(127, 419, "button-report", editorTag::reportMidiAssignments)), "");
 
     skinLabel = placed(*this, addTextLabel(203, 66, 97, 11, "back-LCDinput", editorTag::skinMenu));
     insets(skinLabel);
     zoomLabel = placed(*this, addTextLabel(203, 85, 97, 11, "back-LCDinput", editorTag::zoomMenu));
     insets(zoomLabel);
+    named(skinLabel, "SKIN", rightOf, 36);
+    named(zoomLabel, "ZOOM", rightOf, 36);
     tuningLabel = placed(*this, addTextLabel(366, 54, 174, 11, "back-LCDinput", editorTag::tuningMenu));
     insets(tuningLabel);
     tuningLabel->setFontAndStyle(sharedFontSmall, 0);
+    named(tuningLabel, "TUNING", leftOf, 50);
 
     for (int32_t p = 0; p < 12; ++p) {
         const CentsKey &key = centsKeys[p];
@@ -123,7 +143,12 @@ void Quorix_Editor::buildSetupPage()
                                          editorTag::tuningCents + p, 1);
         field->setHoriAlign(kCenterText);
         tuningCentsFields[p] = field;
+        if (p == 0)
+            named(field, "CENTS", leftOf, 40);
+        else
+            namedBy(field, tuningCentsFields[0]);
     }
+    groupTitle(pageSetup, 203, 122, 90, "SAMPLE BANKS");
 
     // The banks loaded when the page is built; the list does not follow later reloads.
     const int32_t banks = std::clamp<int32_t>(sampleBanks ? numSampleBanks : 0, 0, sampleBankLabelCount);
@@ -135,14 +160,14 @@ void Quorix_Editor::buildSetupPage()
         label->setFontAndStyle(sharedFontMedium, 0);
         label->setHoriAlign(kLeftText);
         label->setTransparency(true);
-        sampleBankLabels[m] = label;
+        sampleBankLabels[m] = named(label, "");
     }
 
     for (int32_t line = 0; line < aboutLineCount; ++line) {
         vgcTextLabel *label = addTextLabel(328, aboutLineY(line), 220, 14, nullptr, -1);
         label->setPartText(aboutTexts[line], 0);
         label->setTransparency(true);
-        aboutLines[line] = label;
+        aboutLines[line] = named(label, "");
     }
 
     versionLabel = addTextLabel(328, 377, 220, 13, nullptr, editorTag::version);
@@ -151,6 +176,7 @@ void Quorix_Editor::buildSetupPage()
                   __DATE__, unsigned(sizeof(void *) * 8));
     versionLabel->setPartText(version, 0);
     versionLabel->setTransparency(true);
+    named(versionLabel, "");
 
     pageControlRange[pageSetup].end = uint32_t(getControlCount());
 }

@@ -7,17 +7,48 @@
 #include "editor-framework/controls/vgcTextLabel.h"
 #include "engine/Quorix.h"
 #include "foundation/podoFileCFG.h"
+#include "foundation/podoLog.h"
 #include "foundation/podoMenu.h"
+#include "foundation/podoShell.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFontDesc.h"
 #include "gui/CFrame.h"
 #include "gui/CScrollView.h"
 #include "gui/CSlider.h"
 #include "gui/CViewContainer.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 using namespace qgui;
 
 namespace {
+
+// Drawn over the whole window when the skin cannot be drawn at all: what is missing and where it was
+// looked for, instead of an empty window.
+class MissingSkinNotice : public CView
+{
+public:
+    MissingSkinNotice(const CRect &size, std::vector<std::string> lines) : CView(size), lines(std::move(lines)) {}
+    void draw(CDrawContext *context) override
+    {
+        context->setFillColor(CColor{0x1B, 0x21, 0x30, 0xFF});
+        context->drawRect(getViewSize(), kDrawFilled);
+        CFontDesc font("DejaVu Sans", 13, kNormalFace);
+        context->setFont(&font);
+        CRect line(getViewSize().left + 24, getViewSize().top + 40, getViewSize().right - 24, getViewSize().top + 60);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            context->setFontColor(i == 0 ? CColor{0xFF, 0xB0, 0x30, 0xFF} : CColor{0xE8, 0xEC, 0xF2, 0xFF});
+            context->drawString(lines[i], line, kLeftText);
+            line.offset(0, 24);
+        }
+        setDirty(false);
+    }
+
+private:
+    std::vector<std::string> lines;
+};
 
 constexpr int32_t pageLeft = 157;
 constexpr int32_t zoomSteps[] = {100, 125, 150, 175, 200, 225, 250, 275, 300};
@@ -196,4 +227,45 @@ void Quorix_Editor::applySkinColors()
     // host) are not reset to the plain ones.
     updateChannelButtons(-1);
     updateSyncButton();
+}
+
+std::string Quorix_Editor::missingSkinText() const
+{
+    std::string text;
+    for (const std::string &line : missingSkinLines)
+        text += line + "\n";
+    return text;
+}
+
+bool Quorix_Editor::checkSkinDrawable()
+{
+    missingSkinLines.clear();
+    const std::string root = getSkinsRoot().getNarrow();
+    const std::string name = skin->name.getNarrow();
+    // The pages cannot be drawn without the list of images or the backgrounds of the two pages always shown.
+    if (!podo::pathExists(getSkinsRoot() + "images.lst")) {
+        missingSkinLines = {"The editor cannot be drawn: its skins are missing.",
+                            "Looked for the image list " + root + "images.lst",
+                            "and the skin \"" + name + "\" in " + root + name + "/",
+                            "Copy the \"skins\" folder that comes with Quorix.so beside it,",
+                            "then close and open the editor again."};
+    } else {
+        for (const char *image : {"01-back-keyboard", "02-back-channel"})
+            if (!findImage(image)) {
+                missingSkinLines = {"The editor cannot be drawn: the skin \"" + name + "\" is incomplete.",
+                                    std::string("Missing: ") + image + ".png",
+                                    "Looked for it in " + root + name + "/",
+                                    "Copy the \"skins\" folder that comes with Quorix.so beside it,",
+                                    "then close and open the editor again."};
+                break;
+            }
+    }
+    if (missingSkinLines.empty() || !frame)
+        return missingSkinLines.empty();
+    if (!missingSkinNotice) {
+        missingSkinNotice = new MissingSkinNotice(CRect(0, 0, 745, 595), missingSkinLines);
+        frame->addView(missingSkinNotice);
+    }
+    podo::logMessage(4, true, "Quorix_Editor: %s", missingSkinText().c_str());
+    return false;
 }

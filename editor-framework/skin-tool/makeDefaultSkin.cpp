@@ -1,33 +1,46 @@
-// Writes the factory skin "Default" into a skins folder: the image list, the page backgrounds and the
-// controls of the channel list, keyboard and mixer at 1× and 2×, and the colour file. The images are plain
+// Writes the factory skin "Default" into a skins folder: the image list, the page backgrounds with the
+// names of their controls, the controls at 1×, 2× and 3×, and the colour file. The images are plain
 // panels drawn with cairo; the build runs this into the plug-in's folder, so no image is kept in the
-// sources.
+// sources. The legends are placed from the editor's own layout: the tool draws the controls, opens an
+// editor on them headless and prints each name where the editor says its control is.
 //   quorix-make-skin <skins folder>
+#include "editor/Quorix_Editor.h"
+#include "engine/Quorix.h"
+
 #include <cairo.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
+constexpr int scales[] = {1, 2, 3};
+// Legends are set in one face, never smaller than this at 100 %.
+constexpr const char *legendFace = "DejaVu Sans Condensed";
+constexpr double legendSize = 9.0;
+
 struct Page {
     const char *name;
-    const char *title;
+    int editorPage; // the editor's page index
     int width, height; // unzoomed pixels of the 745 × 595 editor
 };
 
 // The page backgrounds: the channel list left of the page area, the keyboard below both.
 const Page pages[] = {
-    {"01-back-keyboard", "KEYBOARD", 745, 149}, {"02-back-channel", "CHANNELS", 157, 446},
-    {"03-back-mixer", "MIXER", 588, 446},       {"04-back-browser", "BROWSER", 588, 446},
-    {"05-back-seq", "SEQUENCER", 588, 446},     {"06-back-melody", "MELODY", 588, 446},
-    {"07-back-drum", "DRUM", 588, 446},         {"08-back-setup", "SETUP", 588, 446},
+    {"01-back-keyboard", pageKeyboard, 745, 149}, {"02-back-channel", pageChannelList, 157, 446},
+    {"03-back-mixer", pageMixer, 588, 446},       {"04-back-browser", pageBrowser, 588, 446},
+    {"05-back-seq", pageSequencer, 588, 446},     {"06-back-melody", pageMelodyEdit, 588, 446},
+    {"07-back-drum", pageDrumEdit, 588, 446},     {"08-back-setup", pageSetup, 588, 446},
 };
+
+using Legends = std::vector<Quorix_Editor::Legend>;
 
 // RRGGBBAA of the ten skin colours (font-*, then back-*).
 const char *const colours =
@@ -43,7 +56,50 @@ const char *const colours =
     "back-highlight = 3A5F9AFF\n"
     "back-disabled = 4A5060FF\n";
 
-bool drawPage(const std::string &file, const Page &page, int scale)
+void setRgb(cairo_t *cr, unsigned colour)
+{
+    cairo_set_source_rgb(cr, ((colour >> 16) & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, (colour & 0xFF) / 255.0);
+}
+
+// A name in its box: group headings in the highlight colour with a rule after them, the names of
+// controls in the second text colour. Writes a warning when a name is wider than its box.
+void drawLegend(cairo_t *cr, const Quorix_Editor::Legend &legend, const char *page, bool report)
+{
+    const bool heading = legend.heading;
+    cairo_select_font_face(cr, legendFace, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, legendSize);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, legend.text.c_str(), &e);
+    const double left = legend.box.left, right = legend.box.right, w = right - left;
+    if (report && e.x_advance > w + 0.5)
+        std::fprintf(stderr, "quorix-make-skin: %s: \"%s\" is %.1f wide in a %.0f-pixel box\n", page, legend.text.c_str(),
+                     e.x_advance, w);
+    double x = left;
+    if (legend.align == 0)
+        x = left + (w - e.x_advance) / 2;
+    else if (legend.align > 0)
+        x = right - e.x_advance;
+    cairo_font_extents_t f;
+    cairo_font_extents(cr, &f);
+    const double baseline = legend.box.top + (legend.box.getHeight() - (f.ascent + f.descent)) / 2 + f.ascent;
+    setRgb(cr, heading ? 0xFFB030 : 0xB4BED0);
+    cairo_move_to(cr, std::round(x), std::round(baseline));
+    cairo_show_text(cr, legend.text.c_str());
+    if (heading) {
+        // The heading's rule runs to the end of its box.
+        const double from = std::round(x + e.x_advance + 4);
+        if (from < right - 4) {
+            setRgb(cr, 0x34405A);
+            cairo_set_line_width(cr, 1);
+            const double y = std::round(legend.box.top + legend.box.getHeight() / 2) + 0.5;
+            cairo_move_to(cr, from, y);
+            cairo_line_to(cr, right, y);
+            cairo_stroke(cr);
+        }
+    }
+}
+
+bool drawPage(const std::string &file, const Page &page, int scale, const Legends &legends)
 {
     const int w = page.width * scale, h = page.height * scale;
     cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
@@ -59,11 +115,16 @@ bool drawPage(const std::string &file, const Page &page, int scale)
     cairo_set_source_rgb(cr, 0x34 / 255.0, 0x40 / 255.0, 0x5A / 255.0);
     cairo_rectangle(cr, 0.5, 0.5, page.width - 1, page.height - 1);
     cairo_stroke(cr);
-    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-    cairo_set_font_size(cr, 9);
-    cairo_set_source_rgb(cr, 0x5C / 255.0, 0x64 / 255.0, 0x70 / 255.0);
-    cairo_move_to(cr, 6, 12);
-    cairo_show_text(cr, page.title);
+    // Hinting off: a name keeps its shape at every scale and only gets sharper.
+    cairo_font_options_t *options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_set_font_options(cr, options);
+    cairo_font_options_destroy(options);
+    for (const Quorix_Editor::Legend &legend : legends)
+        if (legend.page == page.editorPage)
+            drawLegend(cr, legend, page.name, scale == 1);
     cairo_destroy(cr);
     const bool ok = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
@@ -72,7 +133,7 @@ bool drawPage(const std::string &file, const Page &page, int scale)
 
 // The controls of the channel list, the keyboard and the mixer. Frames are stacked top to bottom (side by
 // side for a vertical fader's track); sizes are one frame's, in unzoomed pixels.
-enum class Look { panel, button, kick, toggle4, led, knob, track, verticalTrack, handle, meter, whiteKey, blackKey, cell };
+enum class Look { panel, button, kick, toggle4, led, knob, track, verticalTrack, handle, meter, whiteKey, blackKey, cell, drumCell };
 
 struct Control {
     std::string name;
@@ -128,8 +189,8 @@ std::vector<Control> editPageControls()
         {"env-3-s", Look::handle, 8, 6, ""},
         {"env-back-melody", Look::panel, 98, 59, ""},
         {"env-back-drum", Look::panel, 130, 45, ""},
-        {"cell-drum-white", Look::button, 52, 13, ""},
-        {"cell-drum-black", Look::button, 52, 13, ""},
+        {"cell-drum-white", Look::drumCell, 52, 13, ""},
+        {"cell-drum-black", Look::drumCell, 52, 13, ""},
         {"cell-drum-LED", Look::led, 8, 8, ""},
         {"button-IFX1", Look::button, 40, 12, "IFX 1"},
         {"button-IFX2", Look::button, 40, 12, "IFX 2"},
@@ -325,6 +386,15 @@ void drawFrame(cairo_t *cr, const Control &c, int frame, double x, double y)
         cairo_rectangle(cr, x, y, w, h);
         cairo_fill(cr);
         break;
+    case Look::drumCell: {
+        // The kit's keys as on a keyboard: white keys light, black keys dark; the selected key amber.
+        const bool white = c.name.find("white") != std::string::npos;
+        if (on)
+            box(cr, x, y, w, h, white ? 0x8A6A30 : 0x5A4420, 0xFFB030);
+        else
+            box(cr, x, y, w, h, white ? 0x4A5670 : 0x0C0F16, white ? 0x6A7890 : 0x34405A);
+        break;
+    }
     case Look::whiteKey:
         box(cr, x, y, w, h, on ? 0xFFB030 : 0xF4F4F0, 0x5C6470);
         break;
@@ -359,6 +429,64 @@ bool writeText(const std::string &file, const std::string &text)
     return std::fclose(f) == 0 && ok;
 }
 
+std::string variantFile(const std::filesystem::path &root, const std::string &name, int scale)
+{
+    const std::string suffix = scale > 1 ? "@" + std::to_string(scale) + "x" : "";
+    return (root / "Default" / (name + suffix + ".png")).string();
+}
+
+bool drawPages(const std::filesystem::path &root, const Legends &legends)
+{
+    for (const Page &page : pages)
+        for (int scale : scales)
+            if (!drawPage(variantFile(root, page.name, scale), page, scale, legends)) {
+                std::fprintf(stderr, "cannot write %s\n", variantFile(root, page.name, scale).c_str());
+                return false;
+            }
+    return true;
+}
+
+intptr_t quietHost(AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
+{
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// An engine whose editor is built on the skin just drawn, in a home of its own (nothing of the user's
+// is read or written).
+class LayoutEngine : public Quorix
+{
+public:
+    explicit LayoutEngine(const char *appFolder) : Quorix(quietHost) { paths.appFolder = appFolder; }
+    Quorix_Editor *editor() { return instrumentEditor; }
+};
+
+// The editor's legends, read from an editor opened headless on the skin in `root`.
+bool readLegends(const std::filesystem::path &root, Legends &legends)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "quorix-skin-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        return false;
+    const std::filesystem::path home = pattern;
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    setenv("XDG_DOCUMENTS_DIR", (home / "Documents").c_str(), 1);
+    setenv("QUORIX_REGISTRY", (home / "registry").c_str(), 1);
+    setenv("QUORIX_REGISTRY_SYSTEM", (home / "registry-system").c_str(), 1);
+    unsetenv("DISPLAY");
+    std::error_code error;
+    std::filesystem::create_directories(home / "app", error);
+    std::filesystem::create_directory_symlink(std::filesystem::absolute(root), home / "app" / "skins", error);
+    const std::string app = (home / "app").string() + "/";
+    {
+        auto engine = std::make_unique<LayoutEngine>(app.c_str());
+        engine->dispatcher(effOpen, 0, 0, nullptr, 0.0f);
+        if (Quorix_Editor *editor = engine->editor())
+            legends = editor->legends();
+    }
+    std::filesystem::remove_all(home, error);
+    return !legends.empty();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -371,22 +499,12 @@ int main(int argc, char **argv)
     std::error_code error;
     std::filesystem::create_directories(root / "Default", error);
     std::string list;
-    for (const Page &page : pages) {
+    for (const Page &page : pages)
         list += std::string(page.name) + "\n";
-        for (int scale : {1, 2}) {
-            const std::string suffix = scale > 1 ? "@" + std::to_string(scale) + "x" : "";
-            const std::string file = (root / "Default" / (std::string(page.name) + suffix + ".png")).string();
-            if (!drawPage(file, page, scale)) {
-                std::fprintf(stderr, "cannot write %s\n", file.c_str());
-                return 1;
-            }
-        }
-    }
     for (const Control &control : controls()) {
         list += control.name + "\n";
-        for (int scale : {1, 2}) {
-            const std::string suffix = scale > 1 ? "@" + std::to_string(scale) + "x" : "";
-            const std::string file = (root / "Default" / (control.name + suffix + ".png")).string();
+        for (int scale : scales) {
+            const std::string file = variantFile(root, control.name, scale);
             if (!drawControl(file, control, scale)) {
                 std::fprintf(stderr, "cannot write %s\n", file.c_str());
                 return 1;
@@ -398,5 +516,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot write into %s\n", root.string().c_str());
         return 1;
     }
-    return 0;
+    // The pages twice: plain, so the editor finds every image and sizes its pages, then with the
+    // legends it places.
+    Legends legends;
+    if (!drawPages(root, legends))
+        return 1;
+    if (!readLegends(root, legends)) {
+        std::fprintf(stderr, "quorix-make-skin: the editor placed no legends\n");
+        return 1;
+    }
+    return drawPages(root, legends) ? 0 : 1;
 }

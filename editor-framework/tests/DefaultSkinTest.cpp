@@ -1,5 +1,5 @@
-// The factory skin the build draws: every listed image loads at 100 % and from its 2× variant at the
-// same logical size, and its colour file gives the ten colours.
+// The factory skin the build draws: every listed image loads at 100 % and from its 2× and 3× variants at
+// the same logical size, and its colour file gives the ten colours.
 #include "editorTestSupport.h"
 #include "foundation/podoFileCFG.h"
 #include "gui/CBitmap.h"
@@ -21,7 +21,7 @@ std::string defaultSkinFile(const char *name)
 
 } // namespace
 
-TEST(DefaultSkin, EveryListedImageLoadsAtBothZoomsWithOneLogicalSize)
+TEST(DefaultSkin, EveryListedImageLoadsAtEveryScaleWithOneLogicalSize)
 {
     const podoStr root(QUORIX_SKINS_DIR);
     davalArrayString names;
@@ -32,13 +32,16 @@ TEST(DefaultSkin, EveryListedImageLoadsAtBothZoomsWithOneLogicalSize)
     for (int32_t i = 0; i < names.getCount(); ++i) {
         const char *name = names.at(i)->getNarrow();
         SCOPED_TRACE(name);
-        podoStr plain, doubled;
+        podoStr plain, doubled, tripled;
         ASSERT_EQ(editor.findImageFile(&plain, podoStr("Default"), name, 100), 100);
         ASSERT_EQ(editor.findImageFile(&doubled, podoStr("Default"), name, 200), 200);
-        CBitmap one(plain.getNarrow(), 1.0), two(doubled.getNarrow(), 2.0);
+        ASSERT_EQ(editor.findImageFile(&tripled, podoStr("Default"), name, 300), 300);
+        CBitmap one(plain.getNarrow(), 1.0), two(doubled.getNarrow(), 2.0), three(tripled.getNarrow(), 3.0);
         ASSERT_TRUE(one.isLoaded());
         ASSERT_TRUE(two.isLoaded());
+        ASSERT_TRUE(three.isLoaded());
         EXPECT_EQ(one.getSize(), two.getSize());
+        EXPECT_EQ(one.getSize(), three.getSize());
     }
     // The whole editor is 745 × 595: the keyboard below, the channel list beside the pages.
     CBitmap keyboard(defaultSkinFile("01-back-keyboard.png"));
