@@ -102,7 +102,9 @@ void Quorix_Editor::showZoomMenu(const CPoint *at)
     menu.appendSeparator();
     for (int32_t step : zoomSteps) {
         std::snprintf(text, sizeof text, "%d%%%s", int(step), step == stored ? " (default)" : "");
-        menu.addItem(step > most ? podo::menuDisabled : podoMenuFlags(0), uint32_t(step), podoStr(text));
+        // Steps the screen cannot hold are drawn grey, not only refused.
+        menu.addItem(step > most ? podoMenuFlags(podo::menuDisabled | podo::menuGrayed) : podoMenuFlags(0), uint32_t(step),
+                     podoStr(text));
     }
     if (zoomPercent <= 1) {
         menu.select(zoomSystemId);

@@ -29,6 +29,7 @@ struct Item {
     uint32_t id;
     std::string caption;
     bool disabled, checked, isDefault;
+    bool greyed; // drawn grey, so the musician sees it cannot be chosen
 };
 std::vector<Item> shown;
 CPoint shownAt;
@@ -45,7 +46,8 @@ uint32_t chooser(const podoMenu &menu, int32_t x, int32_t y)
         if (!(item.state & podo::itemSeparator))
             shown.push_back({uint32_t(item.id), item.caption.getNarrow(),
                              (item.state & (podo::itemDisabled | podo::itemGrayed)) != 0,
-                             (item.state & podo::itemChecked) != 0, (item.state & podo::itemDefault) != 0});
+                             (item.state & podo::itemChecked) != 0, (item.state & podo::itemDefault) != 0,
+                             (item.state & podo::itemGrayed) != 0});
     }
     return answer;
 }
@@ -348,6 +350,7 @@ TEST_F(SetupPage, ZoomMenuMarksDefaultsAndDisablesWhatTheScreenCannotHold)
             EXPECT_EQ(shown[i].id, step);
             EXPECT_EQ(shown[i].caption, std::to_string(step) + "%" + (int32_t(step) == c.stored ? " (default)" : ""));
             EXPECT_EQ(shown[i].disabled, c.firstDisabled != 0 && step >= c.firstDisabled);
+            EXPECT_EQ(shown[i].greyed, shown[i].disabled) << "a step the screen cannot hold is drawn grey";
         }
         EXPECT_EQ(checkedIds(), c.checked);
         EXPECT_EQ(shown[10].id, 11u);
