@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 int32_t numSampleBanks = 0;
@@ -23,7 +24,9 @@ constexpr int32_t kUnusualSampleCount = 526;
 constexpr int32_t kUnusualSampleSize = 264960;
 
 // The reload's reader: one per process, kept open for the next zone of the same bank.
+// Two threads may reload at once: the open file is theirs in turn.
 struct SampleReloader {
+    std::mutex lock;
     podoFile file;
     podoStr path;
     bool swap = false;
@@ -287,12 +290,12 @@ SampleRecord *zoneRecord(const KeyZone &zone, int32_t *bankIndex = nullptr)
 
 // Opens and checks the bank file for the reloader; false (reader closed, path forgotten, so the
 // next call checks again) when it cannot be used.
-bool openForReload(const podoStr &path, int32_t b, const BankLoadSetup &setup)
+// Caller holds the reloader's lock.
+bool openForReload(const podoStr &path, int32_t b, const char *name, const BankLoadSetup &setup)
 {
     SampleReloader &r = reloader();
     r.file.close();
     r.path.clear();
-    const char *name = sampleBanks[b].name;
     if (r.file.open(path, podoFileFlags::read) != 0) {
         setup.showError("Samples file open error.", path);
         return false;
@@ -331,37 +334,47 @@ const SampleRecord &findSample(const KeyZone &zone)
     return *record;
 }
 
-bool reloadSample(const KeyZone &zone, const BankLoadSetup &setup)
+bool locateSampleReload(const KeyZone &zone, const BankLoadSetup &setup, SampleReload &reload)
 {
     int32_t b = 0;
     SampleRecord *record = zoneRecord(zone, &b);
-    if (!record)
+    if (!record || record->data)
         return false;
-    if (record->data)
-        return true;
-    const podoStr path = setup.folder + sampleFileNames[b] + ".smp";
+    reload.bank = b;
+    reload.sample = zone.sample;
+    reload.stem = sampleFileNames[b];
+    reload.path = setup.folder + sampleFileNames[b] + ".smp";
+    reload.name = sampleBanks[b].name;
+    return true;
+}
+
+bool readSampleReload(SampleReload &reload, const BankLoadSetup &setup)
+{
+    const int32_t b = reload.bank;
+    const podoStr &path = reload.path;
+    const char *name = reload.name.getNarrow();
     SampleReloader &r = reloader();
-    if ((r.path != path || !r.file.isOpen()) && !openForReload(path, b, setup))
+    std::lock_guard<std::mutex> hold(r.lock);
+    if ((r.path != path || !r.file.isOpen()) && !openForReload(path, b, name, setup))
         return false;
     r.file.seek(kHeaderSize, 0);
     FileBankSource source(r.file);
     BankReader reader(source);
     reader.setSwap(r.swap);
-    const char *name = sampleBanks[b].name;
     // The sizes in the table may have been released: walk the records' own heads.
     int32_t count = 0;
-    if (!reader.i32(count) || count <= zone.sample) {
-        reportDamage(setup, b, name, path, formatText("numSamples = %d, sample %d asked", count, zone.sample));
+    if (!reader.i32(count) || count <= reload.sample) {
+        reportDamage(setup, b, name, path, formatText("numSamples = %d, sample %d asked", count, reload.sample));
         return false;
     }
     int32_t rate = 0, loopStart = 0, byteSize = 0;
-    for (int32_t i = 0; i <= zone.sample; ++i) {
+    for (int32_t i = 0; i <= reload.sample; ++i) {
         if (!reader.i32(rate) || !reader.i32(loopStart) || !reader.i32(byteSize) || byteSize < 0 ||
             static_cast<uint64_t>(byteSize / 2) * 2 > reader.remaining()) {
             reportDamage(setup, b, name, path, formatText("(%03d) byte size = %d", i, byteSize));
             return false;
         }
-        if (i < zone.sample)
+        if (i < reload.sample)
             reader.skip(static_cast<uint64_t>(byteSize / 2) * 2);
     }
     const int32_t size = byteSize / 2;
@@ -369,11 +382,39 @@ bool reloadSample(const KeyZone &zone, const BankLoadSetup &setup)
         return false;
     SampleRecord fresh{rate, loopStart, size, nullptr};
     if (!readSampleData(fresh, reader)) {
-        setup.log(4, true, bankPrefix(b, name) + formatText("(%03d) memory allocation for a wave is failed.", zone.sample));
+        setup.log(4, true, bankPrefix(b, name) + formatText("(%03d) memory allocation for a wave is failed.", reload.sample));
         setup.showError("Memory allocation for a wave is failed.", path);
         return false;
     }
-    *record = fresh;
+    delete[] reload.record.data;
+    reload.record = fresh;
+    return true;
+}
+
+void publishSampleReload(SampleReload &reload)
+{
+    // A library loaded meanwhile may have put another file at this index, or the sample back.
+    const int32_t b = reload.bank;
+    if (!reload.record.data || !sampleBanks || b < 0 || b >= numSampleBanks ||
+        sampleFileNames[b] != reload.stem)
+        return;
+    SampleBank &bank = sampleBanks[b];
+    if (!bank.samples || reload.sample < 0 || reload.sample >= bank.numSamples || bank.samples[reload.sample].data)
+        return;
+    bank.samples[reload.sample] = reload.record;
+    reload.record.data = nullptr;
+}
+
+bool reloadSample(const KeyZone &zone, const BankLoadSetup &setup)
+{
+    if (!zoneRecord(zone))
+        return false;
+    SampleReload reload;
+    if (!locateSampleReload(zone, setup, reload))
+        return true; // present already
+    if (!readSampleReload(reload, setup))
+        return false;
+    publishSampleReload(reload);
     return true;
 }
 
@@ -390,6 +431,7 @@ bool reloadWavetableSamples(const WaveLocation &location, const BankLoadSetup &s
 void closeSampleReloader()
 {
     SampleReloader &r = reloader();
+    std::lock_guard<std::mutex> hold(r.lock);
     r.file.close();
     r.path.clear();
 }

@@ -82,7 +82,33 @@ const SampleRecord &findSample(const KeyZone &zone);
 
 // Makes the data of the zone's sample present again after a release: true when it was present
 // or has been read. The file stays open between calls for the next zone of the same bank.
+// The three steps below in one, for a caller that holds the library exclusively throughout.
 bool reloadSample(const KeyZone &zone, const BankLoadSetup &setup);
+
+// A sample's data read back after a release, not yet in its record. A reload while renders run
+// locates it holding the library shared, reads the file holding nothing, and publishes the data
+// holding the library exclusively for one short step.
+struct SampleReload {
+    int32_t bank = -1;     // index in sampleBanks
+    int32_t sample = -1;   // index in the bank
+    podoStr stem;          // the bank's file stem; publishing checks the bank still comes from it
+    podoStr path;          // the bank's file
+    podoStr name;          // the bank's name, for messages
+    SampleRecord record{}; // owns record.data until published
+    SampleReload() = default;
+    SampleReload(const SampleReload &) = delete;
+    SampleReload &operator=(const SampleReload &) = delete;
+    ~SampleReload() { delete[] record.data; }
+};
+// Where the zone's sample comes from; false when there is no such record or its data is present.
+// Caller holds the library at least shared.
+bool locateSampleReload(const KeyZone &zone, const BankLoadSetup &setup, SampleReload &reload);
+// Reads the located sample from its file; needs no lock of the library (the reload's file has its
+// own). False (reported) when the file gives no playable sample.
+bool readSampleReload(SampleReload &reload, const BankLoadSetup &setup);
+// Moves the data into its record when that is still empty and its bank unchanged (else the reload
+// frees it). Caller holds the library exclusively.
+void publishSampleReload(SampleReload &reload);
 // reloadSample for every zone of the wavetable at the location.
 bool reloadWavetableSamples(const WaveLocation &location, const BankLoadSetup &setup);
 // Closes the reload's file (the process's end, tests).

@@ -6,6 +6,9 @@
 #include "banks/SampleBanks.h"
 #include "banks/Wavetables.h"
 
+#include <algorithm>
+#include <vector>
+
 banks::BankLoadSetup Quorix::bankLoadSetup()
 {
     banks::BankLoadSetup setup;
@@ -63,19 +66,36 @@ void Quorix::freeSamples(bool freeTables)
         banks::closeSampleReloader();
 }
 
-// The render reads sample data under the shared lock, so a reload writes it under the same lock.
+// The render reads sample data holding the shared lock: a reload reads the file holding no lock
+// and takes the shared lock exclusively only to put the data into its record.
 bool Quorix::reloadSample(const KeyZone &zone)
 {
-    podoSyncCriticalBlock lock(&instanceLock);
+    const banks::BankLoadSetup setup = bankLoadSetup();
+    banks::SampleReload reload;
+    {
+        EngineReadBlock shared(engineSharedLock());
+        if (!banks::locateSampleReload(zone, setup, reload))
+            return banks::findSample(zone).data != nullptr;
+    }
+    if (!banks::readSampleReload(reload, setup))
+        return false;
     EngineWriteBlock shared(engineSharedLock());
-    return banks::reloadSample(zone, bankLoadSetup());
+    banks::publishSampleReload(reload);
+    return true;
 }
 
 bool Quorix::reloadWavetableSamples(const WaveLocation &location)
 {
-    podoSyncCriticalBlock lock(&instanceLock);
-    EngineWriteBlock shared(engineSharedLock());
-    return banks::reloadWavetableSamples(location, bankLoadSetup());
+    std::vector<KeyZone> zones;
+    {
+        EngineReadBlock shared(engineSharedLock());
+        const WavetableRecord *wavetable = banks::findWavetable(location);
+        if (wavetable && wavetable->zones)
+            zones.assign(wavetable->zones, wavetable->zones + std::max<int32_t>(wavetable->numWaves, 0));
+    }
+    for (const KeyZone &zone : zones)
+        reloadSample(zone);
+    return true;
 }
 
 const KeyZone *Quorix::findZone(const WaveLocation &location, int32_t key) { return banks::findZone(location, key); }
