@@ -90,13 +90,13 @@ bool runEditorSession(VstPlugin& plugin, double seconds, const std::string& scre
     XNextEvent(dpy, &ev);
     if (ev.type == MapNotify) break;
   }
-  // The plug-in's own host commands: the page is a parameter of the engine, the zoom reaches the editor
-  // through its queue and asks for the new window size on an idle.
-  if (view.page >= 0)
-    plugin.dispatch(effVendorSpecific, int32_t(fourCC("host")), fourCC("Page"), nullptr, float(view.page));
-  if (view.zoomPercent > 0)
-    plugin.dispatch(effVendorSpecific, int32_t(fourCC("host")), fourCC("Zoom"), nullptr, float(view.zoomPercent));
   bool ok = plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)) != 0;
+  // The plug-in's own host commands, once the editor is open: the page is a parameter of the engine, the
+  // zoom reaches the editor through its queue and asks for the new window size on an idle.
+  if (ok && view.page >= 0)
+    plugin.dispatch(effVendorSpecific, int32_t(fourCC("host")), fourCC("Page"), nullptr, float(view.page));
+  if (ok && view.zoomPercent > 0)
+    plugin.dispatch(effVendorSpecific, int32_t(fourCC("host")), fourCC("Zoom"), nullptr, float(view.zoomPercent));
   if (!ok) error = "the editor did not open";
   if (ok) {
     int shownWidth = width, shownHeight = height;
