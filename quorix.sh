@@ -133,6 +133,7 @@ fuzz_run() {
 sanitizer_options() {
   export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
   export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+  export LSAN_OPTIONS="suppressions=$top/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 }
 
 cmd_fuzz() {
