@@ -133,7 +133,7 @@ void podoVSTEditor::idle()
         frame->idle();
     auto *instance = dynamic_cast<podoVST *>(getEffect());
     if (instance)
-        instance->reportDroppedEvents();
+        instance->onEditorIdle();
     const float t = instance ? instance->getRunningTime() : lastIdleTime + 0.033f;
     if (frame)
         onTimer(t - lastIdleTime);

@@ -293,7 +293,10 @@ void podoVST::queueEvents(VstEvents *events)
             auto *sysex = reinterpret_cast<VstMidiSysexEvent *>(source);
             int32_t bytes = sysex->dumpBytes;
             if (bytes < 0 || (bytes > 0 && !sysex->sysexDump) || bytes > sysexPoolBytes - sysexUsed) {
-                droppedEvents.fetch_add(1, std::memory_order_relaxed);
+                if (bytes > sysexPoolBytes - sysexUsed)
+                    droppedSysex.fetch_add(1, std::memory_order_relaxed);
+                else
+                    droppedEvents.fetch_add(1, std::memory_order_relaxed);
                 continue;
             }
             copy.sysex = *sysex;
@@ -321,10 +324,15 @@ void podoVST::reportDroppedEvents()
     // No lock: the file write must not hold up the audio thread.
     const int32_t dropped = droppedEvents.load(std::memory_order_relaxed);
     int32_t reported = droppedReported.load(std::memory_order_relaxed);
-    if (dropped == reported || !droppedReported.compare_exchange_strong(reported, dropped))
-        return;
-    podo::logMessage(3, true, "Quorix: %d MIDI events dropped: more than %d in one processing cycle #%d",
-                     dropped - reported, eventQueueCapacity, instanceNumber);
+    if (dropped != reported && droppedReported.compare_exchange_strong(reported, dropped))
+        podo::logMessage(3, true, "Quorix: %d MIDI events dropped: more than %d in one processing cycle #%d",
+                         dropped - reported, eventQueueCapacity, instanceNumber);
+    const int32_t sysex = droppedSysex.load(std::memory_order_relaxed);
+    int32_t sysexReported = droppedSysexReported.load(std::memory_order_relaxed);
+    if (sysex != sysexReported && droppedSysexReported.compare_exchange_strong(sysexReported, sysex))
+        podo::logMessage(3, true,
+                         "Quorix: %d System Exclusive messages dropped: more than %d bytes in one processing cycle #%d",
+                         sysex - sysexReported, sysexPoolBytes, instanceNumber);
 }
 
 void podoVST::setParameter(int32_t index, float value)

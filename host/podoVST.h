@@ -140,9 +140,14 @@ public:
     // controllers and other events first, then note-ons, never note-offs nor controllers 120
     // and 123 while it holds anything else.
     int32_t getDroppedEventCount() const { return droppedEvents.load(std::memory_order_relaxed); }
-    // Logs the events dropped since the last report; off the audio thread (the editor's idle,
-    // suspend), since the audio thread only counts.
+    // System Exclusive messages dropped because their bytes did not fit the cycle's pool.
+    int32_t getDroppedSysexCount() const { return droppedSysex.load(std::memory_order_relaxed); }
+    // Logs the events and System Exclusive messages dropped since the last report; off the audio
+    // thread (the editor's idle, suspend), since the audio thread only counts.
     void reportDroppedEvents();
+    // The instance's share of the editor's idle, on the user-interface thread: the reports above;
+    // the engine adds its own work.
+    virtual void onEditorIdle() { reportDroppedEvents(); }
 
 protected:
     // Counts this frame in (once) and answers the live count after it; the caller holds
@@ -190,6 +195,8 @@ private:
     int32_t sysexUsed = 0;
     std::atomic<int32_t> droppedEvents{0};
     std::atomic<int32_t> droppedReported{0};
+    std::atomic<int32_t> droppedSysex{0};
+    std::atomic<int32_t> droppedSysexReported{0};
 };
 
 // The frame for instruments: a synthesizer that takes MIDI events.

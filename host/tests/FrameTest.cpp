@@ -1,10 +1,12 @@
 // The plug-in frame driven directly, with a scripted host callback and an instrument that records
 // what reaches its hooks.
 #include "editor-framework/podoVSTEditor.h"
+#include "foundation/podoLog.h"
 #include "host/podoVST.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -244,7 +246,21 @@ TEST_F(Frame, AFullQueueDropsTheOverflowAndCountsIt)
     Outputs out(16);
     plug.processReplacing(nullptr, out.ptrs, 16);
     EXPECT_EQ(plug.seen.size(), size_t(podoVST::eventQueueCapacity));
-    EXPECT_EQ(plug.getDroppedEventCount(), 4);
+    EXPECT_EQ(plug.getDroppedEventCount(), 3);
+    EXPECT_EQ(plug.getDroppedSysexCount(), 1);
+
+    // The audio thread only counts; the editor's idle writes each kind's line once.
+    static std::vector<std::string> lines;
+    lines.clear();
+    const podo::DebugSink previous = podo::setDebugSink([](const char16_t *piece) { lines.emplace_back(podoStr(piece).getNarrow()); });
+    plug.onEditorIdle();
+    plug.onEditorIdle();
+    podo::setDebugSink(previous);
+    auto count = [](const char *text) {
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string &l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(count("3 MIDI events dropped"), 1);
+    EXPECT_EQ(count("1 System Exclusive messages dropped: more than 65536 bytes"), 1);
 }
 
 // A burst past the queue's size gives up controllers first, then note-ons; what stops a note
