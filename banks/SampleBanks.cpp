@@ -418,6 +418,99 @@ bool reloadSample(const KeyZone &zone, const BankLoadSetup &setup)
     return true;
 }
 
+BankReload::~BankReload()
+{
+    for (SampleRecord &record : records)
+        delete[] record.data;
+}
+
+bool locateBankReload(int32_t b, const BankLoadSetup &setup, BankReload &reload)
+{
+    if (!sampleBanks || b < 0 || b >= numSampleBanks || !sampleBanks[b].samples)
+        return false;
+    const SampleBank &bank = sampleBanks[b];
+    reload.bank = b;
+    reload.stem = sampleFileNames[b];
+    reload.path = setup.folder + sampleFileNames[b] + ".smp";
+    reload.name = bank.name;
+    reload.records.assign(static_cast<size_t>(bank.numSamples), SampleRecord{});
+    bool any = false;
+    for (int32_t j = 0; j < bank.numSamples; ++j)
+        if (!bank.samples[j].data) {
+            reload.records[j].size = -1; // wanted
+            any = true;
+        }
+    return any;
+}
+
+bool readBankReload(BankReload &reload, const BankLoadSetup &setup)
+{
+    const int32_t b = reload.bank;
+    const char *name = reload.name.getNarrow();
+    podoFile file;
+    if (file.open(reload.path, podoFileFlags::read) != 0) {
+        setup.showError("Samples file open error.", reload.path);
+        return false;
+    }
+    FileBankSource source(file);
+    BankReader reader(source);
+    BankHeader header;
+    const HeaderStatus status = readBankHeader(reader, BankKind::samples, setup.byteOrderMark, header);
+    if (status != HeaderStatus::ok || header.version != 1) {
+        reportDamage(setup, b, name, reload.path, "the head is not a samples file's");
+        return false;
+    }
+    int32_t count = 0;
+    if (!reader.i32(count) || count < 0) {
+        reportDamage(setup, b, name, reload.path, formatText("numSamples = %d", count));
+        return false;
+    }
+    const int32_t wanted = std::min<int32_t>(count, static_cast<int32_t>(reload.records.size()));
+    for (int32_t k = 0; k < wanted; ++k) {
+        int32_t rate = 0, loopStart = 0, byteSize = 0;
+        if (!reader.i32(rate) || !reader.i32(loopStart) || !reader.i32(byteSize) || byteSize < 0 ||
+            static_cast<uint64_t>(byteSize / 2) * 2 > reader.remaining()) {
+            reportDamage(setup, b, name, reload.path, formatText("(%03d) byte size = %d", k, byteSize));
+            return false;
+        }
+        const int32_t size = byteSize / 2;
+        SampleRecord &record = reload.records[k];
+        const bool asked = record.size == -1;
+        record.size = 0;
+        if (!asked || !isPlayableSample(rate, loopStart, size)) {
+            reader.skip(static_cast<uint64_t>(size) * 2);
+            continue;
+        }
+        SampleRecord fresh{rate, loopStart, size, nullptr};
+        if (!readSampleData(fresh, reader)) {
+            setup.log(4, true, bankPrefix(b, name) + formatText("(%03d) memory allocation for a wave is failed.", k));
+            setup.showError("Memory allocation for a wave is failed.", reload.path);
+            return false;
+        }
+        record = fresh;
+    }
+    for (int32_t k = wanted; k < static_cast<int32_t>(reload.records.size()); ++k)
+        reload.records[k].size = 0;
+    return true;
+}
+
+void publishBankReload(BankReload &reload)
+{
+    // A library loaded meanwhile may have put another file at this index, or samples back.
+    const int32_t b = reload.bank;
+    if (!sampleBanks || b < 0 || b >= numSampleBanks || sampleFileNames[b] != reload.stem || !sampleBanks[b].samples)
+        return;
+    SampleBank &bank = sampleBanks[b];
+    const int32_t count = std::min<int32_t>(bank.numSamples, static_cast<int32_t>(reload.records.size()));
+    for (int32_t j = 0; j < count; ++j) {
+        SampleRecord &record = reload.records[j];
+        if (!record.data || bank.samples[j].data)
+            continue;
+        bank.samples[j] = record;
+        record.data = nullptr;
+    }
+}
+
 bool reloadWavetableSamples(const WaveLocation &location, const BankLoadSetup &setup)
 {
     const WavetableRecord *wavetable = findWavetable(location);

@@ -11,6 +11,7 @@
 #include "banks/KeyZone.h"
 
 #include <cstdint>
+#include <vector>
 
 class podoFile;
 
@@ -109,6 +110,30 @@ bool readSampleReload(SampleReload &reload, const BankLoadSetup &setup);
 // Moves the data into its record when that is still empty and its bank unchanged (else the reload
 // frees it). Caller holds the library exclusively.
 void publishSampleReload(SampleReload &reload);
+// Every released sample of one bank read back in one pass over its file, not yet in the
+// records: what a reload of the whole library after a release does bank by bank, with the same
+// three steps and locks as SampleReload.
+struct BankReload {
+    int32_t bank = -1;
+    podoStr stem;
+    podoStr path;
+    podoStr name;
+    std::vector<SampleRecord> records; // by sample index; data owned until published, null for
+                                       // the samples that were present or gave nothing to play
+    BankReload() = default;
+    BankReload(const BankReload &) = delete;
+    BankReload &operator=(const BankReload &) = delete;
+    ~BankReload();
+};
+// Which samples of bank index b are released; false when none is (or there is no such bank).
+// Caller holds the library at least shared.
+bool locateBankReload(int32_t b, const BankLoadSetup &setup, BankReload &reload);
+// Reads the released samples from the bank's file; needs no lock of the library. False
+// (reported) when the file cannot give them all; the samples read before stay in the reload.
+bool readBankReload(BankReload &reload, const BankLoadSetup &setup);
+// Moves the data of each sample into its record when that is still empty and the bank unchanged.
+// Caller holds the library exclusively.
+void publishBankReload(BankReload &reload);
 // reloadSample for every zone of the wavetable at the location.
 bool reloadWavetableSamples(const WaveLocation &location, const BankLoadSetup &setup);
 // Closes the reload's file (the process's end, tests).

@@ -297,6 +297,13 @@ void Quorix::onResume()
     state.runtime.smoothedSettled = 0;
     if (instrumentEditor)
         instrumentEditor->resumeView();
+    reloadReleasedSamples(0);
+}
+
+void Quorix::onEditorIdle()
+{
+    KestraneVSTInstrument::onEditorIdle();
+    reloadReleasedSamples(1);
 }
 
 // Letting go of the on-screen pitch wheel centres the bend of the channel being edited.

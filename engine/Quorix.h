@@ -68,6 +68,7 @@ public:
     void onProcessReplacing(float **inputs, float **outputs, int32_t frames) override;
     void onProcessAccumulating(float **inputs, float **outputs, int32_t frames) override;
     void onResume() override;
+    void onEditorIdle() override;
     void onEndEdit(int32_t tag) override;
     // The "host" commands; called by the frame after it released its own hold of the lock.
     int64_t onVendorSpecific(int32_t index, int32_t value, void *ptr, float opt) override;
@@ -151,6 +152,10 @@ public:
     virtual void freeSamples(bool freeTables);
     virtual bool reloadSample(const KeyZone &zone);
     virtual bool reloadWavetableSamples(const WaveLocation &location);
+    // Reads back what the host's "free" released, off the audio thread: every bank at a resume
+    // (bankLimit 0), a bank per call from the editor's idle, which never waits for another
+    // thread's reload. Notes started meanwhile stay silent.
+    void reloadReleasedSamples(int32_t bankLimit);
     virtual const KeyZone *findZone(const WaveLocation &location, int32_t key);
     // Stores the channel being edited (or, as a combination, the run of channels in use) as a
     // patch; the first channel stored, or -1 when nothing could be stored.

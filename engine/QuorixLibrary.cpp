@@ -7,7 +7,29 @@
 #include "banks/Wavetables.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <vector>
+
+namespace {
+
+// Set by the host's "free"; the next resume or editor idle of any instance reads the data back.
+std::atomic<bool> samplesReleased{false};
+
+// One reload pass over the banks at a time; an idle's pass goes on at the next idle.
+struct ReleasedReload {
+    std::mutex lock;
+    bool open = false;
+    int32_t next = 0;
+};
+
+ReleasedReload &releasedReload()
+{
+    static ReleasedReload instance;
+    return instance;
+}
+
+} // namespace
 
 banks::BankLoadSetup Quorix::bankLoadSetup()
 {
@@ -64,6 +86,45 @@ void Quorix::freeSamples(bool freeTables)
     banks::freeSamples(freeTables, bankLoadSetup());
     if (freeTables)
         banks::closeSampleReloader();
+    samplesReleased.store(!freeTables);
+}
+
+void Quorix::reloadReleasedSamples(int32_t bankLimit)
+{
+    ReleasedReload &r = releasedReload();
+    std::unique_lock<std::mutex> hold(r.lock, std::defer_lock);
+    if (bankLimit > 0) {
+        if (!hold.try_lock())
+            return;
+    } else {
+        hold.lock();
+    }
+    if (!r.open) {
+        if (!samplesReleased.exchange(false))
+            return;
+        r.open = true;
+        r.next = 0;
+    }
+    // Each bank's file is read holding no lock a render takes; its data goes in at one short
+    // exclusive step. A "free" meanwhile marks the library again for the next pass.
+    const banks::BankLoadSetup setup = bankLoadSetup();
+    int32_t read = 0;
+    while (r.open && (bankLimit <= 0 || read < bankLimit)) {
+        banks::BankReload reload;
+        {
+            EngineReadBlock shared(engineSharedLock());
+            if (r.next >= numSampleBanks) {
+                r.open = false;
+                break;
+            }
+            if (!banks::locateBankReload(r.next++, setup, reload))
+                continue;
+        }
+        ++read;
+        banks::readBankReload(reload, setup);
+        EngineWriteBlock exclusive(engineSharedLock());
+        banks::publishBankReload(reload);
+    }
 }
 
 // The render reads sample data holding the shared lock: a reload reads the file holding no lock

@@ -287,6 +287,55 @@ TEST_F(SampleBanksTest, ReleasedDataComesBackFromTheFile)
     EXPECT_EQ(lib.report.boxes[0].message, "Samples file is damaged.");
 }
 
+// A whole bank read back in one pass: only the released samples, each into its own record, and
+// only while the bank is the one that was located.
+TEST_F(SampleBanksTest, ABankReloadBringsBackEveryReleasedSampleOfItsBank)
+{
+    ASSERT_TRUE(content.write(lib.setup.folder, banks::kBigEndianMark));
+    ASSERT_TRUE(banks::loadSampleBanks(lib.setup));
+    banks::freeSamples(false, lib.setup);
+    // Sample 0 came back on its own meanwhile: it keeps its data.
+    ASSERT_TRUE(banks::reloadSample(KeyZone{3, 0, 48, 59}, lib.setup));
+    const int16_t *kept = sampleBanks[0].samples[0].data;
+
+    banks::BankReload reload;
+    ASSERT_TRUE(banks::locateBankReload(0, lib.setup, reload));
+    ASSERT_TRUE(banks::readBankReload(reload, lib.setup));
+    EXPECT_EQ(reload.records[0].data, nullptr) << "present: not read again";
+    banks::publishBankReload(reload);
+    EXPECT_EQ(sampleBanks[0].samples[0].data, kept);
+    expectSample(sampleBanks[0].samples[0], content.tonal()[0]);
+    expectSample(sampleBanks[0].samples[1], content.tonal()[1]);
+    EXPECT_EQ(sampleBanks[1].samples[0].data, nullptr) << "another bank";
+    banks::BankReload none;
+    EXPECT_FALSE(banks::locateBankReload(0, lib.setup, none)) << "nothing released";
+    EXPECT_FALSE(banks::locateBankReload(2, lib.setup, none)) << "no such bank";
+
+    // A library loaded between the read and the publication keeps its own data.
+    banks::BankReload stale;
+    ASSERT_TRUE(banks::locateBankReload(1, lib.setup, stale));
+    ASSERT_TRUE(banks::readBankReload(stale, lib.setup));
+    ASSERT_NE(stale.records[0].data, nullptr);
+    ASSERT_TRUE(banks::loadSampleBanks(lib.setup));
+    const int16_t *loaded = sampleBanks[1].samples[0].data;
+    banks::freeSamples(false, lib.setup);
+    sampleFileNames[1] = "099 Other";
+    banks::publishBankReload(stale);
+    EXPECT_EQ(sampleBanks[1].samples[0].data, nullptr) << "another file at that index";
+    EXPECT_NE(loaded, nullptr);
+
+    // A file damaged since the load is refused with a message; what was read before stays usable.
+    lib.folder.write("012 Noise.smp", "ORVANEX -Quorix    -Samples");
+    sampleFileNames[1] = "012 Noise";
+    banks::BankReload damaged;
+    ASSERT_TRUE(banks::locateBankReload(1, lib.setup, damaged));
+    EXPECT_FALSE(banks::readBankReload(damaged, lib.setup));
+    banks::publishBankReload(damaged);
+    EXPECT_EQ(sampleBanks[1].samples[0].data, nullptr);
+    ASSERT_EQ(lib.report.boxes.size(), 1u) << lib.report.boxTexts();
+    EXPECT_EQ(lib.report.boxes[0].message, "Samples file is damaged.");
+}
+
 TEST_F(SampleBanksTest, ReloadOfAWavetableBringsBackEachZone)
 {
     ASSERT_TRUE(content.write(lib.setup.folder, banks::kLittleEndianMark));

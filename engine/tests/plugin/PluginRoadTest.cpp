@@ -261,6 +261,53 @@ TEST_F(PluginRoad, TheHostNamesTheProgramReadsThePinsAndASuspendSilences)
     EXPECT_LT(loudest(), 1e-6f);
 }
 
+// The host's "free" releases every sample; a note started before they are back is silent, and the
+// next resume reads them back from the library's files.
+TEST_F(PluginRoad, SamplesFreedByTheHostComeBackAtTheNextResume)
+{
+    std::vector<uint8_t> bytes = chunk();
+    sineProgram(blockOf(bytes));
+    ASSERT_EQ(setChunk(bytes), 1);
+    plugin.setSampleRate(44100.0);
+    plugin.setBlockSize(256);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    AEffect *e = plugin.effect();
+    std::vector<float> left(256), right(256), subLeft(256), subRight(256);
+    float *outputs[4] = {left.data(), right.data(), subLeft.data(), subRight.data()};
+    // The loudest value of 20 blocks after a note-on (past the volumes' ramps), the note then let go.
+    auto playNote = [&] {
+        VstMidiEvent note{kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x90), 69, 100, 0}, 0, 0, 0, 0};
+        char listBytes[sizeof(VstEvents) + sizeof(VstEvent *)] = {};
+        auto *list = reinterpret_cast<VstEvents *>(listBytes);
+        list->numEvents = 1;
+        list->events[0] = reinterpret_cast<VstEvent *>(&note);
+        plugin.dispatch(effProcessEvents, 0, 0, list);
+        float loudest = 0.0f;
+        for (int block = 0; block < 20; ++block) {
+            e->processReplacing(e, nullptr, outputs, 256);
+            for (float v : left)
+                loudest = std::max(loudest, std::fabs(v));
+        }
+        note.midiData[0] = char(0x80);
+        plugin.dispatch(effProcessEvents, 0, 0, list);
+        e->processReplacing(e, nullptr, outputs, 256);
+        return loudest;
+    };
+    EXPECT_GT(playNote(), 0.1f);
+    command("free", 0.0f);
+    EXPECT_LT(playNote(), 1e-6f) << "a note of the gap reads no freed data and stays silent";
+    EXPECT_LT(playNote(), 1e-6f);
+    plugin.dispatch(effMainsChanged, 0, 0);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    EXPECT_GT(playNote(), 0.1f) << "the resume read the samples back";
+    // A second "free" and resume do the same again.
+    command("free", 0.0f);
+    EXPECT_LT(playNote(), 1e-6f);
+    plugin.dispatch(effMainsChanged, 0, 0);
+    plugin.dispatch(effMainsChanged, 0, 1);
+    EXPECT_GT(playNote(), 0.1f);
+}
+
 // A note through the host's own calls: events, then processing; measured and counted.
 TEST_F(PluginRoad, ANoteSoundsAtItsPitchAndTheRenderNeverAllocates)
 {
