@@ -102,13 +102,17 @@ int podoStr::allocWide(int length)
 
 // ---- conversion helpers ----------------------------------------------------
 
+// A podoStr may hold a path the system gave: its bytes survive a trip through the wide form
+// whether or not they are UTF-8. Display code turns what is not into U+FFFD.
+constexpr podo::IllFormed kPathSafe = podo::IllFormed::keepBytes;
+
 int podoStr::measureWide(const char *text, int codePage)
 {
     if (!text)
         return 0;
     const size_t n = strlen(text);
     if (podo::platform::isUtf8CodePage(codePage))
-        return clampLength(podo::utf8ToUtf16(text, n, nullptr, 0));
+        return clampLength(podo::utf8ToUtf16(text, n, nullptr, 0, kPathSafe));
     const long units = podo::platform::codePageToUtf16(codePage, text, n, nullptr, 0);
     return units < 0 ? 0 : clampLength(size_t(units));
 }
@@ -119,7 +123,7 @@ int podoStr::measureNarrow(const char16_t *text, int codePage)
         return 0;
     const size_t n = podo::wideTextLength(text);
     if (podo::platform::isUtf8CodePage(codePage))
-        return clampLength(podo::utf16ToUtf8(text, n, nullptr, 0));
+        return clampLength(podo::utf16ToUtf8(text, n, nullptr, 0, kPathSafe));
     const long bytes = podo::platform::utf16ToCodePage(codePage, text, n, nullptr, 0);
     return bytes < 0 ? 0 : clampLength(size_t(bytes));
 }
@@ -131,7 +135,7 @@ int podoStr::toWide(const char *text, char16_t *buffer, int n, int codePage)
     const size_t length = text ? strlen(text) : 0;
     long units;
     if (podo::platform::isUtf8CodePage(codePage))
-        units = long(podo::utf8ToUtf16(text, length, buffer, size_t(n)));
+        units = long(podo::utf8ToUtf16(text, length, buffer, size_t(n), kPathSafe));
     else
         units = podo::platform::codePageToUtf16(codePage, text, length, buffer, size_t(n));
     if (units < 0 || units > n) {
@@ -149,7 +153,7 @@ int podoStr::toNarrow(const char16_t *text, char *buffer, int n, int codePage)
     const size_t length = podo::wideTextLength(text);
     long bytes;
     if (podo::platform::isUtf8CodePage(codePage))
-        bytes = long(podo::utf16ToUtf8(text, length, buffer, size_t(n)));
+        bytes = long(podo::utf16ToUtf8(text, length, buffer, size_t(n), kPathSafe));
     else
         bytes = podo::platform::utf16ToCodePage(codePage, text, length, buffer, size_t(n));
     if (bytes < 0 || bytes > n) {

@@ -10,7 +10,7 @@ constexpr char16_t replacementCharacter = 0xFFFD;
 
 } // namespace
 
-size_t utf8ToUtf16(const char *in, size_t length, char16_t *out, size_t capacity)
+size_t utf8ToUtf16(const char *in, size_t length, char16_t *out, size_t capacity, IllFormed illFormed)
 {
     size_t count = 0;
     auto put = [&](char32_t c) {
@@ -26,6 +26,15 @@ size_t utf8ToUtf16(const char *in, size_t length, char16_t *out, size_t capacity
                 out[count] = char16_t(c);
             ++count;
         }
+    };
+
+    // A kept byte is one unit, U+DC00 plus the byte.
+    auto bad = [&](size_t from, size_t to) {
+        if (illFormed == IllFormed::replace)
+            put(replacementCharacter);
+        else
+            for (size_t k = from; k < to; ++k)
+                put(0xDC00 + static_cast<unsigned char>(in[k]));
     };
 
     size_t i = 0;
@@ -58,7 +67,7 @@ size_t utf8ToUtf16(const char *in, size_t length, char16_t *out, size_t capacity
             else if (lead == 0xF4)
                 high = 0x8F;
         } else {
-            put(replacementCharacter);
+            bad(i, i + 1);
             ++i;
             continue;
         }
@@ -72,13 +81,16 @@ size_t utf8ToUtf16(const char *in, size_t length, char16_t *out, size_t capacity
             low = 0x80;
             high = 0xBF;
         }
-        put(got == need ? c : replacementCharacter);
+        if (got == need)
+            put(c);
+        else
+            bad(i, j);
         i = j;
     }
     return count;
 }
 
-size_t utf16ToUtf8(const char16_t *in, size_t length, char *out, size_t capacity)
+size_t utf16ToUtf8(const char16_t *in, size_t length, char *out, size_t capacity, IllFormed illFormed)
 {
     size_t count = 0;
     auto put = [&](char32_t c) {
@@ -116,11 +128,24 @@ size_t utf16ToUtf8(const char16_t *in, size_t length, char *out, size_t capacity
         } else if (unit <= 0xDBFF && i + 1 < length && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
             put(0x10000 + ((unit - 0xD800) << 10) + (in[i + 1] - 0xDC00));
             ++i;
+        } else if (illFormed == IllFormed::keepBytes && unit >= 0xDC80 && unit <= 0xDCFF) {
+            if (out && count < capacity)
+                out[count] = char(unit - 0xDC00);
+            ++count;
         } else {
             put(replacementCharacter);
         }
     }
     return count;
+}
+
+std::string displayableUtf8(const std::string &text)
+{
+    std::u16string wide(utf8ToUtf16(text.data(), text.size(), nullptr, 0), u'\0');
+    utf8ToUtf16(text.data(), text.size(), wide.data(), wide.size());
+    std::string out(utf16ToUtf8(wide.data(), wide.size(), nullptr, 0), '\0');
+    utf16ToUtf8(wide.data(), wide.size(), out.data(), out.size());
+    return out;
 }
 
 size_t wideTextLength(const char16_t *text)

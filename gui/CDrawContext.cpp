@@ -2,6 +2,7 @@
 
 #include "gui/CBitmap.h"
 #include "gui/CFontDesc.h"
+#include "gui/utf8.h"
 
 #include <cairo.h>
 
@@ -303,8 +304,9 @@ void CDrawContext::drawGraphicsPath(const CGraphicsPath* path, PathDrawMode mode
     }
 }
 
-void CDrawContext::drawString(const std::string& utf8, const CRect& rect, CHoriTxtAlign align, bool antialias) {
-    if (utf8.empty()) return;
+void CDrawContext::drawString(const std::string& given, const CRect& rect, CHoriTxtAlign align, bool antialias) {
+    if (given.empty()) return;
+    const std::string utf8 = utf8::displayable(given);
     applyClipAndMatrix();
     applyFont();
     cairo_font_options_t* options = cairo_font_options_create();
@@ -326,8 +328,9 @@ void CDrawContext::drawString(const std::string& utf8, const CRect& rect, CHoriT
     cairo_show_text(cr, utf8.c_str());
 }
 
-void CDrawContext::drawString(const std::string& utf8, const CPoint& baseline, bool) {
-    if (utf8.empty()) return;
+void CDrawContext::drawString(const std::string& given, const CPoint& baseline, bool) {
+    if (given.empty()) return;
+    const std::string utf8 = utf8::displayable(given);
     applyClipAndMatrix();
     applyFont();
     setSourceColor(state.fontColor);
@@ -354,7 +357,7 @@ CCoord CDrawContext::measureString(const CFontDesc* font, const std::string& utf
     cairo_set_font_face(scratch, font->getFontFace());
     cairo_set_font_size(scratch, font->getSize());
     cairo_text_extents_t te;
-    cairo_text_extents(scratch, utf8.c_str(), &te);
+    cairo_text_extents(scratch, utf8::displayable(utf8).c_str(), &te);
     return te.x_advance;
 }
 

@@ -33,4 +33,42 @@ inline size_t utf16Length(const std::string& s) {
     return n;
 }
 
+// The text with each ill-formed piece (a stray byte, a cut, overlong or surrogate sequence)
+// replaced by U+FFFD: cairo refuses a whole text that is not UTF-8, and a path may not be.
+inline std::string displayable(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        const unsigned char lead = static_cast<unsigned char>(s[i]);
+        if (lead < 0x80) {
+            out += s[i++];
+            continue;
+        }
+        size_t need = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) need = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF) {
+            need = 2;
+            if (lead == 0xE0) low = 0xA0;
+            else if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            need = 3;
+            if (lead == 0xF0) low = 0x90;
+            else if (lead == 0xF4) high = 0x8F;
+        }
+        size_t j = i + 1, got = 0;
+        for (; need && got < need && j < s.size(); ++got, ++j) {
+            const unsigned char next = static_cast<unsigned char>(s[j]);
+            if (next < low || next > high) break;
+            low = 0x80;
+            high = 0xBF;
+        }
+        if (need && got == need) out.append(s, i, j - i);
+        else out += "\xEF\xBF\xBD";
+        i = j;
+    }
+    return out;
+}
+
 }  // namespace qgui::utf8

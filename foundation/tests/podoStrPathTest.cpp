@@ -60,6 +60,22 @@ TEST(podoStrPath, SplitFindsDriveFolderNameAndExtension)
     EXPECT_EQ(splitOf(u"a/b\\c.txt").folder, u"a/b\\");
 }
 
+// A folder the system names with bytes that are not UTF-8 (a Latin-1 "caf\xE9") is still that
+// folder after the path operations, which work on the wide form.
+TEST(podoStrPath, BytesThatAreNotUtf8SurviveThePathOperations)
+{
+    podoStr folder("/tmp/caf\xE9");
+    folder.addTrailingSeparator(u'/');
+    podoStr file = folder + "Quorix.con";
+    EXPECT_STREQ(file.getNarrow(), "/tmp/caf\xE9/Quorix.con");
+    podoStr parent;
+    file.splitPath(nullptr, &parent, nullptr, nullptr);
+    EXPECT_STREQ(parent.getNarrow(), "/tmp/caf\xE9/");
+    podoStr swapped(file);
+    swapped.setExtension("tmp");
+    EXPECT_STREQ(swapped.getNarrow(), "/tmp/caf\xE9/Quorix.tmp");
+}
+
 TEST(podoStrPath, JoiningAndReplacingParts)
 {
     const podoStr drive("C"), folder(P("\\new").c_str()), name("f"), ext("txt");

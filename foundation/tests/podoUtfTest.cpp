@@ -62,6 +62,50 @@ TEST(podoUtf, UnpairedSurrogatesBecomeReplacementCharacters)
     EXPECT_EQ(toUtf8(std::u16string{0xDC00, 0xD800}), replacement + replacement);
 }
 
+// Paths the system gives need not be UTF-8: kept bytes come back as they were, and each
+// ill-formed byte is one unit of its own.
+TEST(podoUtf, KeptBytesRoundTripEveryByteString)
+{
+    const auto keep = podo::IllFormed::keepBytes;
+    struct Case
+    {
+        const char *what;
+        std::string in;
+        std::u16string wide;
+    };
+    const Case cases[] = {
+        {"Latin-1 letter", "caf\xE9", u"caf\xDCE9"},
+        {"cut sequence then ASCII", "\xE2\x82z", u"\xDCE2\xDC82z"},
+        {"overlong", "\xC0\xAF", u"\xDCC0\xDCAF"},
+        {"encoded surrogate", "\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},
+        {"valid text around", "\xC3\xA9\xFF\xF0\x9F\x8E\xB9", u"\u00E9\xDCFF\U0001F3B9"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::u16string wide(podo::utf8ToUtf16(c.in.data(), c.in.size(), nullptr, 0, keep), u'\0');
+        podo::utf8ToUtf16(c.in.data(), c.in.size(), wide.data(), wide.size(), keep);
+        EXPECT_EQ(wide, c.wide);
+        std::string back(podo::utf16ToUtf8(wide.data(), wide.size(), nullptr, 0, keep), '\0');
+        podo::utf16ToUtf8(wide.data(), wide.size(), back.data(), back.size(), keep);
+        EXPECT_EQ(back, c.in);
+        EXPECT_EQ(toUtf8(wide).find('\xE9'), std::string::npos) << "for display a kept byte is U+FFFD";
+    }
+    for (int b = 0; b < 256; ++b) {
+        const std::string in = {'a', char(b), char(0x80 + b % 64), 'z'};
+        std::u16string wide(podo::utf8ToUtf16(in.data(), in.size(), nullptr, 0, keep), u'\0');
+        podo::utf8ToUtf16(in.data(), in.size(), wide.data(), wide.size(), keep);
+        std::string back(podo::utf16ToUtf8(wide.data(), wide.size(), nullptr, 0, keep), '\0');
+        podo::utf16ToUtf8(wide.data(), wide.size(), back.data(), back.size(), keep);
+        EXPECT_EQ(back, in) << b;
+    }
+    // Other unpaired surrogates still become U+FFFD.
+    const std::u16string odd{0xDC7F, 0xD800};
+    std::string out(podo::utf16ToUtf8(odd.data(), odd.size(), nullptr, 0, keep), '\0');
+    podo::utf16ToUtf8(odd.data(), odd.size(), out.data(), out.size(), keep);
+    EXPECT_EQ(out, "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(podo::displayableUtf8("caf\xE9 \xC3\xA9"), "caf\xEF\xBF\xBD \xC3\xA9");
+}
+
 TEST(podoUtf, ShortOutputNeverTakesPartOfACharacter)
 {
     char out[4] = {'x', 'x', 'x', 'x'};

@@ -1,6 +1,7 @@
 #include "gui/desktop/x11MessageBox.h"
 
 #include "gui/platform/x11Shared.h"
+#include "gui/utf8.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -100,7 +101,7 @@ MessageBoxLayout messageBoxLayout(const std::string& text, int32_t flags, double
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
     l.lineHeight = std::ceil(fe.height);
-    l.lines = wrap(cr, text, m.maxTextWidth());
+    l.lines = wrap(cr, utf8::displayable(text), m.maxTextWidth());
     double textWidth = 0;
     for (const auto& line : l.lines) textWidth = std::max(textWidth, widthOf(cr, line));
     cairo_destroy(cr);

@@ -3,6 +3,7 @@
 #include "gui/platform/x11Keys.h"
 #include "gui/platform/x11Shared.h"
 #include "gui/popupMenu.h"
+#include "gui/utf8.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -40,8 +41,9 @@ struct Label {
     size_t mnemonicLength = 0;
 };
 
-Label parseTitle(const std::string& title, bool mnemonics) {
+Label parseTitle(const std::string& given, bool mnemonics) {
     Label l;
+    const std::string title = utf8::displayable(given);
     size_t tab = title.find('\t');
     const std::string left = title.substr(0, tab);
     if (tab != std::string::npos) l.right = title.substr(tab + 1);

@@ -2,6 +2,7 @@
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
 #include "gui/CFontDesc.h"
+#include "gui/utf8.h"
 #include "guiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,26 @@ TEST(Font, MissingFamilyFallsBackAndSizeIsInUnzoomedPixels) {
         cairo_surface_destroy(s);
     }
     EXPECT_NEAR(CDrawContext::measureString(&font, "HHHH"), 2 * CDrawContext::measureString(&font, "HH"), 0.5);
+}
+
+// A text that is not UTF-8 (a Latin-1 path) is drawn with U+FFFD in place of its stray bytes, and
+// cairo goes on drawing what follows.
+TEST(DrawContext, TextThatIsNotUtf8IsDrawnWithReplacementCharacters) {
+    CFontDesc font("DejaVu Sans", 20);
+    EXPECT_GT(CDrawContext::measureString(&font, "caf\xE9"), CDrawContext::measureString(&font, "caf"));
+    EXPECT_NEAR(CDrawContext::measureString(&font, "caf\xE9"), CDrawContext::measureString(&font, "caf\xEF\xBF\xBD"), 0.01);
+    cairo_surface_t* s = render(80, 80, 1.0, [&](CDrawContext& c) {
+        c.setFont(&font);
+        c.setFontColor(kBlackCColor);
+        c.drawString("caf\xE9 \xC0\xAF", CRect(0, 0, 80, 40), kLeftText);
+        c.drawString("H", CRect(0, 40, 80, 80), kLeftText);
+    });
+    auto [first, last] = inkRows(s);
+    EXPECT_LT(first, 40) << "the first text is drawn";
+    EXPECT_GT(last, 40) << "and so is the next";
+    cairo_surface_destroy(s);
+    EXPECT_EQ(utf8::displayable("a\xC3\xA9\xE2\x82z\xF0\x9F\x8E\xB9\xED\xA0\x80"),
+              "a\xC3\xA9\xEF\xBF\xBDz\xF0\x9F\x8E\xB9\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(DrawContext, AliasedLinesAndRectsCoverWholeDevicePixels) {

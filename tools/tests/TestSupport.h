@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -77,8 +78,14 @@ inline RunResult run(const std::vector<std::string>& args, const std::vector<std
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  // An extra entry replaces the variable of its name (getenv takes the first).
   std::vector<std::string> envStrings;
-  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    if (std::none_of(env.begin(), env.end(), [&](const std::string& x) { return x.compare(0, name.size(), name) == 0; }))
+      envStrings.push_back(entry);
+  }
   envStrings.insert(envStrings.end(), env.begin(), env.end());
   std::vector<char*> envp;
   for (auto& e : envStrings) envp.push_back(e.data());

@@ -8,6 +8,7 @@
 #include "host/KestraneVST.h"
 #include "host/tests/TestHome.h"
 #include "tools/tests/TestSupport.h"
+#include "tools/vsthost/MidiFile.h"
 #include "tools/vsthost/VstPlugin.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <new>
 #include <vector>
@@ -102,11 +104,20 @@ protected:
     static void SetUpTestSuite()
     {
         const std::string folder = qtest::testHome() + "/library/";
+        writeSineLibraryWithPatches(folder);
+        if (HasFatalFailure())
+            return;
+        KestraneVST registry;
+        ASSERT_TRUE(registry.writeMachineRegistryString(podoStr("Path"), podoStr(folder.c_str())));
+    }
+
+    // The sine library and two one-channel patches of the sine in melodic category 0, which
+    // program changes and the General MIDI reset recall.
+    static void writeSineLibraryWithPatches(const std::string &folder)
+    {
         qtest::writeSineLibrary(folder);
         if (HasFatalFailure())
             return;
-        // Two one-channel patches of the sine in melodic category 0, which program changes and the
-        // General MIDI reset recall.
         ChannelProgram channels[2] = {};
         PatchRecord patches[2] = {};
         for (int i = 0; i < 2; ++i) {
@@ -123,8 +134,6 @@ protected:
         category.numPatches = 2;
         category.patches = patches;
         ASSERT_TRUE(banks::writePatchFile(podoStr(folder.c_str()), category, 76));
-        KestraneVST registry;
-        ASSERT_TRUE(registry.writeMachineRegistryString(podoStr("Path"), podoStr(folder.c_str())));
     }
 
     void SetUp() override { ASSERT_TRUE(plugin.load(pluginPath)) << plugin.error(); }
@@ -306,6 +315,50 @@ TEST_F(PluginRoad, SamplesFreedByTheHostComeBackAtTheNextResume)
     plugin.dispatch(effMainsChanged, 0, 0);
     plugin.dispatch(effMainsChanged, 0, 1);
     EXPECT_GT(playNote(), 0.1f);
+}
+
+// Folders the system names with bytes that are not UTF-8 (Latin-1 here) are the folders used: the
+// library beside the plug-in plays, and the user's files go into the home, not into a folder of
+// another name beside it.
+TEST_F(PluginRoad, APluginFolderAndAHomeNamedInLatin1AreTheFoldersUsed)
+{
+    qtest::TempDir dir;
+    const std::string plugins = dir / "caf\xE9 plug-ins";
+    const std::string home = dir / "h\xF4me";
+    writeSineLibraryWithPatches(plugins + "/");
+    ASSERT_FALSE(HasFatalFailure());
+    std::filesystem::copy_file(pluginPath, plugins + "/Quorix.so");
+    std::filesystem::create_directories(home);
+    qhost::MidiFileWriter song(1, 480);
+    song.beginTrack();
+    song.tempo(0, 120.0);
+    song.channel(0, 0xC0, 0);
+    song.channel(0, 0x90, 69, 100);
+    song.channel(960, 0x80, 69, 0);
+    song.endTrack(960);
+    ASSERT_TRUE(song.save(dir / "song.mid"));
+
+    // No registry value names a folder: the plug-in's own folder holds the library, the home the rest.
+    const auto r = qtest::run({QUORIX_HOST_EXE, "-q", plugins + "/Quorix.so", dir / "song.mid", dir / "out.wav"},
+                              {"HOME=" + home, "XDG_CONFIG_HOME=", "XDG_DOCUMENTS_DIR=", "QUORIX_REGISTRY=",
+                               "QUORIX_REGISTRY_SYSTEM=" + (dir / "system")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const qtest::Wav out = qtest::readWav(dir / "out.wav");
+    ASSERT_TRUE(out.ok);
+    float loudest = 0.0f;
+    for (float v : out.left)
+        loudest = std::max(loudest, std::fabs(v));
+    EXPECT_GT(loudest, 0.1f) << "the library beside the plug-in plays";
+
+    bool configuration = false;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        const std::string path = entry.path().string();
+        EXPECT_TRUE(path.rfind(plugins, 0) == 0 || path.rfind(home, 0) == 0 || path == dir / "song.mid" ||
+                    path == dir / "out.wav")
+            << "outside the folders given: " << path;
+        configuration |= path.rfind(home, 0) == 0 && entry.path().filename() == "Quorix.con";
+    }
+    EXPECT_TRUE(configuration) << "the configuration is saved inside the home";
 }
 
 // A note through the host's own calls: events, then processing; measured and counted.
