@@ -340,25 +340,49 @@ void CDrawContext::drawString(const std::string& given, const CPoint& baseline, 
 
 CCoord CDrawContext::getStringWidth(const std::string& utf8) {
     const CFontDesc* font = state.font ? state.font : kSystemFont();
-    if (state.fontSize > 0 && state.fontSize != font->getSize()) {
-        CFontDesc sized(*font);
-        sized.setSize(state.fontSize);
-        return measureString(&sized, utf8);
-    }
-    return measureString(font, utf8);
+    return measureString(font, utf8, state.fontSize);
 }
 
-CCoord CDrawContext::measureString(const CFontDesc* font, const std::string& utf8) {
-    if (utf8.empty()) return 0;
-    if (!font) font = kSystemFont();
-    // One scratch context per thread; measuring happens on the user-interface thread.
+namespace {
+
+// One scratch context per thread; measuring happens on the user-interface thread.
+cairo_t* scratchContext() {
     thread_local cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     thread_local cairo_t* scratch = cairo_create(surface);
+    return scratch;
+}
+
+}  // namespace
+
+CCoord CDrawContext::measureString(const CFontDesc* font, const std::string& utf8, CCoord size) {
+    if (utf8.empty()) return 0;
+    if (!font) font = kSystemFont();
+    cairo_t* scratch = scratchContext();
     cairo_set_font_face(scratch, font->getFontFace());
-    cairo_set_font_size(scratch, font->getSize());
+    cairo_set_font_size(scratch, size > 0 ? size : font->getSize());
     cairo_text_extents_t te;
     cairo_text_extents(scratch, utf8::displayable(utf8).c_str(), &te);
     return te.x_advance;
+}
+
+CCoord CDrawContext::measureDrawnString(const CFontDesc* font, const std::string& utf8, CCoord size) const {
+    if (!font) font = kSystemFont();
+    const double device = scale * state.transform.m11;
+    if (device <= 0) return measureString(font, utf8, size);
+    return measureString(font, utf8, (size > 0 ? size : font->getSize()) * device) / device;
+}
+
+CCoord CDrawContext::fittingFontSize(const CFontDesc* font, CCoord height) {
+    if (!font) font = kSystemFont();
+    const CCoord size = font->getSize();
+    cairo_t* scratch = scratchContext();
+    cairo_set_font_face(scratch, font->getFontFace());
+    cairo_set_font_size(scratch, size);
+    cairo_text_extents_t te;
+    cairo_text_extents(scratch, "0123456789HM", &te);
+    const CCoord room = height - 1;
+    if (te.height <= room || te.height <= 0 || room <= 0) return size;
+    return size * room / te.height;
 }
 
 void CDrawContext::drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset, float alpha) {

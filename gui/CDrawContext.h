@@ -135,8 +135,14 @@ public:
     // Text whose baseline starts at the point.
     void drawString(const std::string& utf8, const CPoint& baseline, bool antialias = true);
     CCoord getStringWidth(const std::string& utf8);
-    // Width in unzoomed pixels without a context.
-    static CCoord measureString(const CFontDesc* font, const std::string& utf8);
+    // Width in unzoomed pixels without a context, at `size` when given, else at the font's size.
+    static CCoord measureString(const CFontDesc* font, const std::string& utf8, CCoord size = 0);
+    // The width as this context draws it: glyph advances are rounded to whole device pixels, so a text
+    // may be a little wider or narrower zoomed than its unzoomed width times the zoom.
+    CCoord measureDrawnString(const CFontDesc* font, const std::string& utf8, CCoord size = 0) const;
+    // The size at which the font's digits and capitals leave half a pixel free above and below them in an
+    // area `height` high: the font's own size when they already do.
+    static CCoord fittingFontSize(const CFontDesc* font, CCoord height);
 
     void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset = CPoint(), float alpha = 1.f);
 

@@ -125,7 +125,7 @@ void CParamDisplay::drawPlatformText(CDrawContext* context, const std::string& u
     if (utf8.empty() || (style & kNoTextStyle)) return;
     CRect r = rect;
     r.inset(textInset.x, textInset.y);
-    context->setFont(fontID);
+    context->setFont(fontID, CDrawContext::fittingFontSize(fontID, r.getHeight()));
     if (style & kShadowText) {
         CRect s = r;
         s.offset(1, 1);

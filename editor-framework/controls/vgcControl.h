@@ -98,6 +98,8 @@ public:
     }
     vgcTextLabel *getValueLabel() override { return valueLabel; }
     qgui::CControl *asControl() override { return this; }
+    // The skin's field images have a one-pixel edge along their top: text is centred below it.
+    qgui::CCoord imageBorder() const { return this->getBackground() ? 1 : 0; }
     // Whether the control's drawing shows its value label (plain controls, areas, pads and on/off
     // buttons do not).
     virtual bool showsValueLabel() const { return true; }

@@ -107,8 +107,9 @@ void vgcOptionMenu::draw(CDrawContext *context)
     const CRect inner(size.left, size.top, size.right - textInsets.right, size.bottom - textInsets.bottom);
     context->setClipRect(CRect(inner).bound(saved));
     drawBack(context, inPopup ? bgWhenClick : nullptr);
-    const CRect textRect(size.left + textInsets.left + textOffset.x, size.top + textInsets.top + textOffset.y,
-                         inner.right + textOffset.x, inner.bottom + textOffset.y);
+    const CRect textRect(size.left + textInsets.left + textOffset.x,
+                         size.top + textInsets.top + textOffset.y + imageBorder(), inner.right + textOffset.x,
+                         inner.bottom + textOffset.y);
     if (CMenuItem *item = getCurrent())
         drawPlatformText(context, item->getTitle(), textRect);
     drawLabel(context);

@@ -25,9 +25,13 @@ CRect shrunk(CRect r, const CRect &insets)
 
 } // namespace
 
-std::string fitText(const std::string &text, const CFontDesc *font, CCoord width)
+std::string fitText(const std::string &text, const CFontDesc *font, CCoord width, CCoord size,
+                    const CDrawContext *context)
 {
-    if (!font || CDrawContext::measureString(font, text) <= width)
+    const auto measure = [&](const std::string &s) {
+        return context ? context->measureDrawnString(font, s, size) : CDrawContext::measureString(font, s, size);
+    };
+    if (!font || measure(text) <= width)
         return text;
     static const std::string ellipsis = "\xE2\x80\xA6";
     std::string s = text;
@@ -36,7 +40,7 @@ std::string fitText(const std::string &text, const CFontDesc *font, CCoord width
         // No space is left before the ellipsis.
         while (!s.empty() && s.back() == ' ')
             s.pop_back();
-        if (CDrawContext::measureString(font, s + ellipsis) <= width)
+        if (measure(s + ellipsis) <= width)
             break;
     }
     return s + ellipsis;
@@ -164,14 +168,15 @@ void vgcTextLabel::drawParts(CDrawContext *context, const std::string &line, con
     drawBack(context);
     if (!insetsFlag)
         r = shrunk(r, textInsets);
-    const CRect textRect(r.left + textInsets.left + textOffset.x, r.top + textInsets.top + textOffset.y,
+    const CRect textRect(r.left + textInsets.left + textOffset.x, r.top + textInsets.top + textOffset.y + imageBorder(),
                          r.right + textOffset.x, r.bottom + textOffset.y);
     context->setClipRect(CRect(textRect).bound(saved));
     // Drawn here rather than through the display's text drawing: style bit 2 is this label's outline,
     // not the display's shadow.
-    context->setFont(fontID);
+    const CCoord fontSize = CDrawContext::fittingFontSize(fontID, textRect.getHeight());
+    context->setFont(fontID, fontSize);
     context->setFontColor(fontColor);
-    context->drawString(fitText(line, fontID, textRect.getWidth()), textRect, horiTxtAlign, antialias);
+    context->drawString(fitText(line, fontID, textRect.getWidth(), fontSize, context), textRect, horiTxtAlign, antialias);
     context->setClipRect(saved);
 }
 
@@ -185,7 +190,8 @@ void vgcTextLabel::draw(CDrawContext *context)
         CRect line = size;
         line.offset(0, i * lineHeight);
         const std::string &shown = i > 0 ? parts[i] : (truncatedText.empty() ? text : truncatedText);
-        shownParts[i] = fitText(shown, fontID, size.getWidth() - textInsets.left - textInsets.right);
+        shownParts[i] = fitText(shown, fontID, size.getWidth() - textInsets.left - textInsets.right,
+                                CDrawContext::fittingFontSize(fontID, lineHeight - textInsets.top - textInsets.bottom - imageBorder()));
         if (style & kShadowText) {
             fontColor = shadowColor;
             for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
@@ -294,9 +300,11 @@ void vgcTextEdit::draw(CDrawContext *context)
     const CRect inner = shrunk(size, textInsets);
     context->setClipRect(CRect(inner).bound(saved));
     drawBack(context);
-    const CRect textRect(size.left + textInsets.left + textOffset.x, size.top + textInsets.top + textOffset.y,
-                         inner.right + textOffset.x, inner.bottom + textOffset.y);
-    shownText = fitText(truncatedText.empty() ? text : truncatedText, fontID, textRect.getWidth());
+    const CRect textRect(size.left + textInsets.left + textOffset.x,
+                         size.top + textInsets.top + textOffset.y + imageBorder(), inner.right + textOffset.x,
+                         inner.bottom + textOffset.y);
+    shownText = fitText(truncatedText.empty() ? text : truncatedText, fontID, textRect.getWidth(),
+                        CDrawContext::fittingFontSize(fontID, textRect.getHeight()), context);
     drawPlatformText(context, shownText, textRect);
     drawLabel(context);
     context->setClipRect(saved);

@@ -16,9 +16,10 @@ constexpr qgui::CViewAttributeID kTextEntryFlagAttribute = 1;
 // answers in the same attribute (see gui/CTextEdit.h).
 constexpr qgui::CViewAttributeID textEntryVeto = qgui::kTextEntryVetoAttribute;
 
-// The text as it fits `width` in the font: unchanged when it fits, else cut at a character and ended
-// with an ellipsis.
-std::string fitText(const std::string &text, const qgui::CFontDesc *font, qgui::CCoord width);
+// The text as it fits `width` in the font (at `size` when given, measured as `context` draws it when
+// given): unchanged when it fits, else cut at a character and ended with an ellipsis.
+std::string fitText(const std::string &text, const qgui::CFontDesc *font, qgui::CCoord width, qgui::CCoord size = 0,
+                    const qgui::CDrawContext *context = nullptr);
 
 // Up to three separately coloured text parts drawn on successive lines (part i one label height lower
 // than part 0). Part 0 and the toolkit label's text agree. Style bit 2 draws each part with a one-pixel
