@@ -52,13 +52,13 @@ constexpr int32_t aboutStep = 13;
 // Credits, notice and address; the layout puts a blank line's gap after the fourth and the eighth.
 constexpr const char *aboutTexts[Quorix_Editor::aboutLineCount] = {
     "Quorix - multitimbral GM/GS synthesizer",
-    "Sample and wavetable engine, step sequencer,",
-    "arpeggiator, 24 insert effects, chorus and reverb",
-    "Factory library converted from a GM SoundFont",
-    "Design and programming: the Kestrane team",
-    "Skins, images and manual: the Kestrane team",
-    "Thanks to everyone who tested and reported",
-    "faults, and to the users of earlier versions",
+    "Samples and wavetables on 16 channels",
+    "Sequencer, arpeggiator, 24 insert effects",
+    "Factory sounds from a GM SoundFont",
+    "Design and programming: Kestrane",
+    "Skins, images and manual: Kestrane",
+    "Thanks to everyone who tested it",
+    "and to everyone who reported faults",
     "Copyright Kestrane. All rights reserved.",
     "VST is a trademark of its owner.",
     "kestrane.example",
@@ -82,8 +82,9 @@ void Quorix_Editor::buildSetupPage()
         std::snprintf(image, sizeof image, "setup-vc%d", int(i + 1));
         velocityCurveButtons[i] = named(placed(*this, addOnOffButton(31 + 13 * i, 65, image, editorTag::velocityCurve + i)), "");
     }
+    // The RAM switch is never shown (refreshSetupPage): it takes no name.
     static const char *const upperNames[] = {"DRUMS USE TUNE", "DRUMS USE TRANSPOSE", "KEEP TEMPO ON RECALL",
-                                             "SUB OUT INTO MAIN", "SAMPLES IN RAM"};
+                                             "SUB OUT INTO MAIN", ""};
     for (const OptionPlace &o : upperOptions) {
         CControl *option = placed(*this, addOnOffButton(o.x, o.y, o.image, o.tag));
         setupOptionButtons[optionIndex(o.tag)] = named(option, upperNames[&o - upperOptions], leftOf, 121);
@@ -113,7 +114,8 @@ void Quorix_Editor::buildSetupPage()
         }
     }
     groupTitle(pageSetup, 21, 282, 163, "MIDI RECEIVE");
-    static const char *const receiveNames[10] = {"PROGRAM CHANGE", "(UNUSED)", "VOLUME CC 7", "PAN CC 10",
+    // The second switch's byte is read by nothing: it is never shown and takes no name.
+    static const char *const receiveNames[10] = {"PROGRAM CHANGE", "", "VOLUME CC 7", "PAN CC 10",
                                                  "EXPRESSION CC 11", "DAMPER CC 64", "SOSTENUTO CC 66", "NRPN",
                                                  "RPN", "OMNI ON/OFF"};
     for (int32_t n = 0; n < 10; ++n)
@@ -197,8 +199,13 @@ void Quorix_Editor::refreshSetupPage()
         setControlImage(foldSwitch, hostFolds ? nullptr : "button-minion");
         fold = fold || hostFolds;
     }
-    if (CControl *ramSwitch = setupOptionButtons[optionIndex(29222)])
-        setControlImage(ramSwitch, nullptr);
+    // Switches of bytes nothing reads (the RAM option, and the second receive byte) are neither shown nor
+    // clicked.
+    for (int32_t unread : {29222, 29231})
+        if (CControl *hidden = setupOptionButtons[optionIndex(unread)]) {
+            setControlImage(hidden, nullptr);
+            hidden->setMouseEnabled(false);
+        }
 
     for (int32_t i = 0; i < 7; ++i)
         podoVSTEditorBase::setParameter(editorTag::velocityCurve + i, onOff(c.velocityCurve == i));

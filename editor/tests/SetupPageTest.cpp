@@ -8,6 +8,8 @@
 #include "editor-framework/controls/vgcOptionMenu.h"
 #include "engine/ProgramBlock.h"
 #include "foundation/podoMenu.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFontDesc.h"
 #include "gui/CFrame.h"
 #include "gui/CSlider.h"
 #include "gui/CViewContainer.h"
@@ -139,7 +141,7 @@ TEST_F(SetupPage, EachSwitchWritesTheByteShownBesideIt)
     struct Case {
         int32_t y;
         int32_t byte;
-    } cases[] = {{84, 5},   {96, 4},   {108, 6},  {120, 8},  {194, 11}, {296, 20}, {308, 21}, {320, 417},
+    } cases[] = {{84, 5},   {96, 4},   {108, 6},  {120, 8},  {194, 11}, {296, 20}, {320, 417},
                  {332, 418}, {344, 22}, {356, 24}, {368, 23}, {380, 25}, {392, 26}, {404, 27}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.byte);
@@ -159,6 +161,9 @@ TEST_F(SetupPage, EachSwitchWritesTheByteShownBesideIt)
         clickPage(150, c.y + 2);
         EXPECT_EQ(byteAt(c.byte), 0);
     }
+    // Byte 21 is read by nothing: its place takes no click.
+    clickPage(150, 308 + 2);
+    EXPECT_EQ(byteAt(21), 0);
 }
 
 TEST_F(SetupPage, RadioPairsAndVelocityCurvesKeepOneOn)
@@ -224,7 +229,20 @@ TEST_F(SetupPage, TheFoldSwitchIsHiddenOnlyWhileTheHostFolds)
     engine->onVendorSpecific(hostCode("host"), hostCode("bMtO"), nullptr, 1.0f);
     editor->refreshSetupPage();
     EXPECT_NE(fold->getBackground(), nullptr) << "the switch comes back when the host stops folding";
-    EXPECT_EQ(option(29222)->getBackground(), nullptr);
+    // The switches of bytes nothing reads are neither drawn, clicked nor named.
+    for (int32_t unread : {29222, 29231}) {
+        SCOPED_TRACE(unread);
+        EXPECT_EQ(option(unread)->getBackground(), nullptr);
+        EXPECT_FALSE(option(unread)->getMouseEnabled());
+        const CRect r = option(unread)->getViewSize();
+        const CCoord middle = (r.top + r.bottom) / 2;
+        for (const Quorix_Editor::Legend &legend : editor->legends()) {
+            const bool inItsRow = legend.page == pageSetup && !legend.heading &&
+                                  legend.box.top <= middle && legend.box.bottom >= middle &&
+                                  legend.box.right <= r.left && legend.box.right > r.left - 20;
+            EXPECT_FALSE(inItsRow) << legend.text;
+        }
+    }
 }
 
 TEST_F(SetupPage, CentsFieldsFollowTheTemperament)
@@ -275,6 +293,16 @@ TEST_F(SetupPage, AboutLinesVersionAndTheLayoutOfTheMenuDisplays)
         EXPECT_EQ(gap, line == 4 || line == 8 ? 26.0 : 13.0);
         EXPECT_FALSE(text(editor->aboutLines[line]).empty());
     }
+    // Every line is shown whole, without an ellipsis, at 100, 200 and 300 % (glyphs are placed on whole
+    // pixels of the zoomed drawing, so the widths differ).
+    std::vector<vgcTextLabel *> lines(editor->aboutLines, editor->aboutLines + Quorix_Editor::aboutLineCount);
+    lines.push_back(editor->versionLabel);
+    for (vgcTextLabel *label : lines)
+        for (double zoom : {1.0, 2.0, 3.0}) {
+            SCOPED_TRACE(text(label) + " at " + std::to_string(zoom));
+            const CCoord drawn = CDrawContext::measureString(label->getFont(), text(label), label->getFont()->getSize() * zoom);
+            EXPECT_LE(drawn / zoom, label->getViewSize().getWidth() - 2);
+        }
     EXPECT_EQ(editor->aboutLines[0]->getViewSize().top, 195.0);
     EXPECT_EQ(text(editor->versionLabel), std::string("Version 1.4.6.1 (") + __DATE__ + ") x86-64-bit");
     EXPECT_EQ(editor->versionLabel->getTag(), 29264);
