@@ -236,6 +236,7 @@ struct ChannelPlayState {
     float lfoHeldRandom;
     int32_t lfoLastIndex;
     uint32_t lfoRandomSeed;     // generator of the random waves
+    int32_t lfoIdleSamples;     // samples the LFO has yet to move by while its channel was skipped
     // Arpeggiator (melody)
     int32_t arpCurrentStep;
     int32_t arpLastStep;

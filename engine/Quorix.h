@@ -363,6 +363,13 @@ protected:
     void forgetRecalledValues(int32_t channel);
     float relativeNrpnValue(int32_t channel, int32_t slot, int32_t msb);
     void renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold);
+    // A channel with nothing to render: no voice, no pattern, no insert effect and every value
+    // it slews at its target. Such a channel is skipped until an event may have changed that.
+    bool melodyChannelIdle(int32_t channel) const;
+    bool drumChannelIdle(int32_t channel);
+    void markIdleChannels();
+    // Moves a skipped melody channel's LFO by the samples it missed.
+    void catchUpLfo(int32_t channel);
     void dispatchEvent(const VstEvent *event);
     void postBlockEnd();
     banks::UserBankSetup userBankSetup(const banks::EmptyPatchTemplate *emptyPatch);
@@ -393,4 +400,11 @@ protected:
     uint16_t notedChannels[engine::kChannelCount] = {};
     // Events of the current block already dispatched by the bank and program look-ahead.
     uint8_t eventDispatched[eventQueueCapacity];
+    // Per channel: skipped by the render, as markIdleChannels found it.
+    uint8_t channelIdle[engine::kChannelCount] = {};
+    bool idleStale = true;
+    // Per drum channel: every key's slewed values at their targets, as last compared.
+    uint8_t drumKeysSettled[engine::kChannelCount] = {};
+    bool drumKeysStale = true;
+    uint32_t idleBlockCount = 0;
 };

@@ -215,6 +215,28 @@ void slewKey(DrumKeyState &s, const DrumKeyState &t, int n)
 
 } // namespace
 
+bool Quorix::drumChannelIdle(int32_t channel)
+{
+    const ChannelState &T = state.target.channels[channel];
+    const ChannelState &S = state.smoothed.channels[channel];
+    if (state.play[channel].voiceCount != 0 || T.seqOn ||
+        !channelSettled(T, S, state.controllers[channel], sharedConfiguration()) || insertsActive(T, state.target.master))
+        return false;
+    if (drumKeysSettled[channel] && !drumKeysStale)
+        return true;
+    drumKeysSettled[channel] = 0;
+    for (int k = 0; k < kDrumKeys; ++k) {
+        const DrumKeyState &s = S.drum.drumKeys[k], &t = T.drum.drumKeys[k];
+        if (s.filterCutoff != t.filterCutoff || s.filterResonance != t.filterResonance ||
+            s.filterVelocityAmount != t.filterVelocityAmount || s.volume != t.volume || s.pan != t.pan ||
+            s.attack != t.attack || s.release != t.release || s.ampEnvVelocityAmount != t.ampEnvVelocityAmount ||
+            s.chorusSend != t.chorusSend || s.reverbSend != t.reverbSend)
+            return false;
+    }
+    drumKeysSettled[channel] = 1;
+    return true;
+}
+
 void Quorix::renderDrumChannel(int32_t channel, float *left, float *right, int32_t n, float *chorusLeft,
                                float *chorusRight, float *reverbLeft, float *reverbRight)
 {

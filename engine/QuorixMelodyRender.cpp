@@ -115,27 +115,30 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
     const double start = static_cast<double>(l.accumulator);
     const double step = l.step;
     const int32_t index0 = l.index;
-    if (steps > 0 && static_cast<double>(index0) + start + static_cast<double>(steps - 1) * step < static_cast<double>(size) + 1.0 &&
+    // The margin keeps the single-precision offsets below inside the data's guards.
+    if (steps > 0 && static_cast<double>(index0) + start + static_cast<double>(steps - 1) * step < static_cast<double>(size) + 0.99 &&
         start >= 0.0 && step >= 0.0) {
         int32_t index = index0;
         int k = 0;
         // Four steps at once: each step's four neighbours are one 64-bit load, turned into one
-        // lane-per-step vector for each neighbour.
-        const __m128d stepPair = _mm_set1_pd(2.0 * step);
-        __m128d offsetLow = _mm_set_pd(start + step, start);
-        __m128d offsetHigh = _mm_set_pd(start + 3.0 * step, start + 2.0 * step);
+        // lane-per-step vector for each neighbour. Offsets within a sub-block stay small, so
+        // single precision from the block's start holds them to far below a cent.
+        const __m128 startVector = _mm_set1_ps(static_cast<float>(start));
+        const __m128 stepVector = _mm_set1_ps(static_cast<float>(step));
+        __m128 lanes = _mm_set_ps(3.0f, 2.0f, 1.0f, 0.0f);
+        const __m128 four = _mm_set1_ps(4.0f);
         const int16_t *base = data + index0 - 1;
+        alignas(16) int32_t whole[4];
         for (; k + 4 <= steps; k += 4) {
-            const __m128i wholeLow = _mm_cvttpd_epi32(offsetLow), wholeHigh = _mm_cvttpd_epi32(offsetHigh);
-            const __m128 fraction = _mm_movelh_ps(_mm_cvtpd_ps(_mm_sub_pd(offsetLow, _mm_cvtepi32_pd(wholeLow))),
-                                                  _mm_cvtpd_ps(_mm_sub_pd(offsetHigh, _mm_cvtepi32_pd(wholeHigh))));
-            const int32_t w0 = _mm_cvtsi128_si32(wholeLow), w1 = _mm_cvtsi128_si32(_mm_srli_si128(wholeLow, 4));
-            const int32_t w2 = _mm_cvtsi128_si32(wholeHigh), w3 = _mm_cvtsi128_si32(_mm_srli_si128(wholeHigh, 4));
+            const __m128 offset = _mm_add_ps(startVector, _mm_mul_ps(lanes, stepVector));
+            const __m128i wholeVector = _mm_cvttps_epi32(offset);
+            const __m128 fraction = _mm_sub_ps(offset, _mm_cvtepi32_ps(wholeVector));
+            _mm_store_si128(reinterpret_cast<__m128i *>(whole), wholeVector);
             auto load = [base](int32_t w) {
                 const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(base + w));
                 return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
             };
-            __m128 p0 = load(w0), p1 = load(w1), p2 = load(w2), p3 = load(w3);
+            __m128 p0 = load(whole[0]), p1 = load(whole[1]), p2 = load(whole[2]), p3 = load(whole[3]);
             _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
             // Catmull-Rom, as catmullRom() writes it.
             const __m128 two = _mm_set1_ps(2.0f), three = _mm_set1_ps(3.0f);
@@ -146,11 +149,8 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
             const __m128 c1 = _mm_sub_ps(p2, p0);
             const __m128 inner = _mm_add_ps(c1, _mm_mul_ps(fraction, _mm_add_ps(c2, _mm_mul_ps(fraction, c3))));
             _mm_storeu_ps(out + k, _mm_add_ps(p1, _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(0.5f), fraction), inner)));
-            index = index0 + w3;
-            offsetLow = _mm_add_pd(offsetLow, stepPair);
-            offsetHigh = _mm_add_pd(offsetHigh, stepPair);
-            offsetLow = _mm_add_pd(offsetLow, stepPair);
-            offsetHigh = _mm_add_pd(offsetHigh, stepPair);
+            index = index0 + whole[3];
+            lanes = _mm_add_ps(lanes, four);
         }
         for (; k < steps; ++k) {
             const double offset = start + static_cast<double>(k) * step;
@@ -189,39 +189,231 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
     l.step = static_cast<float>(walk);
 }
 
-// The filter over a sub-block's steps, its coefficients moving linearly from their start by
-// their step each sample step. Sections is 1 (2-pole) or 2 (4-pole).
-template <int Sections>
-void filterSteps(const float *__restrict x, float *__restrict y, int steps, FilterSection c0, FilterSection c1,
-                 const FilterSection &d0, const FilterSection &d1, float *memory)
+// What the filtered voice loop moves across a sub-block.
+struct VoiceRamps {
+    FilterSection c[2], d[2];         // coefficients and their change per step
+    float filterMix, filterMixStep;   // per step
+    float amp, ampStep, gain, gainStep; // per output sample
+    int endSample;                    // the output sample at which the voice falls silent, or n
+};
+
+// The filter over a sub-block's steps, its coefficients moving linearly by their step each sample
+// step (Moving) or held, and each output sample from the last of its steps: filter mix, envelope
+// and velocity gain. Sections is 1 (2-pole) or 2 (4-pole). Moving coefficients are laid out per
+// step first, so the recurrence keeps its state in registers.
+template <int Sections, bool Moving>
+void filterVoice(const float *__restrict x, float *__restrict out, int n, int oversampling, VoiceRamps &r, float *memory)
 {
-    float w1 = memory[0], w2 = memory[1], w3 = memory[2], w4 = memory[3];
-    for (int k = 0; k < steps; ++k) {
-        c0.a1 += d0.a1;
-        c0.a2 += d0.a2;
-        c0.gain += d0.gain;
-        float w = x[k] - (c0.a1 * w1 + c0.a2 * w2);
-        float out = c0.gain * (w + 2.0f * w1 + w2);
-        w2 = w1;
-        w1 = w;
-        if (Sections == 2) {
-            c1.a1 += d1.a1;
-            c1.a2 += d1.a2;
-            c1.gain += d1.gain;
-            w = out - (c1.a1 * w3 + c1.a2 * w4);
-            out = c1.gain * (w + 2.0f * w3 + w4);
-            w4 = w3;
-            w3 = w;
+    constexpr int kMaxSteps = kMaxSubBlock * kMaxOversampling;
+    const int steps = n * oversampling;
+    float coefficients[Moving ? 6 : 1][Moving ? kMaxSteps : 1];
+    if constexpr (Moving) {
+        for (int s = 0; s < Sections; ++s) {
+            const FilterSection c = r.c[s], d = r.d[s];
+            float *a1 = coefficients[3 * s], *a2 = coefficients[3 * s + 1], *g = coefficients[3 * s + 2];
+            for (int k = 0; k < steps; ++k) {
+                const float at = static_cast<float>(k + 1);
+                a1[k] = c.a1 + at * d.a1;
+                a2[k] = c.a2 + at * d.a2;
+                g[k] = c.gain + at * d.gain;
+            }
         }
-        y[k] = out;
+    }
+    const FilterSection c0 = r.c[0], c1 = r.c[1];
+    float w1 = memory[0], w2 = memory[1], w3 = memory[2], w4 = memory[3];
+    float amp = r.amp, ampStep = r.ampStep, gain = r.gain;
+    const float gainStep = r.gainStep;
+    float filterMix = r.filterMix;
+    const float filterMixLast = r.filterMixStep * static_cast<float>(oversampling);
+    int k = 0;
+    for (int j = 0; j < n; ++j) {
+        float input = 0.0f, y = 0.0f;
+        for (int s = 0; s < oversampling; ++s, ++k) {
+            input = x[k];
+            const float a1 = Moving ? coefficients[0][k] : c0.a1, a2 = Moving ? coefficients[1][k] : c0.a2;
+            const float g = Moving ? coefficients[2][k] : c0.gain;
+            // The older state first: only the a1 product waits on the step before.
+            float w = (input - a2 * w2) - a1 * w1;
+            y = g * (w + 2.0f * w1 + w2);
+            w2 = w1;
+            w1 = w;
+            if constexpr (Sections == 2) {
+                const float b1 = Moving ? coefficients[3][k] : c1.a1, b2 = Moving ? coefficients[4][k] : c1.a2;
+                const float h = Moving ? coefficients[5][k] : c1.gain;
+                w = (y - b2 * w4) - b1 * w3;
+                y = h * (w + 2.0f * w3 + w4);
+                w4 = w3;
+                w3 = w;
+            }
+        }
+        filterMix += filterMixLast;
+        const float o = y + filterMix * (input - 2.0f * y);
+        if (j == r.endSample) {
+            amp = 0.0f;
+            ampStep = 0.0f;
+        }
+        amp = std::max(amp + ampStep, 0.0f);
+        gain += gainStep;
+        out[j] += amp * gain * o;
     }
     memory[0] = w1;
     memory[1] = w2;
     memory[2] = w3;
     memory[3] = w4;
+    r.amp = amp;
 }
 
-void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
+// 0, 1, 2, ... as floats: ramps written as start + k x step vectorise.
+const struct StepRamp {
+    float k[kMaxSubBlock * kMaxOversampling];
+    StepRamp()
+    {
+        for (int i = 0; i < kMaxSubBlock * kMaxOversampling; ++i)
+            k[i] = static_cast<float>(i);
+    }
+} stepRamp;
+
+// A voice whose held filter waits to run beside others: one recurrence per voice is bound by its
+// latency, four side by side in one vector cost about the same as one.
+struct FilterJob {
+    VoiceRecord *voice;
+    VoiceRamps ramps;
+    bool ends; // the voice falls silent in this sub-block
+    alignas(16) float x[kMaxSubBlock * kMaxOversampling + 4];
+};
+
+void finishFilterJob(FilterJob &job)
+{
+    job.voice->ampEnv.output = job.ramps.amp;
+    if (job.ends)
+        endVoice(*job.voice);
+}
+
+// Up to four held filters with the same steps per output sample, one voice per vector lane.
+template <int Sections>
+void filterFour(FilterJob *const *jobs, int count, float *__restrict out, int n, int oversampling)
+{
+    alignas(16) static const float silence[kMaxSubBlock * kMaxOversampling + 4] = {};
+    const int steps = n * oversampling;
+    const float *x[4];
+    for (int l = 0; l < 4; ++l)
+        x[l] = l < count ? jobs[l]->x : silence;
+    for (int l = 0; l < count; ++l)
+        for (int k = steps; k < ((steps + 3) & ~3); ++k)
+            jobs[l]->x[k] = 0.0f;
+    alignas(16) float lanes[kMaxSubBlock * kMaxOversampling][4];
+    for (int k = 0; k < steps; k += 4) {
+        __m128 r0 = _mm_load_ps(x[0] + k), r1 = _mm_load_ps(x[1] + k), r2 = _mm_load_ps(x[2] + k),
+               r3 = _mm_load_ps(x[3] + k);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_store_ps(lanes[k], r0);
+        _mm_store_ps(lanes[k + 1], r1);
+        _mm_store_ps(lanes[k + 2], r2);
+        _mm_store_ps(lanes[k + 3], r3);
+    }
+    alignas(16) float v[14][4] = {};
+    for (int l = 0; l < count; ++l) {
+        const VoiceRamps &r = jobs[l]->ramps;
+        const float *m = jobs[l]->voice->filterMemory;
+        const float values[14] = {r.c[0].a1, r.c[0].a2, r.c[0].gain, r.c[1].a1, r.c[1].a2, r.c[1].gain, m[0], m[1],
+                                  m[2],      m[3],      r.amp,       r.ampStep, r.gain,    r.gainStep};
+        for (int i = 0; i < 14; ++i)
+            v[i][l] = values[i];
+    }
+    const __m128 a1 = _mm_load_ps(v[0]), a2 = _mm_load_ps(v[1]), g = _mm_load_ps(v[2]);
+    const __m128 b1 = _mm_load_ps(v[3]), b2 = _mm_load_ps(v[4]), h = _mm_load_ps(v[5]);
+    __m128 w1 = _mm_load_ps(v[6]), w2 = _mm_load_ps(v[7]), w3 = _mm_load_ps(v[8]), w4 = _mm_load_ps(v[9]);
+    __m128 amp = _mm_load_ps(v[10]), ampStep = _mm_load_ps(v[11]), gain = _mm_load_ps(v[12]);
+    const __m128 gainStep = _mm_load_ps(v[13]);
+    alignas(16) int32_t endSamples[4] = {-1, -1, -1, -1};
+    for (int l = 0; l < count; ++l)
+        endSamples[l] = jobs[l]->ramps.endSample;
+    const __m128i endSample = _mm_load_si128(reinterpret_cast<const __m128i *>(endSamples));
+    const float filterMixLast = jobs[0]->ramps.filterMixStep * static_cast<float>(oversampling);
+    float filterMix = jobs[0]->ramps.filterMix;
+    const __m128 two = _mm_set1_ps(2.0f), zero = _mm_setzero_ps();
+    alignas(16) float sums[kMaxSubBlock][4];
+    int k = 0;
+    for (int j = 0; j < n; ++j) {
+        __m128 input = zero, y = zero;
+        for (int s = 0; s < oversampling; ++s, ++k) {
+            input = _mm_load_ps(lanes[k]);
+            __m128 w = _mm_sub_ps(_mm_sub_ps(input, _mm_mul_ps(a2, w2)), _mm_mul_ps(a1, w1));
+            y = _mm_mul_ps(g, _mm_add_ps(_mm_add_ps(w, _mm_mul_ps(two, w1)), w2));
+            w2 = w1;
+            w1 = w;
+            if constexpr (Sections == 2) {
+                w = _mm_sub_ps(_mm_sub_ps(y, _mm_mul_ps(b2, w4)), _mm_mul_ps(b1, w3));
+                y = _mm_mul_ps(h, _mm_add_ps(_mm_add_ps(w, _mm_mul_ps(two, w3)), w4));
+                w4 = w3;
+                w3 = w;
+            }
+        }
+        filterMix += filterMixLast;
+        const __m128 o = _mm_add_ps(y, _mm_mul_ps(_mm_set1_ps(filterMix), _mm_sub_ps(input, _mm_mul_ps(two, y))));
+        const __m128 silent = _mm_castsi128_ps(_mm_cmpeq_epi32(endSample, _mm_set1_epi32(j)));
+        amp = _mm_andnot_ps(silent, amp);
+        ampStep = _mm_andnot_ps(silent, ampStep);
+        amp = _mm_max_ps(_mm_add_ps(amp, ampStep), zero);
+        gain = _mm_add_ps(gain, gainStep);
+        _mm_store_ps(sums[j], _mm_mul_ps(_mm_mul_ps(amp, gain), o));
+    }
+    for (int j = 0; j < n; ++j)
+        out[j] += (sums[j][0] + sums[j][1]) + (sums[j][2] + sums[j][3]);
+    _mm_store_ps(v[6], w1);
+    _mm_store_ps(v[7], w2);
+    _mm_store_ps(v[8], w3);
+    _mm_store_ps(v[9], w4);
+    _mm_store_ps(v[10], amp);
+    for (int l = 0; l < count; ++l) {
+        float *m = jobs[l]->voice->filterMemory;
+        m[0] = v[6][l];
+        m[1] = v[7][l];
+        m[2] = v[8][l];
+        m[3] = v[9][l];
+        jobs[l]->ramps.amp = v[10][l];
+        finishFilterJob(*jobs[l]);
+    }
+}
+
+// Held filters of one channel's sub-block gathered four at a time.
+struct FilterBatch {
+    FilterJob slots[4];
+    FilterJob *pending[4];
+    int count = 0;
+    int oversampling = 0;
+    int sections = 2;
+    int n = 0;
+    float *out = nullptr;
+
+    FilterJob &next() { return slots[count]; }
+    void flush()
+    {
+        if (count == 1) {
+            FilterJob &job = *pending[0];
+            if (sections == 1)
+                filterVoice<1, false>(job.x, out, n, oversampling, job.ramps, job.voice->filterMemory);
+            else
+                filterVoice<2, false>(job.x, out, n, oversampling, job.ramps, job.voice->filterMemory);
+            finishFilterJob(job);
+        } else if (count > 1) {
+            if (sections == 1)
+                filterFour<1>(pending, count, out, n, oversampling);
+            else
+                filterFour<2>(pending, count, out, n, oversampling);
+        }
+        count = 0;
+    }
+    // The job just written into next() joins the batch.
+    void add()
+    {
+        pending[count] = &slots[count];
+        if (++count == 4)
+            flush();
+    }
+};
+
+void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &batch)
 {
     const int n = b.n;
     // Layers whose sample (still) has data.
@@ -282,6 +474,7 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     const float gain1 = ((level3 - 1.0f) * b.velocityAmountEnd + 1.0f) / 32768.0f;
 
     v.filterEnv.output = clamp01(v.filterEnv.output + static_cast<float>(n) * v.filterEnv.step);
+    const float startCutoff = v.filterStart;
     slewParameter(&v.filterStart, cutoffFor(b, v, v.pitch, b.mEnd), n);
     FilterSection end[2] = {};
     designFilter(v, v.filterStart, b.resonanceEnd, filterRate, b.slope, end);
@@ -312,19 +505,45 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     const int steps = n * oversampling;
     const float perStep = 1.0f / static_cast<float>(steps);
 
+    // A fully open low-pass without resonance, unmixed, passes the audible band unchanged: the
+    // voice skips it and, as only the last step of each output sample is kept, reads just those.
+    const bool open = v.filterStart >= 1.0f && startCutoff >= 1.0f && b.resonance == 0.0f && b.resonanceEnd == 0.0f &&
+                      b.filterMixStart == 0.0f && b.filterMixEnd == 0.0f;
+    const int stride = open ? oversampling : 1; // steps between the values read
+    const int reads = steps / stride;
+    if (stride > 1)
+        for (int r = 0; r < count; ++r) {
+            runs[r].accumulator += static_cast<float>(stride - 1) * runs[r].step;
+            runs[r].step *= static_cast<float>(stride);
+        }
+
+    // The filter held for the whole sub-block runs in the batch, four voices at once.
+    const int sections = b.slope == 1 ? 1 : 2;
+    const bool moving = std::memcmp(start, end, sizeof start) != 0;
+    const bool batched = !open && !moving;
+    if (batched && batch.count > 0 && batch.oversampling != oversampling)
+        batch.flush();
+    float own[kMaxSubBlock * kMaxOversampling];
+    float *__restrict x = batched ? batch.next().x : own;
+
     // Both layers (or the one with data), crossfaded.
-    float x[kMaxSubBlock * kMaxOversampling];
-    readLayer(runs[0], x, steps);
+    readLayer(runs[0], x, reads);
     if (count == 2) {
         float second[kMaxSubBlock * kMaxOversampling];
-        readLayer(runs[1], second, steps);
-        const float mixStep = (b.mixEnd - b.mixStart) * perStep;
-        for (int k = 0; k < steps; ++k)
-            x[k] += (second[k] - x[k]) * (b.mixStart + static_cast<float>(k) * mixStep);
+        readLayer(runs[1], second, reads);
+        const float mixStep = (b.mixEnd - b.mixStart) * perStep * static_cast<float>(stride);
+        const float mixFirst = b.mixStart + static_cast<float>(stride - 1) * (b.mixEnd - b.mixStart) * perStep;
+        for (int k = 0; k < reads; ++k)
+            x[k] += (second[k] - x[k]) * (mixFirst + stepRamp.k[k] * mixStep);
     }
+    if (stride > 1)
+        for (int r = 0; r < count; ++r) {
+            runs[r].step /= static_cast<float>(stride);
+            runs[r].accumulator -= static_cast<float>(stride - 1) * runs[r].step;
+        }
 
-    // The step at which no layer moves any more: the voice ends there.
-    int endStep = steps;
+    // The read at which no layer moves any more: the voice ends there.
+    int endStep = reads;
     {
         int k = 0;
         bool stillMoving = false;
@@ -343,36 +562,59 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
             endStep = k;
     }
 
-    // The low-pass, its coefficients moving from start to end across the steps.
-    const int sections = b.slope == 1 ? 1 : 2;
-    FilterSection d[2] = {};
-    for (int s = 0; s < sections; ++s)
-        d[s] = FilterSection{(end[s].a1 - start[s].a1) * perStep, (end[s].a2 - start[s].a2) * perStep,
-                             (end[s].gain - start[s].gain) * perStep};
-    float y[kMaxSubBlock * kMaxOversampling];
-    if (sections == 1)
-        filterSteps<1>(x, y, steps, start[0], start[1], d[0], d[1], v.filterMemory);
-    else
-        filterSteps<2>(x, y, steps, start[0], start[1], d[0], d[1], v.filterMemory);
-
-    // Each output sample takes the last of its steps: filter mix, envelope and velocity gain.
-    const float filterMixStep = (b.filterMixEnd - b.filterMixStart) * perStep;
     const float gainStep = (gain1 - gain0) / static_cast<float>(n);
     float amp = v.ampEnv.output;
     float ampStep = v.ampEnv.step;
     float gain = gain0;
-    const int endSample = endStep < steps ? endStep / oversampling : n;
-    for (int j = 0; j < n; ++j) {
-        const int k = j * oversampling + oversampling - 1;
-        const float filterMix = b.filterMixStart + static_cast<float>(k + 1) * filterMixStep;
-        const float o = y[k] + filterMix * (x[k] - 2.0f * y[k]);
-        if (j == endSample) {
-            amp = 0.0f;
-            ampStep = 0.0f;
+    const int endSample = endStep < reads ? endStep * stride / oversampling : n;
+    bool finished = true; // the amplitude envelope's output is known now
+    if (open) {
+        // The filter's memory follows the input as a steady state, so a filter that closes
+        // again starts from where the sound is.
+        for (int s = 0; s < sections; ++s) {
+            const float w = end[s].gain > 0.0f ? x[reads - 1] * 0.25f / end[s].gain : 0.0f;
+            v.filterMemory[2 * s] = v.filterMemory[2 * s + 1] = w;
         }
-        amp = std::max(amp + ampStep, 0.0f);
-        gain += gainStep;
-        out[j] += amp * gain * o;
+        for (int j = 0; j < n; ++j) {
+            if (j == endSample) {
+                amp = 0.0f;
+                ampStep = 0.0f;
+            }
+            amp = std::max(amp + ampStep, 0.0f);
+            gain += gainStep;
+            out[j] += amp * gain * x[j];
+        }
+    } else {
+        // The low-pass, its coefficients moving from start to end across the steps.
+        VoiceRamps r;
+        for (int s = 0; s < 2; ++s) {
+            r.c[s] = start[s];
+            r.d[s] = FilterSection{(end[s].a1 - start[s].a1) * perStep, (end[s].a2 - start[s].a2) * perStep,
+                                   (end[s].gain - start[s].gain) * perStep};
+        }
+        r.filterMix = b.filterMixStart;
+        r.filterMixStep = (b.filterMixEnd - b.filterMixStart) * perStep;
+        r.amp = amp;
+        r.ampStep = ampStep;
+        r.gain = gain;
+        r.gainStep = gainStep;
+        r.endSample = endSample;
+        if (batched) {
+            FilterJob &job = batch.next();
+            job.voice = &v;
+            job.ramps = r;
+            job.ends = endStep < reads;
+            batch.oversampling = oversampling;
+            batch.sections = sections;
+            batch.n = n;
+            batch.out = out;
+            finished = false;
+        } else if (sections == 1) {
+            filterVoice<1, true>(x, out, n, oversampling, r, v.filterMemory);
+        } else {
+            filterVoice<2, true>(x, out, n, oversampling, r, v.filterMemory);
+        }
+        amp = r.amp;
     }
 
     // Write the layers back; a layer whose step fell to 0 has stopped for good.
@@ -390,34 +632,24 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out)
     v.designResonance = b.resonanceEnd;
     v.designRate = filterRate;
     v.designSlope = b.slope;
+    if (!finished) {
+        batch.add(); // last: a full batch runs now and sets the envelope's output
+        return;
+    }
     v.ampEnv.output = amp;
-    if (endStep < steps)
+    if (endStep < reads)
         endVoice(v);
 }
 
-} // namespace
+// The LFO's values and depths at a sub-block's two ends.
+struct LfoBlock {
+    float depthStart, depthEnd, valueStart, valueEnd;
+};
 
-void Quorix::renderMelodyChannel(int32_t channel, float *left, float *right, int32_t n, float *chorusLeft,
-                                 float *chorusRight, float *reverbLeft, float *reverbRight)
+// Moves the channel's LFO by n samples: its delay, rate ramp and depth fade, and its phase.
+LfoBlock advanceLfo(const MelodyState &tm, const MelodyState &sm, ChannelPlayState &play, int32_t n, float R,
+                    double tempo, double position)
 {
-    if (channel < 0 || channel >= kChannelCount || n <= 0)
-        return;
-    n = std::min(n, static_cast<int32_t>(kMaxSubBlock));
-    const ChannelState &T = state.target.channels[channel];
-    ChannelState &S = state.smoothed.channels[channel];
-    const MelodyState &tm = T.melody;
-    MelodyState &sm = S.melody;
-    ChannelPlayState &play = state.play[channel];
-    const ControllerState &controller = state.controllers[channel];
-    const ConfigurationBlock &configuration = sharedConfiguration();
-    const float R = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
-    const double tempo = hostTempo > 0.0 ? hostTempo : 120.0;
-    const double position = hostPosition;
-    const float fn = static_cast<float>(n);
-
-    float buffer[kMaxSubBlock];
-    std::memcpy(buffer, denormalNoise, sizeof(float) * static_cast<size_t>(n));
-
     // LFO rate in phase steps per sample (256 steps a cycle).
     double lfoSteps;
     if (tm.lfoBpmSync) {
@@ -456,7 +688,10 @@ void Quorix::renderMelodyChannel(int32_t channel, float *left, float *right, int
     const float valueStart = lfoValue(tm.lfoWave, phase);
     float depthEnd = depthStart;
     slewParameter(&depthEnd, fade * tm.lfoLevel, n);
-    phase.fraction += static_cast<float>(fn * lfoSteps * play.lfoRateRamp);
+    // Whole cycles are dropped first: a long skipped stretch moves the phase by its remainder.
+    double advance = static_cast<double>(n) * lfoSteps * play.lfoRateRamp;
+    advance -= std::floor(advance / 256.0) * 256.0;
+    phase.fraction += static_cast<float>(advance);
     const float valueEnd = lfoValue(tm.lfoWave, phase);
     play.lfoPhase = phase.index;
     play.lfoPhaseFraction = phase.fraction;
@@ -465,6 +700,67 @@ void Quorix::renderMelodyChannel(int32_t channel, float *left, float *right, int
     play.lfoRandomSeed = phase.randomSeed;
     play.lfoDisplay = valueEnd;
     play.lfoDisplayScaled = depthEnd * depthEnd * valueEnd;
+
+    return LfoBlock{depthStart, depthEnd, valueStart, valueEnd};
+}
+
+} // namespace
+
+void Quorix::catchUpLfo(int32_t channel)
+{
+    ChannelPlayState &play = state.play[channel];
+    const int32_t samples = play.lfoIdleSamples;
+    play.lfoIdleSamples = 0;
+    if (samples <= 0 || state.target.channels[channel].mode != 0)
+        return;
+    const float R = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
+    const double tempo = hostTempo > 0.0 ? hostTempo : 120.0;
+    const MelodyState &tm = state.target.channels[channel].melody, &sm = state.smoothed.channels[channel].melody;
+    // The delay and the fades move stage by stage: in steps while they last, then the rest at once.
+    int32_t left = samples;
+    constexpr int32_t kStage = 256;
+    while (left > kStage && (play.lfoDelayProgress < 1.0 || play.lfoRateRamp < 1.0 || play.lfoAttackProgress < 1.0)) {
+        advanceLfo(tm, sm, play, kStage, R, tempo, hostPosition);
+        left -= kStage;
+    }
+    advanceLfo(tm, sm, play, left, R, tempo, hostPosition);
+}
+
+bool Quorix::melodyChannelIdle(int32_t channel) const
+{
+    const ChannelState &T = state.target.channels[channel];
+    const ChannelState &S = state.smoothed.channels[channel];
+    return state.play[channel].voiceCount == 0 && !T.seqOn && !T.melody.arpOn && melodySettled(T.melody, S.melody) &&
+           channelSettled(T, S, state.controllers[channel], sharedConfiguration()) &&
+           !insertsActive(T, state.target.master);
+}
+
+void Quorix::renderMelodyChannel(int32_t channel, float *left, float *right, int32_t n, float *chorusLeft,
+                                 float *chorusRight, float *reverbLeft, float *reverbRight)
+{
+    if (channel < 0 || channel >= kChannelCount || n <= 0)
+        return;
+    n = std::min(n, static_cast<int32_t>(kMaxSubBlock));
+    const ChannelState &T = state.target.channels[channel];
+    ChannelState &S = state.smoothed.channels[channel];
+    const MelodyState &tm = T.melody;
+    MelodyState &sm = S.melody;
+    ChannelPlayState &play = state.play[channel];
+    const ControllerState &controller = state.controllers[channel];
+    const ConfigurationBlock &configuration = sharedConfiguration();
+    const float R = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
+    const double tempo = hostTempo > 0.0 ? hostTempo : 120.0;
+    const double position = hostPosition;
+    const float fn = static_cast<float>(n);
+
+    float buffer[kMaxSubBlock];
+    std::memcpy(buffer, denormalNoise, sizeof(float) * static_cast<size_t>(n));
+
+    if (play.lfoIdleSamples > 0)
+        catchUpLfo(channel);
+    const LfoBlock lfo = advanceLfo(tm, sm, play, n, R, tempo, position);
+    const float depthStart = lfo.depthStart, depthEnd = lfo.depthEnd;
+    const float valueStart = lfo.valueStart, valueEnd = lfo.valueEnd;
 
     arpeggiatorStep(channel, n);
 
@@ -519,8 +815,10 @@ void Quorix::renderMelodyChannel(int32_t channel, float *left, float *right, int
     b.filterMixStart = crossfadeCurve(sm.filterMix);
     b.filterMixEnd = crossfadeCurve(rampValue(sm.filterMix, tm.filterMix, n));
 
+    FilterBatch batch;
     for (int32_t i = 0; i < play.voiceCount; ++i)
-        renderVoice(play.voices[i], b, buffer);
+        renderVoice(play.voices[i], b, buffer, batch);
+    batch.flush();
 
     float other[kMaxSubBlock];
     std::memcpy(other, buffer, sizeof(float) * static_cast<size_t>(n));

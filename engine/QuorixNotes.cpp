@@ -511,6 +511,7 @@ void Quorix::startMelodyVoice(int32_t c, int32_t key, int32_t velocity, uint8_t 
     }
     const bool restartLfo = mono ? (play.voiceCount == 0 && startFromKey) : play.voiceCount == 0;
     if (restartLfo || m.lfoKeySync) {
+        catchUpLfo(c); // the phase runs on from where the skipped stretch left it
         play.lfoDelayProgress = 0.0;
         play.lfoRateRamp = 0.0;
         play.lfoAttackProgress = 0.0;

@@ -182,6 +182,7 @@ void Quorix::setParameterValue(int32_t index, float value)
         podoSyncCriticalBlock lock(&instanceLock);
         programBlock.values[index] = value;
         performSideEffect(applyParameterValue(state, index, value), index);
+        drumKeysStale = true; // the render compares the drum keys again
     }
     postEditorFloat(index, value);
 }

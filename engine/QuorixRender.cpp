@@ -87,6 +87,11 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
         return;
     EngineReadBlock shared(engineSharedLock());
     ScopedFlushDenormals flush;
+    // Values may have changed between blocks. The drum keys, many, are compared again when a
+    // parameter or an event may have moved them, and every 16th block whatever changed them.
+    idleStale = true;
+    if ((++idleBlockCount & 15) == 0)
+        drumKeysStale = true;
     if (!state.runtime.smoothedSettled)
         engine::settleSmoothedImage(state);
     const float rate = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
@@ -159,6 +164,7 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
                 if (program || (status == (0xB0 | channel) && (data1Of(candidate) & 0xDF) == 0)) {
                     dispatchEvent(candidate);
                     eventDispatched[j] = 1;
+                    idleStale = drumKeysStale = true;
                     if (program)
                         break;
                 }
@@ -169,8 +175,11 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
             renderSubBlock(outputs, start, n, replace, fold);
             start += n;
         }
-        if (e < count && !eventDispatched[e])
-            dispatchEvent(event);
+        if (e < count) {
+            if (!eventDispatched[e])
+                dispatchEvent(event);
+            idleStale = drumKeysStale = true;
+        }
     }
 
     runtime.ownSongPosition = hostPosition;
@@ -193,10 +202,17 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
     const bool chorusOn = master.chorus.on != 0;
     const bool reverbOn = master.reverb.on != 0;
 
+    if (idleStale)
+        markIdleChannels();
     for (int32_t c = 0; c < kChannelCount; ++c) {
         const ChannelState &channel = state.target.channels[c];
         if (!channel.on)
             continue;
+        if (channelIdle[c]) {
+            if ((state.play[c].lfoIdleSamples += n) >= (1 << 24))
+                catchUpLfo(c);
+            continue;
+        }
         sequencerTick(c, n);
         const bool main = channel.outputBus == 0;
         float *left = main ? mainLeft : subLeft;
@@ -316,10 +332,30 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
     }
 }
 
+void Quorix::markIdleChannels()
+{
+    idleStale = false;
+    for (int32_t c = 0; c < kChannelCount; ++c) {
+        const ChannelState &channel = state.target.channels[c];
+        const ControllerState &controller = state.controllers[c];
+        // The render moves these whether or not the configuration lets them act.
+        const bool controllersSettled = controller.volumeCurrent == controller.volumeTarget &&
+                                        controller.panCurrent == controller.panTarget &&
+                                        controller.expressionCurrent == controller.expressionTarget;
+        channelIdle[c] = channel.on && controllersSettled &&
+                         (channel.mode == 0 ? melodyChannelIdle(c) : channel.mode == 1 && drumChannelIdle(c));
+    }
+    drumKeysStale = false;
+}
+
 void Quorix::postBlockEnd()
 {
     if (!instrumentEditor)
         return;
+    // The LFO displays of skipped channels keep moving.
+    for (int32_t c = 0; c < kChannelCount; ++c)
+        if (state.play[c].lfoIdleSamples > 0)
+            catchUpLfo(c);
     const EngineRuntime &runtime = state.runtime;
     for (int32_t i = 0; i < 4; ++i)
         postEditorFloat(blockTag::OutputMeters + i, std::sqrt(runtime.outputMeters[i]));
