@@ -43,6 +43,7 @@ constexpr double kCurveMatchDecibels = 30.0;
 
 // The engine's melody LFO bends the pitch by amount^2 x 32 semitones at full level.
 constexpr double kLfoPitchSemitones = 32.0;
+constexpr int kLfoTriangle = 2; // rising from zero; the next wave falls from zero
 // Its two-pole filter peaks at (8r + 1) / sqrt(2) for resonance r; the four-pole drum filter's
 // two sections give (8r + 1)^2 / sqrt(2) at the cutoff.
 constexpr double kSqrtHalf = 0.70710678;
@@ -115,29 +116,76 @@ double fourPoleResonancePercent(int centibels)
   return std::clamp((std::sqrt(gain / kSqrtHalf) - 1.0) / 8.0, 0.0, 1.0) * 100.0;
 }
 
-// The engine's velocity response ((v^3 - 1) a + 1) closest to the SoundFont's default velocity
-// attenuation, (v / 127)^2 in amplitude: the amount whose largest error in decibels over
-// velocities 20..127 is smallest. Soft notes matter as much as loud ones.
-double velocityErrorDecibels(double amount)
+// The engine's velocity response ((v^3 - 1) a + 1) closest to a SoundFont level curve (decibels
+// against velocity 127): the amount whose largest error in decibels over velocities 20..127 is
+// smallest. Soft notes matter as much as loud ones.
+using VelocityCurve = std::array<double, 128>;
+
+// The SoundFont's default velocity attenuation, (v / 127)^2 in amplitude.
+const VelocityCurve &defaultVelocityCurve()
+{
+  static const VelocityCurve curve = [] {
+    VelocityCurve c{};
+    for (int v = 1; v < 128; ++v) c[v] = 40.0 * std::log10(v / 127.0);
+    return c;
+  }();
+  return curve;
+}
+
+double velocityErrorDecibels(double amount, const VelocityCurve &curve)
 {
   double worst = 0.0;
   for (int velocity = 20; velocity <= 127; ++velocity) {
     const double v = velocity / 127.0;
     const double engine = (v * v * v - 1.0) * amount + 1.0;
-    worst = std::max(worst, std::abs(20.0 * std::log10(engine / (v * v))));
+    worst = std::max(worst, std::abs(20.0 * std::log10(engine) - curve[velocity]));
   }
   return worst;
 }
-double velocityAmountPercent()
+double velocityAmountPercent(const VelocityCurve &curve)
 {
-  static const double best = [] {
-    double amount = 0.0;
-    for (int step = 1; step <= 1000; ++step)
-      if (velocityErrorDecibels(step / 1000.0) < velocityErrorDecibels(amount)) amount = step / 1000.0;
-    return amount * 100.0;
-  }();
-  return best;
+  // A coarse search, then the thousandths around its best.
+  int best = 0;
+  double error = velocityErrorDecibels(0.0, curve);
+  auto tryStep = [&](int step) {
+    const double e = velocityErrorDecibels(step / 1000.0, curve);
+    if (e < error) best = step, error = e;
+  };
+  for (int step = 5; step <= 1000; step += 5) tryStep(step);
+  const int coarse = best;
+  for (int step = std::max(0, coarse - 4); step <= std::min(1000, coarse + 4); ++step) tryStep(step);
+  return best / 10.0;
 }
+
+// How a region's volume envelope falls at a key: decibels down after t seconds (the attack
+// left out; the shortest hold counts as none).
+struct Fall {
+  double hold = 0.0, decay = 0.0, sustainDecibels = 0.0;
+
+  double at(double t) const
+  {
+    if (t <= hold) return 0.0;
+    if (decay <= 0.0) return sustainDecibels;
+    return std::min(sustainDecibels, 96.0 * (t - hold) / decay);
+  }
+  double settled() const { return hold + decay * sustainDecibels / 96.0; }
+};
+
+Fall fallOf(const Region &r, int key)
+{
+  Fall f;
+  const int hold = r.value[holdVolEnv] + r.value[keynumToVolEnvHold] * (60 - key);
+  f.hold = hold <= -12000 ? 0.0 : timecentsToSeconds(hold);
+  f.decay = timecentsToSeconds(r.value[decayVolEnv] + r.value[keynumToVolEnvDecay] * (60 - key));
+  f.sustainDecibels = std::clamp(r.value[sustainVolEnv] / 10.0, 0.0, 96.0);
+  return f;
+}
+
+// A zone's fall is carried into its take for at most this long, in points this far apart;
+// a fade smaller than the least is left out.
+constexpr double kFadeSeconds = 4.0;
+constexpr double kFadePointSeconds = 0.025;
+constexpr int kFadeLeastCentibels = 15;
 
 // One sound of a key: a region and, for a stereo pair, its other half.
 struct Candidate {
@@ -200,6 +248,24 @@ public:
     std::stable_sort(out.begin(), out.end(),
                      [](const Candidate &x, const Candidate &y) { return x.attenuation < y.attenuation; });
     return out;
+  }
+
+  // The preset's level at a key against velocity 127, velocity layers and the default
+  // velocity attenuation together; the default curve where a velocity plays nothing.
+  VelocityCurve velocityCurve(int key) const
+  {
+    VelocityCurve power{};
+    for (int v = 1; v < 128; ++v)
+      for (size_t i = 0; i < regions.size(); ++i)
+        if (regions[i].covers(key, v) && playedLength(int(i)) > 0) {
+          const double amplitude = level(int(i)) * centibelsToGain(regions[i].value[initialAttenuation] * kAttenuationScale);
+          power[v] += amplitude * amplitude;
+        }
+    VelocityCurve curve = defaultVelocityCurve();
+    if (!(power[127] > 0.0)) return curve;
+    for (int v = 1; v < 128; ++v)
+      if (power[v] > 0.0) curve[v] += 10.0 * std::log10(power[v] / power[127]);
+    return curve;
   }
 
   // A region's tuning in cents besides its root key: coarse, fine and the sample's correction.
@@ -490,6 +556,15 @@ private:
       std::vector<Candidate> here = voices.at(k);
       for (size_t layer = 0; layer < 2 && layer < here.size(); ++layer) chosen[layer][k] = here[layer];
     }
+    // The channel's one volume envelope is the sound's nearest middle C; other sounds that fall
+    // faster carry the difference in their takes.
+    Candidate envelopeVoice;
+    for (int d = 0; d < 128 && envelopeVoice.region < 0; ++d)
+      for (int k : {kReferenceKey - d, kReferenceKey + d})
+        if (k >= 0 && k < 128 && envelopeVoice.region < 0 && chosen[0][k].region >= 0) envelopeVoice = chosen[0][k];
+    const Region envelopeRef = envelopeVoice.region >= 0 ? voices.heard(envelopeVoice) : Region{};
+    channelFall = fallOf(envelopeRef, kReferenceKey);
+
     // An oscillator follows the keys unless every sound of it has a scale tuning of 0.
     bool keyFollow[2];
     std::vector<Run> layers[2];
@@ -545,7 +620,7 @@ private:
     if (middle[1]) pan = (pan + middle[1]->sound.voice.pan) / 2;
     text(channel, local::Pan, panText(pan));
     mapMelodyFilter(channel, ref);
-    mapMelodyEnvelopes(channel, ref);
+    mapMelodyEnvelopes(channel, envelopeRef, velocityAmountPercent(voices.velocityCurve(kReferenceKey)));
     mapMelodyLfo(channel, ref);
     patch.channels.push_back(channel);
     return patch;
@@ -577,7 +652,34 @@ private:
     cents += (out.rootKey - rootKey) * 100.0;
     out.voice = c;
     out.take = voices.take(c, cents, c.attenuation);
+    addFade(out.take, voices.heard(c), out.rootKey, keyFollow);
     return out;
+  }
+
+  // The part of a sound's own fall that the channel's envelope does not give, baked into its
+  // take over its first seconds, as heard in the middle of its keys.
+  void addFade(Take &take, const Region &r, int rootKey, bool keyFollow) const
+  {
+    const int low = std::clamp(r.keyLow, 21, 108), high = std::clamp(r.keyHigh, 21, 108);
+    const int key = (low + high) / 2;
+    const Fall own = fallOf(r, key);
+    const double valuesPerSecond = take.rate * (keyFollow ? std::exp2((key - rootKey) / 12.0) : 1.0);
+    const double step = std::max(1.0, std::round(kFadePointSeconds * valuesPerSecond));
+    const double end = std::min(kFadeSeconds, std::max(own.settled(), channelFall.settled()));
+    std::vector<int> points;
+    int most = 0;
+    for (int i = 0;; ++i) {
+      const double t = i * step / valuesPerSecond;
+      const int difference = int(std::lround(std::max(0.0, own.at(t) - channelFall.at(t)) * 10.0));
+      most = std::max(most, difference);
+      // Once the zone itself has fallen to silence, so has its take.
+      const int cb = own.at(t) * 10.0 >= kFadeSilentCentibels ? kFadeSilentCentibels : difference;
+      points.push_back(std::min(cb, kFadeSilentCentibels));
+      if (t >= end || cb >= kFadeSilentCentibels) break;
+    }
+    if (most < kFadeLeastCentibels) return;
+    take.fadeStep = uint32_t(step);
+    take.fadeCentibels = std::move(points);
   }
 
   void mapMelodyFilter(PlannedChannel &c, const Region &r)
@@ -600,7 +702,7 @@ private:
     cutoffSpan(c, local::FilterEnvAmount, hz, absoluteCentsToHertz(fc + envelope));
   }
 
-  void mapMelodyEnvelopes(PlannedChannel &c, const Region &r)
+  void mapMelodyEnvelopes(PlannedChannel &c, const Region &r, double velocityAmount)
   {
     double sustainDb = r.value[sustainVolEnv] / 10.0;
     double decay = decayAfterHold(
@@ -610,7 +712,7 @@ private:
     text(c, local::AmpEnvelope + 1, secondsText(engineDecaySeconds(decay, sustainDb)));
     text(c, local::AmpEnvelope + 2, percentText(centibelsToGain(r.value[sustainVolEnv]) * 100.0));
     text(c, local::AmpEnvelope + 3, secondsText(engineReleaseSeconds(timecentsToSeconds(r.value[releaseVolEnv]))));
-    text(c, local::AmpEnvVelocityAmount, percentText(velocityAmountPercent()));
+    text(c, local::AmpEnvVelocityAmount, percentText(velocityAmount));
   }
 
   // The LFO follows the vibrato LFO (or the modulation LFO when only it bends the pitch). A
@@ -628,6 +730,10 @@ private:
       return;
     }
     double amount = std::sqrt(std::abs(depth) / 100.0 / kLfoPitchSemitones);
+    // The SoundFont's vibrato is a triangle that every note starts from zero, rising for a
+    // positive depth; the engine's depth has no sign, so a negative one falls first instead.
+    value(c, local::LfoWave, (depth > 0 ? kLfoTriangle : kLfoTriangle + 1) / 9.0f);
+    value(c, local::LfoKeySync, 1.0f);
     text(c, local::LfoLevel, percentText(100.0));
     text(c, local::OscLfoAmount, percentText(std::min(amount, 1.0) * 100.0));
   }
@@ -736,7 +842,7 @@ private:
     text(c, at(local::DrumAttack), secondsText(timecentsToSeconds(r.value[attackVolEnv])));
     text(c, at(local::DrumRelease), secondsText(release));
     value(c, at(local::DrumHold), hold ? 1.0f : 0.0f);
-    text(c, at(local::DrumAmpEnvVelocityAmount), percentText(velocityAmountPercent()));
+    text(c, at(local::DrumAmpEnvVelocityAmount), percentText(velocityAmountPercent(voices.velocityCurve(key))));
     value(c, at(local::DrumMuteGroup), group / 2.0f);
     text(c, at(local::DrumChorusSend), percentText(r.value[chorusEffectsSend] / 10.0));
     text(c, at(local::DrumReverbSend), percentText(r.value[reverbEffectsSend] / 10.0));
@@ -807,6 +913,7 @@ private:
 
   const SoundFont &sf;
   LibraryPlan plan;
+  Fall channelFall; // the volume envelope of the melodic channel being planned
   int drumWavetableCount = 0;
   std::map<int, int> drumTables; // take -> wave number
 };

@@ -27,7 +27,9 @@ inline constexpr int kDrumKeyValues = 17;
 
 // One stored sample: a stretch of the SoundFont's data (mixed with the other half of a
 // stereo pair), cut after its loop, at a rate that carries the zone's fine tuning, with a
-// level cut baked into the values.
+// level cut baked into the values. A fade carries a zone's own faster fall where the channel's
+// one envelope cannot: a looped take is played out through the fade and then loops at the
+// fade's last level, or ends when that is silence.
 struct Take {
   int sample = -1;  // -1: the one-value silent sample that fills a layer's gaps
   int partner = -1; // the stereo half mixed in, or -1
@@ -37,12 +39,16 @@ struct Take {
   bool looped = false;
   int32_t rate = 44100;
   int cutCentibels = 0;
+  uint32_t fadeStep = 0;          // values between the fade's points
+  std::vector<int> fadeCentibels; // the extra fall at values 0, fadeStep, 2 fadeStep, ...
 
   auto operator<=>(const Take &) const = default;
   bool operator==(const Take &) const = default;
 };
 
 // The values of a take as they are stored: data[0..n), and loopStart counting from 1 (0 one-shot).
+inline constexpr int kFadeSilentCentibels = 800; // a fade this deep ends the take
+
 struct TakeData {
   std::vector<int16_t> values;
   int32_t rate = 44100;

@@ -525,4 +525,117 @@ TEST(GmLibrary, RenderedTakeIsCutAfterItsLoopAndLowered)
   EXPECT_EQ(d.loopStart, 0);
 }
 
+// The channel's volume envelope comes from the sound at middle C; a zone that falls faster, by
+// its own decay or by its key's share of a key-tracked decay, carries the difference in its take.
+TEST(GmLibrary, ZonesThatFallFasterCarryTheirFallInTheirTakes)
+{
+  using namespace sf2;
+  struct Case {
+    const char *name;
+    std::vector<Gen> high;   // the zone of keys 64..127, besides its sample and root
+    double centibelsAtOneSecond; // its fade one second in; 0: no fade
+  };
+  // The reference falls 96 dB in 4 s (24 dB a second).
+  const Case cases[] = {
+      {"same fall", {gen(decayVolEnv, 2400)}, 0.0},
+      {"twice as fast", {gen(decayVolEnv, 1200)}, 240.0},
+      // Key 86 (the middle of 64..108) is 26 keys above 60: 1300 timecents shorter.
+      {"key-tracked decay", {gen(decayVolEnv, 2400), gen(keynumToVolEnvDecay, 50)}, 268.5},
+      {"slower", {gen(decayVolEnv, 3600)}, 0.0},
+      {"held for a second first", {gen(decayVolEnv, 2400), gen(holdVolEnv, 0)}, 0.0},
+  };
+  for (const Case &k : cases) {
+    std::vector<Gen> high = k.high;
+    high.push_back(gen(sustainVolEnv, 1000));
+    high.push_back(gen(sampleModes, 1));
+    high.push_back(gen(overridingRootKey, 86)); // played at its own rate in the middle of its keys
+    sf2::SoundFont sf = melodic({{"low", ramp(100), 10, 90}, {"high", ramp(100), 10, 90}},
+                                {Sf2Fixture::sampleZone(0, 0, 63, {gen(decayVolEnv, 2400), gen(sustainVolEnv, 1000),
+                                                                   gen(sampleModes, 1)}),
+                                 Sf2Fixture::sampleZone(1, 64, 127, high)});
+    LibraryPlan plan = planGmLibrary(sf);
+    const PlannedWavetable *osc = oscillator(plan, program(plan, 0), 0);
+    ASSERT_NE(osc, nullptr) << k.name;
+    ASSERT_EQ(osc->zones.size(), 2u) << k.name;
+    EXPECT_TRUE(plan.takes[osc->zones[0].take].fadeCentibels.empty()) << k.name;
+    const Take &take = plan.takes[osc->zones[1].take];
+    if (k.centibelsAtOneSecond == 0.0) {
+      EXPECT_TRUE(take.fadeCentibels.empty()) << k.name;
+      continue;
+    }
+    ASSERT_EQ(take.fadeStep, 1103u) << k.name; // 25 ms at 44.1 kHz
+    ASSERT_GT(take.fadeCentibels.size(), 40u) << k.name;
+    EXPECT_EQ(take.fadeCentibels[0], 0) << k.name;
+    EXPECT_NEAR(take.fadeCentibels[40], k.centibelsAtOneSecond * 40 * 1103 / 44100.0, 2.0) << k.name;
+    EXPECT_EQ(take.fadeCentibels.back(), kFadeSilentCentibels) << k.name; // falls to silence within 4 s
+  }
+}
+
+TEST(GmLibrary, AFadedTakePlaysItsLoopOutThroughTheFade)
+{
+  sf2::SoundFont sf = melodic({{"s", std::vector<int16_t>(10, 10000), 2, 6}}, {Sf2Fixture::sampleZone(0, 0, 127)});
+  Take take;
+  take.sample = 0;
+  take.start = sf.samples[0].start;
+  take.end = sf.samples[0].end;
+  take.looped = true;
+  take.loopStart = take.start + 2;
+  take.loopEnd = take.start + 6;
+  take.fadeStep = 4;
+  take.fadeCentibels = {0, 60, 120}; // 12 dB over 8 values, then held
+  TakeData d = renderTake(sf, take);
+  // Eight values through the fade (the loop repeated), then one turn of the loop at its last level.
+  EXPECT_EQ(d.values, (std::vector<int16_t>{10000, 8414, 7079, 5957, 5012, 4217, 3548, 2985, 2512, 2512, 2512, 2512}));
+  EXPECT_EQ(d.loopStart, 9);
+  // A fade that reaches silence ends the take there, loop or not.
+  take.fadeCentibels = {0, 400, kFadeSilentCentibels};
+  d = renderTake(sf, take);
+  EXPECT_EQ(d.values.size(), 8u);
+  EXPECT_EQ(d.loopStart, 0);
+  EXPECT_EQ(d.values[4], 100); // 40 dB down
+}
+
+// The velocity amount follows the preset's level against velocity, its velocity layers included.
+TEST(GmLibrary, VelocityLayersShapeTheVelocityAmount)
+{
+  using namespace sf2;
+  struct Case {
+    const char *name;
+    int softCentibels; // attenuation of the layer below velocity 64; the loud layer has none
+    const char *amount;
+  };
+  const Case cases[] = {
+      {"one level", 0, "96.4"},      // nearest (v/127)^2 over velocities 20..127
+      {"soft layer quieter", 100, "97.7"},
+      {"soft layer louder", -100, "92.3"},
+  };
+  for (const Case &k : cases) {
+    sf2::SoundFont sf = melodic({{"s", ramp(100)}},
+                                {Sf2Fixture::sampleZone(0, 0, 127, {range(velRange, 0, 63), gen(initialAttenuation, 100 + k.softCentibels)}),
+                                 Sf2Fixture::sampleZone(0, 0, 127, {range(velRange, 64, 127), gen(initialAttenuation, 100)})});
+    LibraryPlan plan = planGmLibrary(sf);
+    EXPECT_EQ(textOf(program(plan, 0), local::AmpEnvVelocityAmount), k.amount) << k.name;
+  }
+}
+
+// The vibrato is a triangle every note starts from zero, in the direction of the SoundFont's depth.
+TEST(GmLibrary, VibratoStartsWithEachNoteInItsDirection)
+{
+  using namespace sf2;
+  struct Case {
+    int depth;
+    float wave; // normalised: 2 rises first, 3 falls first, of 0..9
+  };
+  for (const Case &k : {Case{30, 2.0f / 9.0f}, Case{-30, 3.0f / 9.0f}}) {
+    sf2::SoundFont sf = melodic({{"s", ramp(100)}}, {Sf2Fixture::sampleZone(0, 0, 127, {gen(vibLfoToPitch, k.depth)})});
+    LibraryPlan plan = planGmLibrary(sf);
+    const PlannedChannel &c = program(plan, 0);
+    const Setting *wave = c.find(local::LfoWave), *sync = c.find(local::LfoKeySync);
+    ASSERT_NE(wave, nullptr) << k.depth;
+    ASSERT_NE(sync, nullptr) << k.depth;
+    EXPECT_FLOAT_EQ(wave->value, k.wave) << k.depth;
+    EXPECT_EQ(sync->value, 1.0f) << k.depth;
+  }
+}
+
 } // namespace
