@@ -1,6 +1,7 @@
 #include "banks/SampleBanks.h"
 
 #include "banks/Wavetables.h"
+#include "foundation/platform/podoPlatformFile.h"
 #include "foundation/podoFile.h"
 
 #include <algorithm>
@@ -75,6 +76,7 @@ bool readSampleData(SampleRecord &record, banks::BankReader &reader)
     int16_t *data = new (std::nothrow) int16_t[static_cast<size_t>(size) + 3];
     if (!data)
         return false;
+    podo::platform::prepareBuffer(data, (static_cast<size_t>(size) + 3) * sizeof(int16_t));
     if (!reader.i16s(data + 1, static_cast<size_t>(size))) {
         delete[] data;
         return false;

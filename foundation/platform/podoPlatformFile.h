@@ -54,6 +54,11 @@ uint32_t createFolders(const char *path);
 
 void sleepMilliseconds(uint32_t milliseconds);
 
+// Asks the system to back a fresh buffer with memory at once, in one call, before a file is read
+// into it: faulting its pages in one by one during the read costs more than the read itself.
+// Only a hint; nothing happens where the system cannot.
+void prepareBuffer(void *buffer, size_t size);
+
 // Attribute bits reported for folder entries.
 constexpr uint32_t attributeFolder = 0x10000;
 constexpr uint32_t attributeReadOnly = 0x20000;

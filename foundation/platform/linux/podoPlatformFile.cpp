@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -204,6 +205,18 @@ uint32_t createFolders(const char *path)
     if (::stat(native.c_str(), &info) != 0)
         return static_cast<uint32_t>(errno);
     return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+void prepareBuffer(void *buffer, size_t size)
+{
+#ifndef MADV_POPULATE_WRITE
+    constexpr int MADV_POPULATE_WRITE = 23; // Linux 5.14; older kernels refuse it
+#endif
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(buffer) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(buffer) + size) & ~(page - 1);
+    if (end > start)
+        madvise(reinterpret_cast<void *>(start), end - start, MADV_POPULATE_WRITE);
 }
 
 void sleepMilliseconds(uint32_t milliseconds)
