@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 using namespace engine;
@@ -187,47 +188,35 @@ int32_t Quorix::onGetChunk(void **data, bool)
 }
 
 // A chunk is decoded and checked apart; only a block of the right size with one of the two
-// byte-order marks replaces the program, with every field brought into range first.
+// byte-order marks replaces the program, with every field brought into range first. The render
+// waits only for the short step that puts the decoded program in place.
 int32_t Quorix::onSetChunk(void *data, int32_t byteSize, bool)
 {
     if (!data || byteSize != kProgramBlockSize)
         return 0;
-    podoSyncCriticalBlock lock(&instanceLock);
-    std::memcpy(static_cast<void *>(&chunkIn), data, sizeof chunkIn);
-    if (chunkIn.byteOrder != kByteOrderMark && chunkIn.byteOrder != kOtherByteOrderMark)
+    std::unique_ptr<ProgramBlock> block(new (std::nothrow) ProgramBlock);
+    if (!block)
         return 0;
-    if (chunkIn.byteOrder != kByteOrderMark)
-        engine::swapProgramByteOrder(&chunkIn, 1);
-    sanitizeProgramBlock(chunkIn);
-    std::memcpy(static_cast<void *>(&programBlock), &chunkIn, sizeof programBlock);
-    onSetProgram(0);
-    return 1;
+    std::memcpy(static_cast<void *>(block.get()), data, sizeof *block);
+    if (block->byteOrder != kByteOrderMark && block->byteOrder != kOtherByteOrderMark)
+        return 0;
+    if (block->byteOrder != kByteOrderMark)
+        engine::swapProgramByteOrder(block.get(), 1);
+    sanitizeProgramBlock(*block);
+    return loadProgram(*block) ? 1 : 0;
 }
 
+// The program's own values again, through the same road as a chunk.
 void Quorix::onSetProgram(int32_t)
 {
-    podoSyncCriticalBlock lock(&instanceLock);
-    if (instrumentEditor)
-        instrumentEditor->clearMessages();
-    const bool previous = setBulkLoading(true);
-    for (int32_t index = 0; index <= kLastParameterIndex; ++index)
-        setParameterValue(index, programBlock.values[index]);
-    setBulkLoading(previous);
-    // While the values went in, each range end met the previous program's other end.
-    for (int32_t channel = 0; channel < kChannelCount; ++channel)
-        orderChannelRanges(channel);
-    if (instrumentEditor) {
-        for (int32_t channel = 0; channel < kChannelCount; ++channel)
-            instrumentEditor->postFloat(tag::ChannelStrip + channel, 1.0f);
-        instrumentEditor->recalledChannelCount = 0;
-        instrumentEditor->refreshTempoControls();
-        instrumentEditor->postFloat(tag::BulkLoading, -1.0f);
-        instrumentEditor->postFloat(tag::MidiLearn, -1.0f);
+    std::unique_ptr<ProgramBlock> block(new (std::nothrow) ProgramBlock);
+    if (!block)
+        return;
+    {
+        podoSyncCriticalBlock lock(&instanceLock);
+        std::memcpy(static_cast<void *>(block.get()), &programBlock, sizeof *block);
     }
-    // The program is named after the patch its first channel came from.
-    const int32_t number = programBlock.channels[0].sourceCategory;
-    const int32_t category = number < 0 || number > kLastCategoryNumber ? -1 : patchCategoryIndex[number];
-    nameProgram(programBlock.name, category, programBlock.channels[0].sourcePatch);
+    loadProgram(*block);
 }
 
 void Quorix::assignProgramName(const podoStr &name, int32_t categoryIndex, int32_t patchIndex)

@@ -5,7 +5,9 @@
 // engine itself, goes through setParameterValue: stored, applied, posted to the editor.
 //
 // Locks (all re-entrant): instanceLock (the frame's, one per instance) serialises every host
-// entry and every engine operation; engineSharedLock (process-wide, a reader/writer lock) guards
+// entry and every engine operation, and the render holds it for its whole block: what takes
+// long (a program load, a patch store) is prepared apart and holds it only to put its result in
+// place; engineSharedLock (process-wide, a reader/writer lock) guards
 // what instances share (configuration, tunings' user rows, sound library, assignment tables):
 // renders and MIDI take it shared, changes exclusively and briefly; always inside instanceLock;
 // processLock (the frame's) guards the instance count and editor creation. The editor's queue
@@ -26,10 +28,12 @@
 #include "host/KestraneVST.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class Quorix_Editor;
 class podoFile;
+struct PreparedProgram;
 
 // Process-wide lock of the data all instances share.
 EngineSharedLock &engineSharedLock();
@@ -324,12 +328,20 @@ protected:
     // (they run on the audio thread from program changes and resets).
     void nameProgram(const char *name, int32_t categoryIndex, int32_t patchIndex);
     void nameChannel(int32_t channel, const char *name);
+    // A whole program into the running state: decoded and applied apart, holding instanceLock
+    // only to copy the target image (prepareProgram; null without memory), then put in place
+    // in one short step and posted to the editor (publishProgram). loadProgram does both.
+    std::unique_ptr<PreparedProgram> prepareProgram(const ProgramBlock &block);
+    void publishProgram(PreparedProgram &prepared);
+    bool loadProgram(const ProgramBlock &block);
     // Runs the one operation a parameter value asked for.
     void performSideEffect(const engine::ApplyOutcome &outcome, int32_t index);
     // Sets parameters first..last to their stored values (force) or posts them (no force),
     // under bulk loading, then restores the flag.
     void pushStoredValues(int32_t first, int32_t last, bool force);
     void pushStoredValue(int32_t index, bool force);
+    // pushStoredValue with force for every stored index first..last, under one hold of the lock.
+    void applyStoredValues(int32_t first, int32_t last);
     void initialize(int32_t liveInstances);
     void orderChannelRanges(int32_t channel);
     // Drops the channel's voices at once with their held-note pairs; nothing else is reset.
@@ -384,10 +396,8 @@ protected:
     EngineState state;
     Quorix_Editor *instrumentEditor = nullptr; // null while no editor exists
 
-    // Host chunks: what getChunk handed out (the host reads it after the lock is gone) and where
-    // setChunk decodes before anything is replaced.
+    // What getChunk handed out: the host reads it after the lock is gone.
     ProgramBlock chunkOut;
-    ProgramBlock chunkIn;
     // Per channel: the values the relative NRPNs offset from, taken at the first one after a
     // recall or reset (a channel's bit in recalledValid says they are held).
     static constexpr int32_t kRelativeNrpns = 8;

@@ -7,6 +7,7 @@
 #include "engine/ParameterDecode.h"
 #include "foundation/podoWnd.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace engine;
@@ -343,9 +344,30 @@ void Quorix::pushStoredValue(int32_t index, bool force)
 void Quorix::pushStoredValues(int32_t first, int32_t last, bool force)
 {
     const bool previous = setBulkLoading(true);
-    for (int32_t index = first; index <= last; ++index)
-        pushStoredValue(index, force);
+    if (force) {
+        applyStoredValues(first, last);
+    } else {
+        for (int32_t index = first; index <= last; ++index)
+            pushStoredValue(index, force);
+    }
     setBulkLoading(previous);
+}
+
+void Quorix::applyStoredValues(int32_t first, int32_t last)
+{
+    // setParameterValue's road for a run of stored values under one hold of the lock: a program
+    // change runs it on the audio thread for a whole channel.
+    podoSyncCriticalBlock lock(&instanceLock);
+    const bool posting = instrumentEditor != nullptr;
+    for (int32_t index = std::max(first, 0); index <= last && index <= kLastParameterIndex; ++index) {
+        const float value = sanitizeParameterValue(programBlock.values[index]);
+        programBlock.values[index] = value;
+        const ApplyOutcome outcome = applyParameterValue(state, index, value);
+        if (outcome.effect != SideEffect::None)
+            performSideEffect(outcome, index);
+        if (posting)
+            postEditorFloat(index, value);
+    }
 }
 
 void Quorix::applyProgram(bool force)
@@ -398,8 +420,12 @@ void Quorix::applyChannelSettings(int32_t channel, bool force)
         if (channel >= 0 && c != channel)
             continue;
         postEditorFloat(tag::ChannelStrip + c, 1.0f);
-        for (int32_t id = local::Mode; id <= local::LastChannelSetting; ++id)
-            pushStoredValue(parameterIndex(c, id), force);
+        const int32_t first = parameterIndex(c, local::Mode), last = parameterIndex(c, local::LastChannelSetting);
+        if (force)
+            applyStoredValues(first, last);
+        else
+            for (int32_t index = first; index <= last; ++index)
+                pushStoredValue(index, false);
     }
     setBulkLoading(previous);
 }
@@ -413,8 +439,12 @@ void Quorix::applySequencerParameters(int32_t channel, bool force)
     for (int32_t c = 0; c < kChannelCount; ++c) {
         if (channel >= 0 && c != channel)
             continue;
-        for (int32_t id = local::SeqOn; id <= local::LastLane; ++id)
-            pushStoredValue(parameterIndex(c, id), force);
+        const int32_t first = parameterIndex(c, local::SeqOn), last = parameterIndex(c, local::LastLane);
+        if (force)
+            applyStoredValues(first, last);
+        else
+            for (int32_t index = first; index <= last; ++index)
+                pushStoredValue(index, false);
     }
     setBulkLoading(previous);
 }

@@ -352,9 +352,9 @@ float podoVST::getParameter(int32_t index)
     return parameterInRange(index) ? onGetParameter(index) : 0.0f;
 }
 
+// The hook takes the lock itself, only for as long as it must hold up the render.
 void podoVST::setProgram(int32_t program)
 {
-    podoSyncCriticalBlock block(&instanceLock);
     if (program >= 0 && program < numPrograms)
         onSetProgram(program);
 }
@@ -410,9 +410,9 @@ int32_t podoVST::getChunk(void **data, bool isPreset)
     return onGetChunk(data, isPreset);
 }
 
+// The hook takes the lock itself, only for as long as it must hold up the render.
 int32_t podoVST::setChunk(void *data, int32_t byteSize, bool isPreset)
 {
-    podoSyncCriticalBlock block(&instanceLock);
     return onSetChunk(data, byteSize, isPreset);
 }
 

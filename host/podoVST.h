@@ -101,6 +101,7 @@ public:
     virtual void onProcessAccumulating(float **, float **, int32_t) {}
     virtual void onProcessReplacing(float **, float **, int32_t) {}
     virtual int32_t onGetChunk(void **, bool) { return 0; }
+    // These two are called without instanceLock: they take it for as long as they must.
     virtual int32_t onSetChunk(void *, int32_t, bool) { return 0; }
     virtual void onSetProgram(int32_t) {}
     virtual void onSetProgramName(const char *) {}

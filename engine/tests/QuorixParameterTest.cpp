@@ -122,6 +122,86 @@ TEST_F(Instance, ChunkRoundTripKeepsTheBlockByteForByte)
     EXPECT_EQ(target(15).seqLength, 1 + static_cast<int>(std::round(((15 + 42) % 101) / 100.0 * 63)));
 }
 
+namespace {
+
+// The road every chunk took before it was applied apart: value by value under bulk loading,
+// then the crossed ranges put in order.
+struct OneByOneQuorix : TestQuorix {
+    void load(const ProgramBlock &block)
+    {
+        const bool previous = setBulkLoading(true);
+        for (int index = 0; index <= kLastParameterIndex; ++index)
+            setParameterValue(index, block.values[index]);
+        setBulkLoading(previous);
+        for (int c = 0; c < kChannelCount; ++c)
+            orderChannelRanges(c);
+    }
+};
+
+// The settings of a channel with its effect objects left out (each instance owns its own).
+ChannelState withoutEffects(const ChannelState &channel)
+{
+    ChannelState copy = channel;
+    for (InsertEffectSlot &slot : copy.insertEffects)
+        slot.effect = nullptr;
+    return copy;
+}
+
+} // namespace
+
+// A chunk is applied apart from the running state and put in place at once; what it leaves,
+// stored, decoded and sounding, is what its values leave set one by one, for any values and with
+// notes sounding on every channel when it comes.
+TEST_F(Instance, AChunkLeavesWhatItsValuesLeaveOneByOne)
+{
+    auto reference = std::make_unique<OneByOneQuorix>();
+    uint32_t seed = 12345;
+    auto random = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
+    };
+    for (int round = 0; round < 3; ++round) {
+        std::vector<uint8_t> bytes = chunk();
+        ProgramBlock &b = blockOf(bytes);
+        for (int i = 0; i <= kLastParameterIndex; ++i)
+            b.values[i] = random();
+        // Some channels keep their mode and links, so their notes meet waves, effects and cut links.
+        for (int c = 0; c < kChannelCount; ++c) {
+            b.values[ch(c, local::On)] = 1.0f;
+            if (c % 3 == 0)
+                b.values[ch(c, local::Mode)] = static_cast<float>(target(c).mode);
+            if (c % 4 == 1)
+                b.values[ch(c, local::Link)] = 0.0f;
+        }
+        for (TestQuorix *instance : {static_cast<TestQuorix *>(q.get()), static_cast<TestQuorix *>(reference.get())})
+            for (int c = 0; c < kChannelCount; ++c)
+                instance->noteOn(c, c, 60 + c, 100, 0, 0, 0, -1);
+        reference->load(b);
+        ASSERT_EQ(setChunk(bytes), 1);
+
+        SCOPED_TRACE(round);
+        EXPECT_EQ(std::memcmp(&q->programBlock, &reference->programBlock, sizeof(ProgramBlock)), 0);
+        MasterState master = q->state.target.master, expected = reference->state.target.master;
+        master.chorus.effect = expected.chorus.effect = nullptr;
+        master.reverb.effect = expected.reverb.effect = nullptr;
+        EXPECT_EQ(std::memcmp(&master, &expected, sizeof master), 0);
+        for (int c = 0; c < kChannelCount; ++c) {
+            const ChannelState got = withoutEffects(target(c));
+            const ChannelState want = withoutEffects(reference->state.target.channels[c]);
+            EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "channel " << c;
+            for (int s = 0; s < kInsertSlotsPerChannel; ++s)
+                EXPECT_EQ(target(c).insertEffects[s].effect != nullptr,
+                          reference->state.target.channels[c].insertEffects[s].effect != nullptr);
+            const ChannelPlayState &play = q->state.play[c], &wanted = reference->state.play[c];
+            EXPECT_EQ(play.voiceCount, wanted.voiceCount) << "channel " << c;
+            EXPECT_EQ(play.heldKeyCount, wanted.heldKeyCount) << "channel " << c;
+            EXPECT_EQ(play.seqOrderValid, wanted.seqOrderValid) << "channel " << c;
+            EXPECT_EQ(play.arpOrderValid, wanted.arpOrderValid) << "channel " << c;
+        }
+        EXPECT_EQ(q->state.heldNotes.count, reference->state.heldNotes.count);
+    }
+}
+
 TEST_F(Instance, DecodingHasNoSideEffect)
 {
     q->setParameterValue(master::VoiceLimit, 127.0f / 1023.0f);
