@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 
 using namespace engine;
@@ -36,81 +37,101 @@ struct StoredName {
 
 int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combination)
 {
-    // The recall of another thread reads the category table under both locks; a store may grow it.
-    podoSyncCriticalBlock lock(&instanceLock);
-    EngineWriteBlock shared(engineSharedLock());
-    if (!patchCategories || categoryIndex < 0 || categoryIndex >= numPatchCategories)
-        return -1;
-    PatchCategory &category = patchCategories[categoryIndex];
-    bool appended = false;
-    PatchRecord *patch = banks::patchForStore(category, patchIndex, &appended);
-    if (!patch) {
-        podo::logMessage(3, true, "[%03d %s] no room for another patch", category.number, category.name);
+    // In three short steps, none of which allocates or frees under a lock the render takes for
+    // long: the channels are copied out under instanceLock, put into the category under the
+    // shared lock held exclusively, and the channels then name their new source.
+    std::unique_ptr<ChannelProgram[]> taken(new (std::nothrow) ChannelProgram[kChannelCount]());
+    std::unique_ptr<float[]> globals(new (std::nothrow) float[banks::kPatchGlobalValues]());
+    if (!taken || !globals) {
+        podo::logMessage(4, true, "store patch: %d / %d", categoryIndex, patchIndex);
+        podo::showError(taken ? "Memory allocation is failed for global values"
+                              : "Memory allocation is failed for channel programs",
+                        "on save a patch", kErrorCaption, nullptr);
         return -1;
     }
-    const int32_t index = appended ? category.numPatches : patchIndex;
-
+    char patchName[banks::kNameSize] = {};
     int32_t first = 0, last = 0;
-    if (combination) {
-        int32_t lowest = -1, highest = -1;
-        for (int32_t c = 0; c < kChannelCount; ++c) {
-            if (state.target.channels[c].on || programBlock.channels[c].name[0] != '\0') {
-                if (lowest < 0)
-                    lowest = c;
-                highest = c;
+    {
+        podoSyncCriticalBlock lock(&instanceLock);
+        if (combination) {
+            int32_t lowest = -1, highest = -1;
+            for (int32_t c = 0; c < kChannelCount; ++c) {
+                if (state.target.channels[c].on || programBlock.channels[c].name[0] != '\0') {
+                    if (lowest < 0)
+                        lowest = c;
+                    highest = c;
+                }
             }
+            if (lowest >= 0) {
+                first = lowest;
+                last = highest;
+            }
+            banks::copyNameField(patchName, programBlock.name, sizeof programBlock.name);
+        } else {
+            first = last = getCurrentChannel();
+            banks::copyNameField(patchName, programBlock.channels[first].name, sizeof(ChannelSlot::name));
         }
-        if (lowest >= 0) {
-            first = lowest;
-            last = highest;
+        for (int32_t c = first; c <= last; ++c) {
+            ChannelProgram &stored = taken[c - first];
+            // A combination of one channel names it after the program.
+            if (combination && first == last)
+                banks::copyNameField(stored.name, patchName, sizeof patchName);
+            else
+                banks::copyNameField(stored.name, programBlock.channels[c].name, sizeof(ChannelSlot::name));
+            const int32_t mode = state.target.channels[c].mode;
+            stored.numValues = mode == 0 ? kMelodyValues : mode == 1 ? kDrumValues : kOtherValues;
+            // The block's floats are unaligned: copied as bytes.
+            std::memcpy(stored.values, &programBlock.values[parameterIndex(c, kFirstLocalId)],
+                        sizeof(float) * static_cast<size_t>(stored.numValues));
         }
-        banks::copyNameField(patch->name, programBlock.name, sizeof programBlock.name);
-        patch->colour = 2;
-    } else {
-        first = last = getCurrentChannel();
-        banks::copyNameField(patch->name, programBlock.channels[first].name, sizeof(ChannelSlot::name));
+        for (int32_t g = 0; g < 8; ++g)
+            globals[g] = programBlock.values[master::ChorusFirst + g];
+        globals[8] = programBlock.useHostTempo ? 0.0f : programBlock.tempo;
     }
     const int32_t numChannels = last - first + 1;
-    if (numChannels == 1) {
-        patch->colour = 1;
-        if (combination)
-            nameChannel(first, StoredName(patch->name).text);
-    }
-
-    patch->channels = new (std::nothrow) ChannelProgram[numChannels]();
-    if (!patch->channels) {
-        podo::logMessage(4, true, "[%03d %s] %03d %s - %02d", category.number, category.name, index,
-                         StoredName(patch->name).text, numChannels);
+    std::unique_ptr<ChannelProgram[]> channels(new (std::nothrow) ChannelProgram[numChannels]);
+    if (!channels) {
+        podo::logMessage(4, true, "%s - %02d", StoredName(patchName).text, numChannels);
         podo::showError("Memory allocation is failed for channel programs", "on save a patch", kErrorCaption, nullptr);
         return -1;
     }
-    patch->numChannels = static_cast<int16_t>(numChannels);
-    for (int32_t c = first; c <= last; ++c) {
-        ChannelProgram &stored = patch->channels[c - first];
-        ChannelSlot &slot = programBlock.channels[c];
-        banks::copyNameField(stored.name, slot.name, sizeof slot.name);
-        const int32_t mode = state.target.channels[c].mode;
-        stored.numValues = mode == 0 ? kMelodyValues : mode == 1 ? kDrumValues : kOtherValues;
-        // The block's floats are unaligned: copy value by value through the block.
-        for (int32_t v = 0; v < stored.numValues; ++v)
-            stored.values[v] = programBlock.values[parameterIndex(c, kFirstLocalId + v)];
-        slot.sourceCategory = static_cast<int16_t>(category.number);
-        slot.sourcePatch = static_cast<int16_t>(index);
+    std::memcpy(static_cast<void *>(channels.get()), taken.get(), sizeof(ChannelProgram) * static_cast<size_t>(numChannels));
+    taken.reset();
+
+    int32_t number = 0, index = 0;
+    {
+        // The recall of another thread reads the category table under the shared lock; a store
+        // may grow it.
+        EngineWriteBlock shared(engineSharedLock());
+        if (!patchCategories || categoryIndex < 0 || categoryIndex >= numPatchCategories)
+            return -1;
+        PatchCategory &category = patchCategories[categoryIndex];
+        bool appended = false;
+        PatchRecord *patch = banks::patchForStore(category, patchIndex, &appended);
+        if (!patch) {
+            podo::logMessage(3, true, "[%03d %s] no room for another patch", category.number, category.name);
+            return -1;
+        }
+        index = appended ? category.numPatches : patchIndex;
+        number = category.number;
+        banks::copyNameField(patch->name, patchName, sizeof patchName);
+        patch->colour = numChannels == 1 ? 1 : 2;
+        patch->channels = channels.release();
+        patch->numChannels = static_cast<int16_t>(numChannels);
+        patch->globals = globals.release();
+        patch->numGlobalValues = banks::kPatchGlobalValues;
+        if (appended)
+            ++category.numPatches;
     }
 
-    patch->globals = new (std::nothrow) float[banks::kPatchGlobalValues]();
-    if (!patch->globals) {
-        podo::logMessage(4, true, "[%03d %s] %03d %s - %d", category.number, category.name, index,
-                         StoredName(patch->name).text, 0);
-        podo::showError("Memory allocation is failed for global values", "on save a patch", kErrorCaption, nullptr);
-        return -1;
+    podoSyncCriticalBlock lock(&instanceLock);
+    if (combination && numChannels == 1)
+        nameChannel(first, StoredName(patchName).text);
+    for (int32_t c = first; c <= last; ++c) {
+        ChannelSlot &slot = programBlock.channels[c];
+        slot.sourceCategory = static_cast<int16_t>(number);
+        slot.sourcePatch = static_cast<int16_t>(index);
     }
-    patch->numGlobalValues = banks::kPatchGlobalValues;
-    for (int32_t g = 0; g < 8; ++g)
-        patch->globals[g] = programBlock.values[master::ChorusFirst + g];
-    patch->globals[8] = programBlock.useHostTempo ? 0.0f : programBlock.tempo;
-    if (appended)
-        ++category.numPatches;
     return first;
 }
 

@@ -4,6 +4,7 @@
 // thread rewrites the shared tables touch them only under the lock.
 #include "engine/EngineSharedLock.h"
 #include "engine/ParameterIndex.h"
+#include "engine/ProgramBlock.h"
 #include "engine/Quorix.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +174,63 @@ TEST(SharedLockThreads, InstancesRenderAndLearnWhileTheUserInterfaceWritesTheSha
     ASSERT_TRUE(instances[0].getAssignment(engine::AssignmentTable::channel, engine::local::ChorusSend - 17, &learned));
     instances[1].applyControllerAssignments(learned.source, 0.25f, 0, 0);
     EXPECT_EQ(instances[1].getParameterValue(chorusSend), 0.25f);
+}
+
+// The host replaces the program and the editor stores and recalls patches while the instance
+// renders and plays notes on its own thread: each prepares its work apart and puts it in place
+// under the instance's lock, and the program the host gave last is the one that stays.
+TEST(SharedLockThreads, ChunksStoresAndRecallsReachARenderingInstanceWhole)
+{
+    ThreadQuorix q;
+    void *data = nullptr;
+    const intptr_t size = q.dispatcher(effGetChunk, 0, 0, &data, 0.0f);
+    ASSERT_EQ(size, engine::kProgramBlockSize);
+    std::vector<uint8_t> chunks[2];
+    const int volume = engine::parameterIndex(0, engine::local::Volume);
+    const int mode = engine::parameterIndex(3, engine::local::Mode);
+    for (int i = 0; i < 2; ++i) {
+        chunks[i].assign(static_cast<const uint8_t *>(data), static_cast<const uint8_t *>(data) + size);
+        ProgramBlock &block = *reinterpret_cast<ProgramBlock *>(chunks[i].data());
+        block.values[volume] = i == 0 ? 0.25f : 0.75f;
+        block.values[mode] = float(i);
+        block.values[engine::parameterIndex(1, engine::local::InsertType)] = i == 0 ? 9.0f / 33.0f : 26.0f / 33.0f;
+    }
+    std::atomic<bool> running{true};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+        std::vector<float> buffers(4 * 64);
+        float *outputs[4] = {&buffers[0], &buffers[64], &buffers[128], &buffers[192]};
+        struct {
+            VstEvents head;
+            VstEvent *more[1];
+        } list{};
+        for (int k = 0; running.load() || k < 50; ++k) {
+            VstMidiEvent event = controller(7, k % 128);
+            event.midiData[0] = char(k % 2 == 0 ? 0x93 : 0x83);
+            event.midiData[1] = char(40 + k % 24);
+            event.midiData[2] = char(100);
+            list.head.numEvents = 1;
+            list.head.events[0] = reinterpret_cast<VstEvent *>(&event);
+            q.dispatcher(effProcessEvents, 0, 0, &list.head, 0.0f);
+            q.processReplacing(nullptr, outputs, 64);
+            ++blocks;
+        }
+    });
+    const int32_t user = firstUserCategory;
+    for (int round = 0; round < 30; ++round) {
+        ASSERT_EQ(q.dispatcher(effSetChunk, 0, size, chunks[round % 2].data(), 0.0f), 1);
+        q.storePatch(user, 0, round % 3 == 0);
+        q.recallPatch(round % 16, user, 0);
+        q.setProgram(0);
+        std::this_thread::sleep_for(200us);
+    }
+    ASSERT_EQ(q.dispatcher(effSetChunk, 0, size, chunks[0].data(), 0.0f), 1);
+    running = false;
+    audio.join();
+    EXPECT_GT(blocks.load(), 50);
+    EXPECT_EQ(q.getParameterValue(volume), 0.25f);
+    EXPECT_EQ(q.getChannelMode(3), 0);
+    EXPECT_EQ(q.getInsertEffectType(1, 0), 9);
 }
 
 } // namespace
