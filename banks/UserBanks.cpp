@@ -7,7 +7,9 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 namespace banks {
 
@@ -230,41 +232,36 @@ UserBankResult readUserBankFile(BankReader &reader, const UserBankSetup &setup, 
     return UserBankResult::loaded;
 }
 
-bool loadUserBanks(const UserBankSetup &setup)
+UserBankLoad::~UserBankLoad()
 {
-    if (!patchCategories) {
-        patchCategories = new (std::nothrow) PatchCategory[kMaxPatchCategories]();
-        numPatchCategories = 0;
-        if (!patchCategories) {
-            setup.showError("Memory allocation for patch list is failed.", "");
-            return false;
-        }
-    }
-    firstUserCategory = numPatchCategories;
+    for (PatchCategory &category : categories)
+        freePatchCategory(category);
+}
+
+bool readUserBanks(const UserBankSetup &setup, int32_t first, UserBankLoad &load)
+{
+    load.first = std::clamp(first, 0, kMaxBankFiles);
     podoStr stems[kMaxBankFiles];
-    const int listed = listBankFiles(setup.folder, ".usr", firstUserCategory, stems);
+    const int listed = listBankFiles(setup.folder, ".usr", load.first, stems);
 
     // Numbers ascend from 120 in sorted order: a file whose number does not is taken under the
     // next number and its whole stem as its name.
-    podoStr files[kMaxBankFiles]; // the file each bank came from, by bank index
-    bool outside[kMaxBankFiles] = {}; // its number lies outside the table
     int32_t last = kFirstUserBankNumber - 1;
-    int32_t bank = firstUserCategory;
+    int32_t bank = 0;
     for (int i = 0; i < listed; ++i) {
-        const podoStr &stem = stems[firstUserCategory + i];
+        const podoStr &stem = stems[load.first + i];
         const podoStr path = setup.folder + stem + ".usr";
         int32_t number = bankFileNumber(stem);
         char name[kNameSize];
         if (number < 0 || number >= kBankNumberCount) {
             // Shown as a bank without patches; its file is neither read nor renamed nor rewritten.
             setup.showError("Patches file No. is overflow.", path);
-            PatchCategory &category = patchCategories[bank];
-            freePatchCategory(category);
+            PatchCategory &category = load.categories[bank];
             category = PatchCategory{};
             category.number = number;
             category.type = 3;
-            files[bank] = stem;
-            outside[bank] = true;
+            load.files[bank] = stem;
+            load.outside[bank] = true;
             ++bank;
             continue;
         }
@@ -278,56 +275,82 @@ bool loadUserBanks(const UserBankSetup &setup)
                 continue; // no number left for it: the file stays as it is, unloaded
             }
         }
-        PatchCategory &category = patchCategories[bank];
-        freePatchCategory(category);
+        PatchCategory &category = load.categories[bank];
         category = PatchCategory{};
         category.number = number;
         std::memcpy(category.name, name, sizeof name);
         category.type = 3;
-        patchCategoryIndex[number] = bank;
-        files[bank] = stem;
+        load.files[bank] = stem;
+        load.numbers[bank] = number;
+        std::memcpy(load.names[bank], name, sizeof name);
         last = number;
         ++bank;
     }
-    numPatchCategories = bank;
+    load.count = bank;
 
-    // Read every bank; damaged ones are renewed once all are read.
-    bool renew[kMaxBankFiles] = {};
-    bool unread[kMaxBankFiles] = {};
-    int32_t combinations = 0, singles = 0;
-    for (int32_t k = firstUserCategory; k < numPatchCategories; ++k) {
-        PatchCategory &category = patchCategories[k];
-        if (outside[k]) {
-            unread[k] = true;
+    // Read every bank; damaged ones are renewed once all are in the table.
+    for (int32_t i = 0; i < load.count; ++i) {
+        PatchCategory &category = load.categories[i];
+        const int32_t k = load.first + i;
+        if (load.outside[i]) {
+            load.unread[i] = true;
             continue;
         }
-        const podoStr path = setup.folder + files[k] + ".usr";
+        const podoStr path = setup.folder + load.files[i] + ".usr";
         podoFile file;
         if (file.open(path, podoFileFlags::read) != 0) {
             setup.log(4, true,
                       formatText("[%d:%03d] %s : file open error (%s)", k, category.number, category.name,
                                  path.getNarrow()));
             setup.showError("User file open error.", path);
-            unread[k] = true;
+            load.unread[i] = true;
             continue;
         }
         FileBankSource source(file);
         BankReader reader(source);
-        const UserBankResult result = readUserBankFile(reader, setup, k, path, category, combinations, singles);
+        const UserBankResult result =
+            readUserBankFile(reader, setup, k, path, category, load.combinations, load.singles);
         file.close();
         if (result == UserBankResult::outOfMemory) {
-            logTotals(setup, combinations, singles);
+            logTotals(setup, load.combinations, load.singles);
             return false;
         }
-        renew[k] = result == UserBankResult::damaged;
+        load.renew[i] = result == UserBankResult::damaged;
     }
+    return true;
+}
 
+bool installUserBanks(const UserBankSetup &setup, UserBankLoad &load)
+{
+    if (!patchCategories) {
+        patchCategories = new (std::nothrow) PatchCategory[kMaxPatchCategories]();
+        numPatchCategories = 0;
+        if (!patchCategories) {
+            setup.showError("Memory allocation for patch list is failed.", "");
+            return false;
+        }
+    }
+    firstUserCategory = load.first;
+    for (int32_t i = 0; i < load.count; ++i) {
+        // What stood in the slot goes back with the load, to be freed after the caller's lock.
+        std::swap(patchCategories[load.first + i], load.categories[i]);
+        const int32_t number = patchCategories[load.first + i].number;
+        if (!load.outside[i])
+            patchCategoryIndex[number] = load.first + i;
+    }
+    numPatchCategories = load.first + load.count;
+    return true;
+}
+
+bool finishUserBanks(const UserBankSetup &setup, UserBankLoad &load)
+{
     // Bring the files in line with the table. In reverse order: a bank's new file name can only
     // be the old name of a later bank, which has moved on by then.
-    for (int32_t k = numPatchCategories - 1; k >= firstUserCategory; --k) {
-        PatchCategory &category = patchCategories[k];
-        const podoStr original = setup.folder + files[k] + ".usr";
-        if (renew[k]) {
+    for (int32_t i = load.count - 1; i >= 0; --i) {
+        const int32_t k = load.first + i;
+        const podoStr original = setup.folder + load.files[i] + ".usr";
+        if (load.renew[i]) {
+            const PatchCategory &category = patchCategories[k];
             if (!setup.backup || !setup.backup(original)) {
                 // Never written over: the damaged file is all the user has of this bank.
                 setup.log(4, true, formatText("%s : could not be moved to its backup name", original.getNarrow()));
@@ -339,16 +362,33 @@ bool loadUserBanks(const UserBankSetup &setup)
                 saveUserBanks(setup, k);
             continue;
         }
-        if (unread[k])
+        if (load.unread[i])
             continue;
-        const podoStr wanted = bankFilePath(setup.folder, category.number, category.name, ".usr");
+        // From the load's own record: the table is not read here.
+        const podoStr wanted = bankFilePath(setup.folder, load.numbers[i], load.names[i], ".usr");
         if (wanted == original || !clearWay(setup, wanted))
             continue;
         if (!podo::moveFile(original, wanted))
             setup.log(3, true, formatText("%s : not renamed to %s", original.getNarrow(), wanted.getNarrow()));
     }
-    logTotals(setup, combinations, singles);
+    logTotals(setup, load.combinations, load.singles);
     return true;
+}
+
+bool renewsUserBanks(const UserBankLoad &load)
+{
+    for (int32_t i = 0; i < load.count; ++i)
+        if (load.renew[i])
+            return true;
+    return false;
+}
+
+bool loadUserBanks(const UserBankSetup &setup)
+{
+    auto load = std::make_unique<UserBankLoad>();
+    if (!readUserBanks(setup, patchCategories ? numPatchCategories : 0, *load))
+        return false;
+    return installUserBanks(setup, *load) && finishUserBanks(setup, *load);
 }
 
 bool initUserBank(const UserBankSetup &setup, int32_t index)

@@ -36,6 +36,34 @@ struct UserBankSetup : BankLoadSetup {
 // set to the factory count). False only when memory ran out.
 bool loadUserBanks(const UserBankSetup &setup);
 
+// loadUserBanks in three steps, so that a caller reads the files holding no lock of its own:
+// readUserBanks reads every bank file into categories of the load (first: the table index the
+// first user bank takes; false when memory ran out); installUserBanks puts them into the table,
+// taking back what stood there to be freed with the load (false without memory for the table);
+// finishUserBanks brings the file names in line with the table and renews the damaged banks
+// (only these read and write the table: without one, it needs no lock).
+struct UserBankLoad {
+    UserBankLoad() = default;
+    UserBankLoad(const UserBankLoad &) = delete;
+    UserBankLoad &operator=(const UserBankLoad &) = delete;
+    ~UserBankLoad(); // frees the categories it holds
+
+    int32_t first = 0;
+    int32_t count = 0;
+    PatchCategory categories[kMaxBankFiles] = {};
+    podoStr files[kMaxBankFiles]; // the file stem each bank came from
+    bool outside[kMaxBankFiles] = {}; // its number lies outside the table
+    bool renew[kMaxBankFiles] = {};   // damaged: renewed empty by the finish
+    bool unread[kMaxBankFiles] = {};
+    int32_t numbers[kMaxBankFiles] = {};     // number and name each bank was given
+    char names[kMaxBankFiles][kNameSize] = {};
+    int32_t combinations = 0, singles = 0;
+};
+bool readUserBanks(const UserBankSetup &setup, int32_t first, UserBankLoad &load);
+bool installUserBanks(const UserBankSetup &setup, UserBankLoad &load);
+bool finishUserBanks(const UserBankSetup &setup, UserBankLoad &load);
+bool renewsUserBanks(const UserBankLoad &load);
+
 // -1: adds empty banks up to four user banks; an index: makes that user bank empty (keeping its
 // number when no other bank carries it). False when memory ran out.
 bool initUserBank(const UserBankSetup &setup, int32_t index);

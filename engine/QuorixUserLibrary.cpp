@@ -65,13 +65,32 @@ banks::UserBankSetup Quorix::userBankSetup(const banks::EmptyPatchTemplate *empt
     return setup;
 }
 
+// The files are read holding no lock a render takes; the table takes the banks in one short
+// exclusive step, and the banks they replace are freed after it. Only a damaged bank, renewed
+// and written afresh, keeps the table locked while its file is dealt with.
 bool Quorix::loadUserBanks()
 {
     auto emptyPatch = std::make_unique<banks::EmptyPatchTemplate>();
     fillEmptyPatch(*emptyPatch);
-    podoSyncCriticalBlock lock(&instanceLock);
-    EngineWriteBlock shared(engineSharedLock());
-    return banks::loadUserBanks(userBankSetup(emptyPatch.get()));
+    const banks::UserBankSetup setup = userBankSetup(emptyPatch.get());
+    auto load = std::make_unique<banks::UserBankLoad>();
+    int32_t first = 0;
+    {
+        EngineReadBlock shared(engineSharedLock());
+        first = patchCategories ? numPatchCategories : 0;
+    }
+    if (!banks::readUserBanks(setup, first, *load))
+        return false;
+    if (banks::renewsUserBanks(*load)) {
+        EngineWriteBlock shared(engineSharedLock());
+        return banks::installUserBanks(setup, *load) && banks::finishUserBanks(setup, *load);
+    }
+    {
+        EngineWriteBlock shared(engineSharedLock());
+        if (!banks::installUserBanks(setup, *load))
+            return false;
+    }
+    return banks::finishUserBanks(setup, *load);
 }
 
 bool Quorix::initUserBank(int32_t index)
