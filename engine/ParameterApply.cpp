@@ -2,6 +2,7 @@
 
 #include "engine/ParameterDecode.h"
 #include "engine/ParameterIndex.h"
+#include "engine/ProgramBlock.h"
 
 namespace engine {
 
@@ -320,6 +321,49 @@ ApplyOutcome applyDrum(EngineState& s, int32_t c, int32_t id, const DecodedValue
 }
 
 } // namespace
+
+void applyLaneValues(EngineState& state, int32_t channel, int32_t lane, float* values) {
+    // The scales decodeParameter gives these ids: notes 100 steps from -48, bases 132.
+    SequencerLane& l = state.target.channels[channel].lanes[lane];
+    for (int32_t s = 0; s < kSequencerSteps; ++s) {
+        const float note = values[2 * s] = sanitizeParameterValue(values[2 * s]);
+        const float velocity = values[2 * s + 1] = sanitizeParameterValue(values[2 * s + 1]);
+        l.steps[s].note = roundHalfAway(static_cast<double>(note) * 100) - 48;
+        l.steps[s].velocity = velocity;
+    }
+    const float on = values[2 * kSequencerSteps] = sanitizeParameterValue(values[2 * kSequencerSteps]);
+    const float base = values[2 * kSequencerSteps + 1] = sanitizeParameterValue(values[2 * kSequencerSteps + 1]);
+    l.on = on >= 0.5f;
+    l.base = roundHalfAway(static_cast<double>(base) * 132);
+}
+
+int32_t applyDrumKeyValues(EngineState& state, int32_t channel, int32_t key, float* values) {
+    for (int32_t v = 0; v < kDrumKeyValues; ++v)
+        values[v] = sanitizeParameterValue(values[v]);
+    auto at = [values](int32_t base) { return values[base - local::FirstInstrument]; };
+    auto scaled = [&at](int32_t base, int32_t scale, int32_t offset) {
+        return roundHalfAway(static_cast<double>(at(base)) * scale) + offset;
+    };
+    // The scales decodeParameter gives a drum key's ids.
+    DrumKeyState& k = state.target.channels[channel].drum.drumKeys[key];
+    k.reverse = at(local::DrumReverse) >= 0.5f;
+    k.semitone = scaled(local::DrumSemitone, 96, -48);
+    k.finetone = at(local::DrumFinetone);
+    k.filterCutoff = at(local::DrumFilterCutoff);
+    k.filterResonance = at(local::DrumFilterResonance);
+    k.filterVelocityAmount = at(local::DrumFilterVelocityAmount);
+    k.volume = at(local::DrumVolume);
+    k.pan = at(local::DrumPan);
+    k.attack = at(local::DrumAttack);
+    k.release = at(local::DrumRelease);
+    k.hold = at(local::DrumHold) >= 0.5f;
+    k.ampEnvVelocityAmount = at(local::DrumAmpEnvVelocityAmount);
+    k.muteGroup = scaled(local::DrumMuteGroup, 2, 0);
+    k.insertBus = scaled(local::DrumInsertBus, 2, 0);
+    k.chorusSend = at(local::DrumChorusSend);
+    k.reverbSend = at(local::DrumReverbSend);
+    return scaled(local::DrumWave, 16384, 0);
+}
 
 ApplyOutcome applyParameterValue(EngineState& state, int32_t index, float x) {
     if (!isStoredParameter(index))

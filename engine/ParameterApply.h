@@ -40,4 +40,15 @@ struct ApplyOutcome {
 // the parameters change nothing.
 ApplyOutcome applyParameterValue(EngineState& state, int32_t index, float x);
 
+// The values of one whole sequencer lane of a channel (local ids from its first step on: 64
+// note and volume pairs, then On and Base), made safe in place and applied as
+// applyParameterValue applies them one by one; none of them asks for an operation.
+inline constexpr int kLaneValueCount = 2 * kSequencerSteps + 2;
+void applyLaneValues(EngineState& state, int32_t channel, int32_t lane, float* values);
+
+// The values of one drum key of a channel in drum mode (its kDrumKeyValues local ids from its
+// wave on), made safe in place and applied as applyParameterValue applies them one by one;
+// returns the wave number, whose assignment (the one operation they ask for) is the caller's.
+int32_t applyDrumKeyValues(EngineState& state, int32_t channel, int32_t key, float* values);
+
 } // namespace engine

@@ -359,7 +359,43 @@ void Quorix::applyStoredValues(int32_t first, int32_t last)
     // change runs it on the audio thread for a whole channel.
     podoSyncCriticalBlock lock(&instanceLock);
     const bool posting = instrumentEditor != nullptr;
-    for (int32_t index = std::max(first, 0); index <= last && index <= kLastParameterIndex; ++index) {
+    last = std::min(last, kLastParameterIndex);
+    for (int32_t index = std::max(first, 0); index <= last; ++index) {
+        // Whole sequencer lanes and drum keys at once: most of a patch's values are theirs.
+        if (index >= kFirstLocalId) {
+            const int32_t channel = (index - kFirstLocalId) / kChannelParameterCount;
+            const int32_t localId = (index - kFirstLocalId) % kChannelParameterCount + kFirstLocalId;
+            const int32_t lanePlace = localId - local::FirstLane;
+            const int32_t keyPlace = localId - local::FirstInstrument;
+            float values[kLaneValueCount];
+            int32_t count = 0;
+            if (lanePlace >= 0 && lanePlace < kSequencerLanes * local::LaneSpan && lanePlace % local::LaneSpan == 0 &&
+                last - index + 1 >= kLaneValueCount) {
+                count = kLaneValueCount;
+                std::memcpy(values, &programBlock.values[index], sizeof(float) * kLaneValueCount);
+                applyLaneValues(state, channel, lanePlace / local::LaneSpan, values);
+                std::memcpy(&programBlock.values[index], values, sizeof(float) * kLaneValueCount);
+            } else if (state.target.channels[channel].mode == 1 && keyPlace >= 0 &&
+                       localId <= local::LastDrumKeyValue && keyPlace % kDrumKeyValues == 0 &&
+                       last - index + 1 >= kDrumKeyValues) {
+                count = kDrumKeyValues;
+                std::memcpy(values, &programBlock.values[index], sizeof(float) * kDrumKeyValues);
+                ApplyOutcome wave;
+                wave.effect = SideEffect::AssignWave;
+                wave.channel = channel;
+                wave.slot = keyPlace / kDrumKeyValues;
+                wave.number = applyDrumKeyValues(state, channel, wave.slot, values);
+                std::memcpy(&programBlock.values[index], values, sizeof(float) * kDrumKeyValues);
+                performSideEffect(wave, index);
+            }
+            if (count > 0) {
+                if (posting)
+                    for (int32_t v = 0; v < count; ++v)
+                        postEditorFloat(index + v, values[v]);
+                index += count - 1;
+                continue;
+            }
+        }
         const float value = sanitizeParameterValue(programBlock.values[index]);
         programBlock.values[index] = value;
         const ApplyOutcome outcome = applyParameterValue(state, index, value);

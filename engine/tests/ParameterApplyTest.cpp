@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -209,4 +210,54 @@ TEST_F(ApplyFixture, EditorTagsAndNegativeIndexesChangeNothing) {
     for (int index : {-1, kParameterCount, 28700, 29191})
         EXPECT_EQ(apply(index, 1.0f).effect, SideEffect::None);
     EXPECT_EQ(std::memcmp(before.data(), state.get(), before.size()), 0);
+}
+
+// A whole lane applied at once leaves what its values leave one by one, values from outside
+// included; and only that lane changes.
+TEST_F(ApplyFixture, ALaneAppliedAtOnceMatchesItsValuesOneByOne) {
+    auto oneByOne = std::make_unique<EngineState>();
+    clearEngineState(*oneByOne);
+    uint32_t seed = 7;
+    const float outside[] = {-0.5f, 1.5f, std::numeric_limits<float>::quiet_NaN(), 0.5f, 0.005f, 0.995f};
+    for (int c : {0, 9, 15})
+        for (int lane = 0; lane < kSequencerLanes; ++lane) {
+            float values[kLaneValueCount];
+            for (int v = 0; v < kLaneValueCount; ++v) {
+                seed = seed * 1664525u + 1013904223u;
+                values[v] = v % 7 == 3 ? outside[(seed >> 8) % 6] : float(seed >> 8) / float(1u << 24);
+            }
+            const int first = ch(c, local::FirstLane + lane * local::LaneSpan);
+            for (int v = 0; v < kLaneValueCount; ++v)
+                EXPECT_EQ(applyParameterValue(*oneByOne, first + v, values[v]).effect, SideEffect::None);
+            applyLaneValues(*state, c, lane, values);
+            for (float x : values)
+                EXPECT_TRUE(x >= 0.0f && x <= 1.0f) << x;
+        }
+    EXPECT_EQ(std::memcmp(&state->target, &oneByOne->target, sizeof state->target), 0);
+}
+
+// A drum key applied at once leaves what its values leave one by one, and hands back the wave
+// number the one-by-one road asks to assign.
+TEST_F(ApplyFixture, ADrumKeyAppliedAtOnceMatchesItsValuesOneByOne) {
+    auto oneByOne = std::make_unique<EngineState>();
+    clearEngineState(*oneByOne);
+    for (EngineState* s : {state.get(), oneByOne.get()})
+        applyParameterValue(*s, ch(9, local::Mode), 1.0f);
+    uint32_t seed = 11;
+    const float outside[] = {-0.5f, 1.5f, std::numeric_limits<float>::quiet_NaN(), 0.5f, 0.25f, 0.75f};
+    for (int key = 0; key < kDrumKeys; ++key) {
+        float values[kDrumKeyValues];
+        for (int v = 0; v < kDrumKeyValues; ++v) {
+            seed = seed * 1664525u + 1013904223u;
+            values[v] = v % 5 == 2 ? outside[(seed >> 8) % 6] : float(seed >> 8) / float(1u << 24);
+        }
+        const int first = ch(9, local::FirstInstrument + key * kDrumKeyValues);
+        const ApplyOutcome wave = applyParameterValue(*oneByOne, first, values[0]);
+        ASSERT_EQ(wave.effect, SideEffect::AssignWave);
+        for (int v = 1; v < kDrumKeyValues; ++v)
+            EXPECT_EQ(applyParameterValue(*oneByOne, first + v, values[v]).effect, SideEffect::None);
+        EXPECT_EQ(applyDrumKeyValues(*state, 9, key, values), wave.number) << key;
+        EXPECT_EQ(wave.slot, key);
+    }
+    EXPECT_EQ(std::memcmp(&state->target, &oneByOne->target, sizeof state->target), 0);
 }
