@@ -278,6 +278,7 @@ void audioThreadWait(benchmark::State &st, Operation operation)
     st.counters["slept blocks"] = double(sleptBlocks);
     st.counters["max wait us"] = waits.empty() ? 0.0 : waits.back();
     st.counters["median wait us"] = waits.empty() ? 0.0 : waits[waits.size() / 2];
+    st.counters["p99 wait us"] = waits.empty() ? 0.0 : waits[waits.size() * 99 / 100];
     st.counters["calls"] = double(calls.load());
 }
 
