@@ -331,4 +331,28 @@ TEST_F(Roads, OffAndCurrentChannelsAreDrawnInTheirColours)
     }
 }
 
+// A double click on a knob opens its value in the display with the whole text selected: typing 20 and
+// Return replaces it, and the knob's parameter becomes 20 %.
+TEST_F(Roads, TypingIntoAKnobsOpenedValueReplacesIt)
+{
+    engineSets(ch(1, local::ChorusSend), 0.0f);
+    CControl *knob = editor->getChannelControl(1, Quorix_Editor::chorusSendKnob);
+    const CRect r = windowRect(knob);
+    screen->doubleClick(CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    ASSERT_EQ(editor->getFrame()->getFocusView(), editor->lcdValueField);
+    char shown[64] = {};
+    engine->parameterDisplayString(ch(1, local::ChorusSend), shown);
+    EXPECT_STREQ(shown, "0.0") << "the double click's first click left the value alone";
+    EXPECT_EQ(text(editor->lcdValueField), "0.0 %");
+    screen->typeText("20");
+    VstKeyCode enter{};
+    enter.virt = VKEY_RETURN;
+    screen->keyDown(enter);
+    settle();
+    EXPECT_EQ(editor->getFrame()->getFocusView(), nullptr);
+    EXPECT_NEAR(engine->getParameterValue(ch(1, local::ChorusSend)), 0.2f, 1e-4f);
+    engine->parameterDisplayString(ch(1, local::ChorusSend), shown);
+    EXPECT_STREQ(shown, "20.0");
+}
+
 } // namespace

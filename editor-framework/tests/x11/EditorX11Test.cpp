@@ -12,7 +12,13 @@
 
 #include <X11/Xlib.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -108,6 +114,37 @@ TEST(EditorX11, TheEditorFollowsTheScreenTheMouseAndTheKeyboardOfARealWindow)
         EXPECT_EQ(runProgram({"xdotool", "key", "--window", win, "F5"}), 0);
         EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return !editor.keys.empty(); }));
         EXPECT_EQ(editor.keys, std::vector<int32_t>{VKEY_F5});
+
+        // Ctrl+C in an opened field puts its selection (the whole text, selected on entry) on the X
+        // CLIPBOARD, where another client reads it while the editor's window answers.
+        if (runProgram({"sh", "-c", "command -v xclip >/dev/null"}) == 0) {
+            EXPECT_EQ(runProgram({"xdotool", "mousemove", "--window", win, "60", "147", "click", "1"}), 0);
+            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return field->isEntryOpen(); }));
+            EXPECT_EQ(runProgram({"xdotool", "key", "--window", win, "ctrl+c"}), 0);
+            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] {
+                return XGetSelectionOwner(dpy, XInternAtom(dpy, "CLIPBOARD", False)) == window;
+            }));
+            const std::string pasted = (std::filesystem::temp_directory_path() / "quorix-x11-clipboard.txt").string();
+            const int reader = qgui::test::startProgram({"sh", "-c", "xclip -o -selection clipboard > " + pasted});
+            ASSERT_GT(reader, 0);
+            int status = -1;
+            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] {
+                int s = 0;
+                if (waitpid(reader, &s, WNOHANG) != reader)
+                    return false;
+                status = s;
+                return true;
+            }));
+            EXPECT_EQ(status, 0);
+            std::ifstream in(pasted);
+            std::string copied((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(copied, "42");
+            std::filesystem::remove(pasted);
+            EXPECT_EQ(runProgram({"xdotool", "key", "--window", win, "Escape"}), 0);
+            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return !field->isEntryOpen(); }));
+        } else {
+            std::printf("xclip is not installed: the clipboard is not checked\n");
+        }
 
         frame->removeView(area, false);
         frame->removeView(field, false);
