@@ -359,6 +359,7 @@ void Quorix::applyStoredValues(int32_t first, int32_t last)
     // change runs it on the audio thread for a whole channel.
     podoSyncCriticalBlock lock(&instanceLock);
     const bool posting = instrumentEditor != nullptr;
+    drumKeysStale = true; // the render compares the drum keys again
     last = std::min(last, kLastParameterIndex);
     for (int32_t index = std::max(first, 0); index <= last; ++index) {
         // Whole sequencer lanes and drum keys at once: most of a patch's values are theirs.

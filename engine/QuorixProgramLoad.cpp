@@ -228,6 +228,7 @@ void Quorix::publishProgram(PreparedProgram &prepared)
             }
         }
         std::memcpy(static_cast<void *>(&programBlock), &prepared.block, sizeof programBlock);
+        drumKeysStale = true; // the render compares the drum keys again
     }
 
     for (int32_t c = 0; c < kChannelCount; ++c)
