@@ -635,7 +635,9 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
         }
     } else {
         // The low-pass, its coefficients moving from start to end across the steps.
-        VoiceRamps r;
+        // A batched voice's ramps are written where the batch reads them.
+        VoiceRamps own;
+        VoiceRamps &r = batched ? batch.next().ramps : own;
         for (int s = 0; s < 2; ++s) {
             r.c[s] = start[s];
             r.d[s] = FilterSection{(end[s].a1 - start[s].a1) * perStep, (end[s].a2 - start[s].a2) * perStep,
@@ -651,7 +653,6 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
         if (batched) {
             FilterJob &job = batch.next();
             job.voice = &v;
-            job.ramps = r;
             job.ends = endStep < reads;
             batch.oversampling = oversampling;
             batch.sections = sections;
