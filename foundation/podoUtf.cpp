@@ -139,15 +139,6 @@ size_t utf16ToUtf8(const char16_t *in, size_t length, char *out, size_t capacity
     return count;
 }
 
-std::string displayableUtf8(const std::string &text)
-{
-    std::u16string wide(utf8ToUtf16(text.data(), text.size(), nullptr, 0), u'\0');
-    utf8ToUtf16(text.data(), text.size(), wide.data(), wide.size());
-    std::string out(utf16ToUtf8(wide.data(), wide.size(), nullptr, 0), '\0');
-    utf16ToUtf8(wide.data(), wide.size(), out.data(), out.size());
-    return out;
-}
-
 size_t wideTextLength(const char16_t *text)
 {
     size_t n = 0;

@@ -25,9 +25,6 @@ size_t utf8ToUtf16(const char *in, size_t length, char16_t *out, size_t capacity
 size_t utf16ToUtf8(const char16_t *in, size_t length, char *out, size_t capacity,
                    IllFormed illFormed = IllFormed::replace);
 
-// The text with every ill-formed UTF-8 piece replaced by U+FFFD, for display.
-std::string displayableUtf8(const std::string &text);
-
 // Length of a terminated UTF-16 text; 0 for null.
 size_t wideTextLength(const char16_t *text);
 
