@@ -102,7 +102,10 @@ double sideMidDb(const Stereo &audio)
   return toDb(side / mid);
 }
 
-Pitch estimateF0(const float *x, size_t n, double rate, double minHz, double maxHz)
+namespace {
+
+// The pitch of x[0, n) as estimateF0 gives it, without the check that it holds over the span.
+Pitch periodOf(const float *x, size_t n, double rate, double minHz, double maxHz)
 {
   Pitch out;
   const size_t minLag = std::max<size_t>(2, size_t(std::floor(rate / maxHz)));
@@ -127,8 +130,13 @@ Pitch estimateF0(const float *x, size_t n, double rate, double minHz, double max
       best = lag;
       break;
     }
-  // No clear dip: report the deepest one, but not as periodic.
+  // No clear dip: report the deepest one, but not as periodic. A shorter lag that comes near the
+  // threshold (a weak fundamental under its octave, or partials that fit another period about
+  // as well) leaves the period in doubt, so that is not clear either.
   out.periodic = best != 0;
+  for (size_t lag = minLag; out.periodic && lag < best; ++lag)
+    if (normalised[lag] < 2 * threshold && normalised[lag] <= normalised[lag - 1] && normalised[lag] <= normalised[lag + 1])
+      out.periodic = false;
   if (best == 0) {
     best = minLag;
     for (size_t lag = minLag; lag <= maxLag; ++lag)
@@ -160,6 +168,22 @@ Pitch estimateF0(const float *x, size_t n, double rate, double minHz, double max
   return out;
 }
 
+} // namespace
+
+Pitch estimateF0(const float *x, size_t n, double rate, double minHz, double maxHz)
+{
+  Pitch out = periodOf(x, n, rate, minHz, maxHz);
+  // A pitch that moves within the span (vibrato, detuned layers beating, a chorus) has no one
+  // value to compare: each half must give the same pitch.
+  constexpr double steadyCents = 10.0;
+  if (out.periodic)
+    for (size_t half : {size_t(0), n / 2}) {
+      const Pitch part = periodOf(x + half, n / 2, rate, minHz, maxHz);
+      if (!part.periodic || std::fabs(cents(part.hz, out.hz)) > steadyCents) out.periodic = false;
+    }
+  return out;
+}
+
 double ringSeconds(const Stereo &audio, size_t begin, size_t end, double dropDb)
 {
   end = std::min(end, audio.frames());
@@ -169,10 +193,14 @@ double ringSeconds(const Stereo &audio, size_t begin, size_t end, double dropDb)
   if (levels.empty()) return 0;
   const size_t loudest = size_t(std::max_element(levels.begin(), levels.end()) - levels.begin());
   if (!std::isfinite(levels[loudest])) return 0;
-  size_t last = loudest;
-  for (size_t i = loudest; i < levels.size(); ++i)
-    if (levels[i] >= levels[loudest] - dropDb) last = i;
-  return double(last - loudest + 1) * double(frame) / audio.rate;
+  // From the onset, so a sound that swells or holds before its loudest frame is timed whole.
+  size_t first = loudest, last = loudest;
+  for (size_t i = 0; i < levels.size(); ++i)
+    if (levels[i] >= levels[loudest] - dropDb) {
+      first = std::min(first, i);
+      last = i;
+    }
+  return double(last - first + 1) * double(frame) / audio.rate;
 }
 
 double cents(double hz, double referenceHz) { return 1200.0 * std::log2(hz / referenceHz); }

@@ -35,10 +35,12 @@ struct Pitch {
 };
 // Fundamental frequency of x[0, n) searched between minHz and maxHz (difference function with
 // cumulative-mean normalisation, refined over many periods for precision at high pitches).
+// Periodic only when one period stands out (no shorter lag nearly as good) and each half of the
+// span gives the same pitch within 10 cents.
 Pitch estimateF0(const float *x, size_t n, double rate, double minHz, double maxHz);
 
-// Seconds from the loudest 10 ms frame in [begin, end) until the level last stands within
-// `dropDb` of it; the whole remaining span when it never falls that far.
+// Seconds from the first 10 ms frame in [begin, end) within `dropDb` of the loudest until the
+// level last stands within `dropDb` of it; the whole remaining span when it never falls that far.
 double ringSeconds(const Stereo &audio, size_t begin, size_t end, double dropDb = 40.0);
 
 double cents(double hz, double referenceHz);

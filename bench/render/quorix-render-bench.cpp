@@ -553,7 +553,8 @@ void measure(const Stereo &audio, const Probe &p, NoteMeasures &m)
     break;
   }
   case Probe::ring:
-    m.ring = qbench::ringSeconds(audio, begin, end);
+    // A key the preset leaves silent has no ring to compare.
+    if (qbench::levelDb(audio, begin, end) >= -80.0) m.ring = qbench::ringSeconds(audio, begin, end);
     break;
   }
 }

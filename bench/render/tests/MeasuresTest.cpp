@@ -56,6 +56,36 @@ TEST(MeasuresTest, NoiseIsNotPeriodic)
   EXPECT_FALSE(qbench::estimateF0(x.data(), x.size(), rate, 100.0, 1000.0).periodic);
 }
 
+// Sounds whose pitch cannot be told to a few cents (a fundamental far under its octave, a pitch
+// that moves within the span) are not periodic; with the doubt taken away they are.
+TEST(MeasuresTest, DoubtfulPitchesAreNotPeriodic)
+{
+  struct Case {
+    const char *name;
+    double fundamental;     // amplitude of the partial at hz (the octave above has 0.5)
+    double vibratoCents;    // depth of a 5 Hz vibrato
+    bool periodic;
+  };
+  const double hz = 130.81;
+  for (const Case c : {Case{"weak fundamental", 0.02, 0.0, false}, Case{"fundamental", 0.5, 0.0, true},
+                       Case{"vibrato", 0.5, 25.0, false}, Case{"slight vibrato", 0.5, 2.0, true}}) {
+    const size_t n = 8379; // 190 ms, the span the bench measures
+    std::vector<float> x(n);
+    double phase = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+      const double t = double(i) / rate;
+      const double f = hz * std::exp2(c.vibratoCents / 1200.0 * std::sin(2 * M_PI * 5.0 * t + 1.0));
+      phase += 2 * M_PI * f / rate;
+      x[i] = float(c.fundamental * std::sin(phase) + 0.5 * std::sin(2 * phase + 0.3) + 0.2 * std::sin(3 * phase));
+    }
+    const qbench::Pitch p = qbench::estimateF0(x.data(), x.size(), rate, hz / 2.5, hz * 2.5);
+    EXPECT_EQ(p.periodic, c.periodic) << c.name << " at " << p.hz << " Hz";
+    if (c.periodic) {
+      EXPECT_NEAR(qbench::cents(p.hz, hz), 0.0, 3.0) << c.name;
+    }
+  }
+}
+
 TEST(MeasuresTest, LevelBalanceAndWidth)
 {
   const size_t n = 44100;
@@ -126,6 +156,16 @@ TEST(MeasuresTest, RingTimeOfAnExponentialDecay)
     }
     EXPECT_NEAR(qbench::ringSeconds(stereo(x, x), 0, n), seconds, 0.03) << seconds;
   }
+  // Held for a second at a level that rises 3 dB to its loudest just before the release, then
+  // 40 dB of fall in half a second: timed from the onset.
+  const size_t n = size_t(rate * 3);
+  std::vector<float> x = sine(440, 1.0, n);
+  for (size_t i = 0; i < n; ++i) {
+    const double t = double(i) / rate;
+    const double held = std::pow(10.0, (-3.0 + 3.0 * std::min(t, 1.0)) / 20);
+    x[i] = float(x[i] * held * (t < 1.0 ? 1.0 : std::pow(10.0, -40.0 / 20 * (t - 1.0) / 0.5)));
+  }
+  EXPECT_NEAR(qbench::ringSeconds(stereo(x, x), 0, n), 1.5, 0.03);
 }
 
 TEST(MeasuresTest, MedianOfOddAndEvenCounts)
