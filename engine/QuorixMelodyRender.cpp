@@ -107,20 +107,21 @@ struct LayerRun {
 };
 
 // Eight steps at once where the processor has AVX2: two gathers fetch each step's four
-// neighbours as pairs of 16-bit values. Returns the steps read (a multiple of 8) and the whole
-// offset of the last of them.
+// neighbours as pairs of 16-bit values. Starts at step k; returns the step it stopped at (k plus
+// a multiple of 8) and the whole offset of the last step read.
 [[gnu::target("avx2,fma")]] int readEightAtOnce(const int16_t *base, float start, float step, float *__restrict out,
-                                                int steps, int32_t &lastWhole)
+                                                int k, int steps, int32_t &lastWhole)
 {
     const __m256 startVector = _mm256_set1_ps(start), stepVector = _mm256_set1_ps(step);
-    __m256 lanes = _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
+    __m256 lanes = _mm256_add_ps(_mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f),
+                                 _mm256_set1_ps(static_cast<float>(k)));
     const __m256 eight = _mm256_set1_ps(8.0f);
     const __m256 two = _mm256_set1_ps(2.0f), three = _mm256_set1_ps(3.0f), four = _mm256_set1_ps(4.0f);
     const __m256 five = _mm256_set1_ps(5.0f), half = _mm256_set1_ps(0.5f);
     const int *pairs = reinterpret_cast<const int *>(base);
     const int *nextPairs = reinterpret_cast<const int *>(base + 2);
     __m256i whole = _mm256_setzero_si256();
-    int k = 0;
+    const int first = k;
     for (; k + 8 <= steps; k += 8) {
         const __m256 offset = _mm256_add_ps(startVector, _mm256_mul_ps(lanes, stepVector));
         whole = _mm256_cvttps_epi32(offset);
@@ -139,12 +140,69 @@ struct LayerRun {
         _mm256_storeu_ps(out + k, _mm256_add_ps(p1, _mm256_mul_ps(_mm256_mul_ps(half, fraction), inner)));
         lanes = _mm256_add_ps(lanes, eight);
     }
-    if (k > 0)
+    if (k > first)
         lastWhole = _mm256_extract_epi32(whole, 7);
     return k;
 }
 
+// Sixteen steps at once where the processor has AVX-512BW and the step is short enough that
+// they and their neighbours lie within 32 values: one load of those values, then two in-register
+// permutes fetch each step's neighbours as the gathers above do. available is how many values
+// from base may be read. Returns the steps read (a multiple of 16) and the whole offset of the
+// last of them.
+// GCC 12's AVX-512 headers start some vectors from an undefined value it then warns about.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+[[gnu::target("avx512f,avx512bw,avx512vl,avx2,fma")]] int readSixteenAtOnce(const int16_t *base, int32_t available,
+                                                                            float start, float step,
+                                                                            float *__restrict out, int steps,
+                                                                            int32_t &lastWhole)
+{
+    const __m512 startVector = _mm512_set1_ps(start), stepVector = _mm512_set1_ps(step);
+    __m512 lanes = _mm512_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 11.0f, 12.0f,
+                                  13.0f, 14.0f, 15.0f);
+    const __m512 sixteen = _mm512_set1_ps(16.0f);
+    const __m512 two = _mm512_set1_ps(2.0f), three = _mm512_set1_ps(3.0f), four = _mm512_set1_ps(4.0f);
+    const __m512 five = _mm512_set1_ps(5.0f), half = _mm512_set1_ps(0.5f);
+    const __m512i nextPair = _mm512_set1_epi32(0x00020002);
+    __m512i whole = _mm512_setzero_si512();
+    int k = 0;
+    for (; k + 16 <= steps; k += 16) {
+        const __m512 offset = _mm512_add_ps(startVector, _mm512_mul_ps(lanes, stepVector));
+        whole = _mm512_cvttps_epi32(offset);
+        const __m512 fraction = _mm512_sub_ps(offset, _mm512_cvtepi32_ps(whole));
+        const int32_t first = _mm_cvtsi128_si32(_mm512_castsi512_si128(whole));
+        const int32_t left = available - first;
+        const __mmask32 mask = left >= 32 ? ~__mmask32{0} : (left > 0 ? (__mmask32{1} << left) - 1 : 0);
+        const __m512i window = _mm512_maskz_loadu_epi16(mask, base + first);
+        // Each 32-bit lane asks for values rel and rel + 1 (then rel + 2 and rel + 3).
+        const __m512i rel = _mm512_sub_epi32(whole, _mm512_set1_epi32(first));
+        const __m512i lowIndex = _mm512_or_si512(rel, _mm512_slli_epi32(_mm512_add_epi32(rel, _mm512_set1_epi32(1)), 16));
+        const __m512i low = _mm512_permutexvar_epi16(lowIndex, window);
+        const __m512i high = _mm512_permutexvar_epi16(_mm512_add_epi32(lowIndex, nextPair), window);
+        const __m512 p0 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_slli_epi32(low, 16), 16));
+        const __m512 p1 = _mm512_cvtepi32_ps(_mm512_srai_epi32(low, 16));
+        const __m512 p2 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_slli_epi32(high, 16), 16));
+        const __m512 p3 = _mm512_cvtepi32_ps(_mm512_srai_epi32(high, 16));
+        const __m512 c3 = _mm512_sub_ps(_mm512_add_ps(_mm512_mul_ps(three, _mm512_sub_ps(p1, p2)), p3), p0);
+        const __m512 c2 = _mm512_sub_ps(
+            _mm512_add_ps(_mm512_sub_ps(_mm512_mul_ps(two, p0), _mm512_mul_ps(five, p1)), _mm512_mul_ps(four, p2)), p3);
+        const __m512 c1 = _mm512_sub_ps(p2, p0);
+        const __m512 inner = _mm512_add_ps(c1, _mm512_mul_ps(fraction, _mm512_add_ps(c2, _mm512_mul_ps(fraction, c3))));
+        _mm512_storeu_ps(out + k, _mm512_add_ps(p1, _mm512_mul_ps(_mm512_mul_ps(half, fraction), inner)));
+        lanes = _mm512_add_ps(lanes, sixteen);
+    }
+    if (k > 0)
+        lastWhole = _mm_extract_epi32(_mm512_extracti32x4_epi32(whole, 3), 3);
+    return k;
+}
+#pragma GCC diagnostic pop
+
 const bool hasAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+const bool hasAvx512 = hasAvx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                       __builtin_cpu_supports("avx512vl");
+// The longest step whose sixteen reads and their neighbours stay within 32 values.
+constexpr float kShortStep = 1.75f;
 
 // Reads steps interpolated values of a layer into out. Each step's position is the start plus
 // k steps, so no step waits on the one before; only a sub-block that may pass the end (where a
@@ -169,14 +227,22 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
         __m128 lanes = _mm_set_ps(3.0f, 2.0f, 1.0f, 0.0f);
         const __m128 four = _mm_set1_ps(4.0f);
         const int16_t *base = data + index0 - 1;
-        if (hasAvx2) {
+        if (hasAvx512 && step <= kShortStep) {
             int32_t lastWhole = 0;
-            k = readEightAtOnce(base, static_cast<float>(start), static_cast<float>(step), out, steps, lastWhole);
-            if (k > 0) {
+            k = readSixteenAtOnce(base, size - index0 + 4, static_cast<float>(start), static_cast<float>(step), out, steps,
+                                  lastWhole);
+            if (k > 0)
                 index = index0 + lastWhole;
-                lanes = _mm_add_ps(lanes, _mm_set1_ps(static_cast<float>(k)));
-            }
         }
+        if (hasAvx2 && k + 8 <= steps) {
+            int32_t lastWhole = 0;
+            const int done = k;
+            k = readEightAtOnce(base, static_cast<float>(start), static_cast<float>(step), out, done, steps, lastWhole);
+            if (k > done)
+                index = index0 + lastWhole;
+        }
+        if (k > 0)
+            lanes = _mm_add_ps(lanes, _mm_set1_ps(static_cast<float>(k)));
         alignas(16) int32_t whole[4];
         for (; k + 4 <= steps; k += 4) {
             const __m128 offset = _mm_add_ps(startVector, _mm_mul_ps(lanes, stepVector));
@@ -338,6 +404,38 @@ void finishFilterJob(FilterJob &job)
         endVoice(*job.voice);
 }
 
+// The batched voices' coefficients, filter memory and gains, one voice per lane; lanes without a
+// voice hold zeros and never fall silent.
+template <int Lanes>
+void packLanes(FilterJob *const *jobs, int count, float (&v)[14][Lanes], int32_t (&endSamples)[Lanes])
+{
+    for (int l = 0; l < Lanes; ++l) {
+        if (l >= count) {
+            for (int i = 0; i < 14; ++i)
+                v[i][l] = 0.0f;
+            endSamples[l] = -1;
+            continue;
+        }
+        const VoiceRamps &r = jobs[l]->ramps;
+        const float *m = jobs[l]->voice->filterMemory;
+        v[0][l] = r.c[0].a1;
+        v[1][l] = r.c[0].a2;
+        v[2][l] = r.c[0].gain;
+        v[3][l] = r.c[1].a1;
+        v[4][l] = r.c[1].a2;
+        v[5][l] = r.c[1].gain;
+        v[6][l] = m[0];
+        v[7][l] = m[1];
+        v[8][l] = m[2];
+        v[9][l] = m[3];
+        v[10][l] = r.amp;
+        v[11][l] = r.ampStep;
+        v[12][l] = r.gain;
+        v[13][l] = r.gainStep;
+        endSamples[l] = r.endSample;
+    }
+}
+
 // Up to four held filters with the same steps per output sample, one voice per vector lane.
 template <int Sections>
 void filterFour(FilterJob *const *jobs, int count, float *__restrict out, int n, int oversampling)
@@ -360,23 +458,14 @@ void filterFour(FilterJob *const *jobs, int count, float *__restrict out, int n,
         _mm_store_ps(lanes[k + 2], r2);
         _mm_store_ps(lanes[k + 3], r3);
     }
-    alignas(16) float v[14][4] = {};
-    for (int l = 0; l < count; ++l) {
-        const VoiceRamps &r = jobs[l]->ramps;
-        const float *m = jobs[l]->voice->filterMemory;
-        const float values[14] = {r.c[0].a1, r.c[0].a2, r.c[0].gain, r.c[1].a1, r.c[1].a2, r.c[1].gain, m[0], m[1],
-                                  m[2],      m[3],      r.amp,       r.ampStep, r.gain,    r.gainStep};
-        for (int i = 0; i < 14; ++i)
-            v[i][l] = values[i];
-    }
+    alignas(16) float v[14][4];
+    alignas(16) int32_t endSamples[4];
+    packLanes<4>(jobs, count, v, endSamples);
     const __m128 a1 = _mm_load_ps(v[0]), a2 = _mm_load_ps(v[1]), g = _mm_load_ps(v[2]);
     const __m128 b1 = _mm_load_ps(v[3]), b2 = _mm_load_ps(v[4]), h = _mm_load_ps(v[5]);
     __m128 w1 = _mm_load_ps(v[6]), w2 = _mm_load_ps(v[7]), w3 = _mm_load_ps(v[8]), w4 = _mm_load_ps(v[9]);
     __m128 amp = _mm_load_ps(v[10]), ampStep = _mm_load_ps(v[11]), gain = _mm_load_ps(v[12]);
     const __m128 gainStep = _mm_load_ps(v[13]);
-    alignas(16) int32_t endSamples[4] = {-1, -1, -1, -1};
-    for (int l = 0; l < count; ++l)
-        endSamples[l] = jobs[l]->ramps.endSample;
     const __m128i endSample = _mm_load_si128(reinterpret_cast<const __m128i *>(endSamples));
     const float filterMixLast = jobs[0]->ramps.filterMixStep * static_cast<float>(oversampling);
     float filterMix = jobs[0]->ramps.filterMix;
@@ -425,10 +514,101 @@ void filterFour(FilterJob *const *jobs, int count, float *__restrict out, int n,
     }
 }
 
-// Held filters of one channel's sub-block gathered four at a time.
+const bool hasAvx = __builtin_cpu_supports("avx2");
+
+// Five to eight held filters with the same steps per output sample, one voice per lane of an
+// AVX vector: the recurrence's latency is shared by twice as many voices as in filterFour, and
+// each lane computes what filterFour's would.
+template <int Sections>
+[[gnu::target("avx2")]] void filterEight(FilterJob *const *jobs, int count, float *__restrict out, int n,
+                                         int oversampling)
+{
+    alignas(32) static const float silence[kMaxSubBlock * kMaxOversampling + 4] = {};
+    const int steps = n * oversampling;
+    const float *x[8];
+    for (int l = 0; l < 8; ++l)
+        x[l] = l < count ? jobs[l]->x : silence;
+    for (int l = 0; l < count; ++l)
+        for (int k = steps; k < ((steps + 3) & ~3); ++k)
+            jobs[l]->x[k] = 0.0f;
+    alignas(32) float lanes[kMaxSubBlock * kMaxOversampling][8];
+    for (int half = 0; half < 2; ++half) {
+        const float *const *h = x + 4 * half;
+        for (int k = 0; k < steps; k += 4) {
+            __m128 r0 = _mm_load_ps(h[0] + k), r1 = _mm_load_ps(h[1] + k), r2 = _mm_load_ps(h[2] + k),
+                   r3 = _mm_load_ps(h[3] + k);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_store_ps(lanes[k] + 4 * half, r0);
+            _mm_store_ps(lanes[k + 1] + 4 * half, r1);
+            _mm_store_ps(lanes[k + 2] + 4 * half, r2);
+            _mm_store_ps(lanes[k + 3] + 4 * half, r3);
+        }
+    }
+    alignas(32) float v[14][8];
+    alignas(32) int32_t endSamples[8];
+    packLanes<8>(jobs, count, v, endSamples);
+    const __m256 a1 = _mm256_load_ps(v[0]), a2 = _mm256_load_ps(v[1]), g = _mm256_load_ps(v[2]);
+    const __m256 b1 = _mm256_load_ps(v[3]), b2 = _mm256_load_ps(v[4]), h = _mm256_load_ps(v[5]);
+    __m256 w1 = _mm256_load_ps(v[6]), w2 = _mm256_load_ps(v[7]), w3 = _mm256_load_ps(v[8]), w4 = _mm256_load_ps(v[9]);
+    __m256 amp = _mm256_load_ps(v[10]), ampStep = _mm256_load_ps(v[11]), gain = _mm256_load_ps(v[12]);
+    const __m256 gainStep = _mm256_load_ps(v[13]);
+    const __m256i endSample = _mm256_load_si256(reinterpret_cast<const __m256i *>(endSamples));
+    const float filterMixLast = jobs[0]->ramps.filterMixStep * static_cast<float>(oversampling);
+    float filterMix = jobs[0]->ramps.filterMix;
+    const __m256 two = _mm256_set1_ps(2.0f), zero = _mm256_setzero_ps();
+    alignas(32) float sums[kMaxSubBlock][8];
+    int k = 0;
+    for (int j = 0; j < n; ++j) {
+        __m256 input = zero, y = zero;
+        for (int s = 0; s < oversampling; ++s, ++k) {
+            input = _mm256_load_ps(lanes[k]);
+            __m256 w = _mm256_sub_ps(_mm256_sub_ps(input, _mm256_mul_ps(a2, w2)), _mm256_mul_ps(a1, w1));
+            y = _mm256_mul_ps(g, _mm256_add_ps(_mm256_add_ps(w, _mm256_mul_ps(two, w1)), w2));
+            w2 = w1;
+            w1 = w;
+            if constexpr (Sections == 2) {
+                w = _mm256_sub_ps(_mm256_sub_ps(y, _mm256_mul_ps(b2, w4)), _mm256_mul_ps(b1, w3));
+                y = _mm256_mul_ps(h, _mm256_add_ps(_mm256_add_ps(w, _mm256_mul_ps(two, w3)), w4));
+                w4 = w3;
+                w3 = w;
+            }
+        }
+        filterMix += filterMixLast;
+        const __m256 o =
+            _mm256_add_ps(y, _mm256_mul_ps(_mm256_set1_ps(filterMix), _mm256_sub_ps(input, _mm256_mul_ps(two, y))));
+        const __m256 silent = _mm256_castsi256_ps(_mm256_cmpeq_epi32(endSample, _mm256_set1_epi32(j)));
+        amp = _mm256_andnot_ps(silent, amp);
+        ampStep = _mm256_andnot_ps(silent, ampStep);
+        amp = _mm256_max_ps(_mm256_add_ps(amp, ampStep), zero);
+        gain = _mm256_add_ps(gain, gainStep);
+        _mm256_store_ps(sums[j], _mm256_mul_ps(_mm256_mul_ps(amp, gain), o));
+    }
+    // Summed in the order two batches of four would add them.
+    for (int j = 0; j < n; ++j) {
+        out[j] += (sums[j][0] + sums[j][1]) + (sums[j][2] + sums[j][3]);
+        out[j] += (sums[j][4] + sums[j][5]) + (sums[j][6] + sums[j][7]);
+    }
+    _mm256_store_ps(v[6], w1);
+    _mm256_store_ps(v[7], w2);
+    _mm256_store_ps(v[8], w3);
+    _mm256_store_ps(v[9], w4);
+    _mm256_store_ps(v[10], amp);
+    for (int l = 0; l < count; ++l) {
+        float *m = jobs[l]->voice->filterMemory;
+        m[0] = v[6][l];
+        m[1] = v[7][l];
+        m[2] = v[8][l];
+        m[3] = v[9][l];
+        jobs[l]->ramps.amp = v[10][l];
+        finishFilterJob(*jobs[l]);
+    }
+}
+
+// Held filters of one channel's sub-block gathered eight at a time (four without AVX).
 struct FilterBatch {
-    FilterJob slots[4];
-    FilterJob *pending[4];
+    static constexpr int kSize = 8;
+    FilterJob slots[kSize];
+    FilterJob *pending[kSize];
     int count = 0;
     int oversampling = 0;
     int sections = 2;
@@ -445,11 +625,18 @@ struct FilterBatch {
             else
                 filterVoice<2, false>(job.x, out, n, oversampling, job.ramps, job.voice->filterMemory);
             finishFilterJob(job);
-        } else if (count > 1) {
+        } else if (count > 4 && hasAvx) {
             if (sections == 1)
-                filterFour<1>(pending, count, out, n, oversampling);
+                filterEight<1>(pending, count, out, n, oversampling);
             else
-                filterFour<2>(pending, count, out, n, oversampling);
+                filterEight<2>(pending, count, out, n, oversampling);
+        } else if (count > 1) {
+            for (int first = 0; first < count; first += 4) {
+                if (sections == 1)
+                    filterFour<1>(pending + first, std::min(count - first, 4), out, n, oversampling);
+                else
+                    filterFour<2>(pending + first, std::min(count - first, 4), out, n, oversampling);
+            }
         }
         count = 0;
     }
@@ -457,7 +644,7 @@ struct FilterBatch {
     void add()
     {
         pending[count] = &slots[count];
-        if (++count == 4)
+        if (++count == kSize)
             flush();
     }
 };
@@ -582,7 +769,14 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
         readLayer(runs[1], second, reads);
         const float mixStep = (b.mixEnd - b.mixStart) * perStep * static_cast<float>(stride);
         const float mixFirst = b.mixStart + static_cast<float>(stride - 1) * (b.mixEnd - b.mixStart) * perStep;
-        for (int k = 0; k < reads; ++k)
+        int k = 0;
+        const __m128 first = _mm_set1_ps(mixFirst), step = _mm_set1_ps(mixStep);
+        for (; k + 4 <= reads; k += 4) {
+            const __m128 a = _mm_loadu_ps(x + k);
+            const __m128 mix = _mm_add_ps(first, _mm_mul_ps(_mm_loadu_ps(stepRamp.k + k), step));
+            _mm_storeu_ps(x + k, _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(second + k), a), mix)));
+        }
+        for (; k < reads; ++k)
             x[k] += (second[k] - x[k]) * (mixFirst + stepRamp.k[k] * mixStep);
     }
     if (stride > 1)
