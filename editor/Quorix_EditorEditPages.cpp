@@ -206,8 +206,9 @@ void Quorix_Editor::buildEditPages()
     lfoIndicators[1] = placed(*this, addLevelMeter(24, 110, "back-LFOshow-2", -1));
     groupTitle(pageMelodyEdit, 24, 74, 96, "LFO");
     named(lfoWave, "WAVE", leftOf, 32);
-    namedBy(lfoIndicators[0], lfoWave);
-    namedBy(lfoIndicators[1], lfoWave);
+    // The wave's output and the output after level, delay and attack: one name between the two bars.
+    named(lfoIndicators[0], "OUT", rightOf, 30, 0, 3);
+    namedBy(lfoIndicators[1], lfoIndicators[0]);
     at(local::LfoKeySync) = labelled(placed(*this, addOnOffButton(24, 202, "button-keysync", local::LfoKeySync)));
     at(local::LfoBpmSync) = labelled(placed(*this, addOnOffButton(78, 202, "button-BPMsync", local::LfoBpmSync)));
     knob(37, 160, "knob1-big-left", local::LfoRate)->setDefaultValue(0.36817f);
@@ -389,9 +390,10 @@ void Quorix_Editor::buildEditPages()
         if (i == 23)
             named(cell, "KIT KEYS", above, 52);
     }
+    // The first column is named by its top cell, every other cell by the cell left of it in its row.
     for (int32_t i = 0; i < drumSlotCount; ++i)
         if (i != 23)
-            namedBy(drumSelectionLeds[i], drumSelectionLeds[23]);
+            namedBy(drumSelectionLeds[i], drumSelectionLeds[i < 24 ? 23 : i - 24]);
 
     CControl **d = drumKeyControls;
     auto key = [&](int32_t local) -> CControl *& { return d[local - local::DrumWave]; };

@@ -62,8 +62,35 @@ std::vector<Quorix_Editor::Legend> Quorix_Editor::legends() const
     return out;
 }
 
+// A control named by another must be seen with it: beside it (a value display, arrow buttons, a meter
+// under a name) within a few pixels and centred on it, one's span across holding the other's, or lined
+// up with it in a row or column of a table whose first cell carries the name. A control that merely
+// overlaps a named one's span, or sits further off, has no name of its own.
 bool Quorix_Editor::isNamed(const CView *control) const
 {
-    return std::any_of(legendAnchors.begin(), legendAnchors.end(),
-                       [&](const LegendAnchor &anchor) { return anchor.control == control; });
+    constexpr CCoord kBeside = 8, kSlack = 2;
+    auto holds = [](CCoord a0, CCoord a1, CCoord b0, CCoord b1) {
+        return (a0 <= b0 + kSlack && b1 <= a1 + kSlack) || (b0 <= a0 + kSlack && a1 <= b1 + kSlack);
+    };
+    for (int32_t depth = 0; control && depth < 32; ++depth) {
+        const LegendAnchor *anchor = nullptr;
+        for (const LegendAnchor &a : legendAnchors)
+            if (a.control == control)
+                anchor = &a;
+        if (!anchor)
+            return false;
+        if (!anchor->by)
+            return true;
+        const CRect r = control->getViewSize(), n = anchor->by->getViewSize();
+        const CCoord gapAcross = std::max(r.left - n.right, n.left - r.right);
+        const CCoord gapDown = std::max(r.top - n.bottom, n.top - r.bottom);
+        const bool besideInRow = gapAcross <= kBeside && holds(r.top, r.bottom, n.top, n.bottom);
+        const bool besideInColumn = gapDown <= kBeside && holds(r.left, r.right, n.left, n.right);
+        const bool tableRow = r.top == n.top && r.getHeight() == n.getHeight();
+        const bool tableColumn = r.left == n.left && r.getWidth() == n.getWidth();
+        if (!besideInRow && !besideInColumn && !tableRow && !tableColumn)
+            return false;
+        control = anchor->by;
+    }
+    return false;
 }

@@ -114,13 +114,16 @@ void Quorix_Editor::buildSetupPage()
         }
     }
     groupTitle(pageSetup, 21, 282, 163, "MIDI RECEIVE");
-    // The second switch's byte is read by nothing: it is never shown and takes no name.
+    // The second switch's byte is read by nothing: it is never shown, takes no name and no row (it is
+    // kept after the last one).
     static const char *const receiveNames[10] = {"PROGRAM CHANGE", "", "VOLUME CC 7", "PAN CC 10",
                                                  "EXPRESSION CC 11", "DAMPER CC 64", "SOSTENUTO CC 66", "NRPN",
                                                  "RPN", "OMNI ON/OFF"};
-    for (int32_t n = 0; n < 10; ++n)
+    for (int32_t n = 0; n < 10; ++n) {
+        const int32_t row = n == 0 ? 0 : n == 1 ? 9 : n - 1;
         setupOptionButtons[optionIndex(29230 + n)] =
-            named(placed(*this, addOnOffButton(144, 296 + 12 * n, "button-minion", 29230 + n)), receiveNames[n], leftOf, 121);
+            named(placed(*this, addOnOffButton(144, 296 + 12 * row, "button-minion", 29230 + n)), receiveNames[n], leftOf, 121);
+    }
 
     named(placed(*this, addKickButton(21, 419, "button-factory", editorTag::resetMidiAssignments)), "");
     named(placed(*this, addKickButton(74, 419, "button-clear", editorTag::clearMidiAssignments)), "MIDI ASSIGNMENTS",
@@ -138,6 +141,7 @@ void Quorix_Editor::buildSetupPage()
     tuningLabel->setFontAndStyle(sharedFontSmall, 0);
     named(tuningLabel, "TUNING", leftOf, 50);
 
+    int32_t previousWhite = 0, previousBlack = 1;
     for (int32_t p = 0; p < 12; ++p) {
         const CentsKey &key = centsKeys[p];
         vgcTextEdit *field = addTextEdit(key.x, key.black ? 95 : 113, 20, 11,
@@ -145,11 +149,16 @@ void Quorix_Editor::buildSetupPage()
                                          editorTag::tuningCents + p, 1);
         field->setHoriAlign(kCenterText);
         tuningCentsFields[p] = field;
+        // Laid out as a keyboard: each row is named at its start, a field by the one before it in its row.
         if (p == 0)
-            named(field, "CENTS", leftOf, 40);
+            named(field, "NATURAL", leftOf, 40);
+        else if (p == 1)
+            named(field, "SHARP", leftOf, 40);
         else
-            namedBy(field, tuningCentsFields[0]);
+            namedBy(field, tuningCentsFields[key.black ? previousBlack : previousWhite]);
+        (key.black ? previousBlack : previousWhite) = p;
     }
+    groupTitle(pageSetup, 340, 82, 200, "CENTS FROM THE TUNING");
     groupTitle(pageSetup, 203, 122, 90, "SAMPLE BANKS");
 
     // The banks loaded when the page is built; the list does not follow later reloads.
