@@ -15,6 +15,9 @@ namespace {
 
 const std::string noText;
 
+// Right-aligned text keeps off its box's edge (in unzoomed pixels, so at every zoom).
+CCoord rightMargin(CHoriTxtAlign align) { return align == kRightText ? 2 : 0; }
+
 // `r` less the right and bottom insets.
 CRect shrunk(CRect r, const CRect &insets)
 {
@@ -169,7 +172,7 @@ void vgcTextLabel::drawParts(CDrawContext *context, const std::string &line, con
     if (!insetsFlag)
         r = shrunk(r, textInsets);
     const CRect textRect(r.left + textInsets.left + textOffset.x, r.top + textInsets.top + textOffset.y + imageBorder(),
-                         r.right + textOffset.x, r.bottom + textOffset.y);
+                         r.right + textOffset.x - rightMargin(horiTxtAlign), r.bottom + textOffset.y);
     context->setClipRect(CRect(textRect).bound(saved));
     // Drawn here rather than through the display's text drawing: style bit 2 is this label's outline,
     // not the display's shadow.
@@ -190,7 +193,7 @@ void vgcTextLabel::draw(CDrawContext *context)
         CRect line = size;
         line.offset(0, i * lineHeight);
         const std::string &shown = i > 0 ? parts[i] : (truncatedText.empty() ? text : truncatedText);
-        shownParts[i] = fitText(shown, fontID, size.getWidth() - textInsets.left - textInsets.right,
+        shownParts[i] = fitText(shown, fontID, size.getWidth() - textInsets.left - textInsets.right - rightMargin(horiTxtAlign),
                                 CDrawContext::fittingFontSize(fontID, lineHeight - textInsets.top - textInsets.bottom - imageBorder()));
         if (style & kShadowText) {
             fontColor = shadowColor;
@@ -301,8 +304,8 @@ void vgcTextEdit::draw(CDrawContext *context)
     context->setClipRect(CRect(inner).bound(saved));
     drawBack(context);
     const CRect textRect(size.left + textInsets.left + textOffset.x,
-                         size.top + textInsets.top + textOffset.y + imageBorder(), inner.right + textOffset.x,
-                         inner.bottom + textOffset.y);
+                         size.top + textInsets.top + textOffset.y + imageBorder(),
+                         inner.right + textOffset.x - rightMargin(horiTxtAlign), inner.bottom + textOffset.y);
     shownText = fitText(truncatedText.empty() ? text : truncatedText, fontID, textRect.getWidth(),
                         CDrawContext::fittingFontSize(fontID, textRect.getHeight()), context);
     drawPlatformText(context, shownText, textRect);

@@ -322,3 +322,43 @@ TEST(TextLabel, TextsThatDoNotFitEndWithAnEllipsis)
     // Nothing is left of a text in no room but the ellipsis.
     EXPECT_EQ(fitText("Piano", label->getFont(), 2), ellipsis);
 }
+
+// A right-aligned value keeps a margin of two unzoomed pixels from its box's right edge at 100 %, 200 %
+// and 300 %: a label's and a closed field's text alike.
+TEST(TextLabel, RightAlignedValuesKeepOffTheRightEdgeAtEveryZoom)
+{
+    for (int k = 1; k <= 3; ++k) {
+        SCOPED_TRACE(k);
+        vgcTextLabel label(CRect(0, 0, 40, 12), nullptr, -1, nullptr, 1, kNoFrame);
+        label.setTransparency(true);
+        label.setHoriAlign(kRightText);
+        label.setPartText("30.0", 0);
+        label.setPartColor(kRedCColor, 0);
+        vgcTextEdit field(CRect(0, 20, 40, 32), nullptr, -1, nullptr, false);
+        field.setTransparency(true);
+        field.setText("440.0");
+        field.setFontColor(kRedCColor);
+        cairo_surface_t *s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40 * k, 40 * k);
+        cairo_t *cr = cairo_create(s);
+        {
+            CDrawContext context(cr, CRect(0, 0, 40, 40), double(k));
+            label.draw(&context);
+            field.draw(&context);
+        }
+        cairo_surface_flush(s);
+        for (int box = 0; box < 2; ++box) {
+            SCOPED_TRACE(box == 0 ? "label" : "field");
+            int rightmost = -1;
+            for (int y = 20 * k * box; y < 20 * k * box + 12 * k; ++y) {
+                auto *row = reinterpret_cast<uint32_t *>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s));
+                for (int x = 0; x < 40 * k; ++x)
+                    if (((row[x] >> 16) & 0xFF) > 128)
+                        rightmost = std::max(rightmost, x);
+            }
+            EXPECT_GE(rightmost, 30 * k) << "the text is drawn at the right";
+            EXPECT_LT(rightmost, 40 * k - 2 * k) << "and keeps off the edge";
+        }
+        cairo_destroy(cr);
+        cairo_surface_destroy(s);
+    }
+}
