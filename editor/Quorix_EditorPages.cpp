@@ -141,8 +141,15 @@ void Quorix_Editor::showEditPage(bool reapply)
     shownEditMode = mode;
     if (reapply) {
         engine->applyChannelSettings(currentChannel, false);
-        if (mode == 1)
+        if (mode == 1) {
+            // The cell of the slot the page edits is lit from the start, not only after a click.
             clearDrumSlotSelection();
+            const int32_t slot = engine->getSelectedDrumSlot(currentChannel);
+            if (slot >= 0 && slot < drumSlotCount && drumSelectionLeds[slot]) {
+                drumSelectionLeds[slot]->setValue(1.0f);
+                drumSelectionLeds[slot]->invalid();
+            }
+        }
         engine->applyInstrumentParameters(currentChannel, false, false);
         clearLcd();
     }

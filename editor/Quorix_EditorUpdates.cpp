@@ -237,10 +237,13 @@ void Quorix_Editor::updateControl(int32_t tag, TagCategory category, int32_t ind
         break;
     case tagChannelGroup:
         if (base == editorTag::channelName) {
-            if (v >= 0.0f)
+            if (v >= 0.0f) {
                 setChannelLabel(index);
-            else
+            } else {
+                // The engine made this channel current (the host's page command).
+                selectChannel(index);
                 refreshDrumSelection();
+            }
         } else {
             channelLedTimers[index] = 0.099f;
             setValueOf(channelControls[index][activityIndicator], 1.0f);

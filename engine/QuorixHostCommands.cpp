@@ -21,6 +21,24 @@ constexpr int32_t code(const char (&text)[5])
 
 constexpr int32_t kMaxPolyphony = kMasterVoiceLimitMax;
 
+// The edit page shows the current channel in its own mode: the host's page command selects a channel
+// that already has the page's mode (the current one, else the first) and tells the editor, so no
+// channel's sound changes. Only when no channel has that mode does the current one take it.
+void showChannelOfMode(Quorix &synth, int32_t mode)
+{
+    const int32_t current = synth.getCurrentChannel();
+    if (synth.getChannelMode(current) == mode)
+        return;
+    for (int32_t channel = 0; channel < kChannelCount; ++channel) {
+        if (synth.getChannelMode(channel) == mode) {
+            synth.setCurrentChannel(channel);
+            synth.postEditorFloat(tag::ChannelStrip + channel, -1.0f);
+            return;
+        }
+    }
+    synth.setParameterValue(current * kChannelParameterCount + local::Mode, float(mode));
+}
+
 } // namespace
 
 int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float opt)
@@ -40,7 +58,7 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
             return 0;
         const int32_t page = int32_t(opt);
         if (page == 3 || page == 4)
-            setParameterValue(getCurrentChannel() * kChannelParameterCount + local::Mode, page == 4 ? 1.0f : 0.0f);
+            showChannelOfMode(*this, page == 4 ? 1 : 0);
         setParameterValue(master::Page, float(page <= 3 ? page : page - 1) * 0.25f);
         return 0;
     }

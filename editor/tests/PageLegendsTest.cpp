@@ -166,6 +166,51 @@ TEST_F(FactorySkinEditor, NamesSitOnTheirPageClearOfControlsAndOfEachOther)
     }
 }
 
+// The host's edit-page commands show a channel that already has the page's mode (channel 10 is the
+// drum channel, so its kit fills the drum page) and change no channel's mode; only when no channel has
+// the mode does the current one take it.
+TEST_F(FactorySkinEditor, TheHostsEditPagesSelectAChannelOfTheirModeInsteadOfChangingOne)
+{
+    open();
+    auto modes = [&] {
+        std::vector<int32_t> m;
+        for (int32_t c = 0; c < 16; ++c)
+            m.push_back(engine->getChannelMode(c));
+        return m;
+    };
+    const std::vector<int32_t> before = modes();
+    ASSERT_EQ(before[0], 0);
+    ASSERT_EQ(before[9], 1);
+    struct Case {
+        int32_t hostPage, page, channel;
+    };
+    for (const Case &c : {Case{4, pageDrumEdit, 9}, Case{3, pageMelodyEdit, 0}, Case{4, pageDrumEdit, 9}}) {
+        SCOPED_TRACE(c.hostPage);
+        show(c.hostPage);
+        EXPECT_TRUE(editor->isPageShown(c.page));
+        EXPECT_EQ(editor->currentChannelNow(), c.channel);
+        EXPECT_EQ(engine->getCurrentChannel(), c.channel);
+        EXPECT_EQ(modes(), before);
+        if (c.page == pageDrumEdit) {
+            // The cell of the slot the page edits is lit.
+            const int32_t slot = engine->getSelectedDrumSlot(9);
+            int32_t lit = -1;
+            for (CView *view : editor->getPage(pageDrumEdit)->getChildren())
+                if (auto *cell = dynamic_cast<CControl *>(view);
+                    cell && cell->getTag() >= 29017 && cell->getTag() < 29017 + 65 && cell->getValue() == 1.0f)
+                    lit = cell->getTag() - 29017;
+            EXPECT_EQ(lit, slot);
+        }
+    }
+    show(3);
+    engine->setParameterValue(9 * engine::kChannelParameterCount + engine::local::Mode, 0.0f);
+    settle();
+    show(4);
+    EXPECT_TRUE(editor->isPageShown(pageDrumEdit));
+    EXPECT_EQ(editor->currentChannelNow(), 0);
+    EXPECT_EQ(engine->getChannelMode(0), 1) << "no drum channel: the current one becomes one";
+}
+
 // At 100 % and 300 %, every page shown by the host's command: each name's place holds light text on the
 // dark page (a blank place, or a control drawn over the name, fails).
 TEST_F(FactorySkinEditor, EveryPageShowsItsNamesAtOneAndThreeTimes)
