@@ -14,6 +14,7 @@
 
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -115,33 +116,54 @@ TEST(EditorX11, TheEditorFollowsTheScreenTheMouseAndTheKeyboardOfARealWindow)
         EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return !editor.keys.empty(); }));
         EXPECT_EQ(editor.keys, std::vector<int32_t>{VKEY_F5});
 
-        // Ctrl+C in an opened field puts its selection (the whole text, selected on entry) on the X
-        // CLIPBOARD, where another client reads it while the editor's window answers.
+        // Ctrl+C and Ctrl+X in an opened field put its selection (the whole text, selected on entry, or
+        // what Ctrl+A selects) on the X CLIPBOARD, where another client reads it while the editor's
+        // window answers; Ctrl+X also takes it out of the field.
         if (runProgram({"sh", "-c", "command -v xclip >/dev/null"}) == 0) {
+            const Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
+            auto readClipboard = [&]() -> std::string {
+                const std::string pasted = (std::filesystem::temp_directory_path() / "quorix-x11-clipboard.txt").string();
+                std::filesystem::remove(pasted);
+                const int reader = qgui::test::startProgram({"sh", "-c", "xclip -o -selection clipboard > " + pasted});
+                if (reader <= 0)
+                    return "(xclip did not start)";
+                int status = -1;
+                const bool ended = pumpUntil([&] { editor.idle(); }, [&] {
+                    int s = 0;
+                    if (waitpid(reader, &s, WNOHANG) != reader)
+                        return false;
+                    status = s;
+                    return true;
+                });
+                if (!ended) {
+                    kill(reader, SIGKILL);
+                    waitpid(reader, nullptr, 0);
+                    return "(xclip got no answer)";
+                }
+                std::ifstream in(pasted);
+                std::string copied((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                std::filesystem::remove(pasted);
+                return status == 0 ? copied : "(xclip failed)";
+            };
+            // Another client owns the clipboard first, so only the field's own copy can make it ours.
+            XSetSelectionOwner(dpy, clipboard, host, CurrentTime);
+            XSync(dpy, False);
+            ASSERT_NE(XGetSelectionOwner(dpy, clipboard), window);
+
             EXPECT_EQ(runProgram({"xdotool", "mousemove", "--window", win, "60", "147", "click", "1"}), 0);
             EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return field->isEntryOpen(); }));
             EXPECT_EQ(runProgram({"xdotool", "key", "--window", win, "ctrl+c"}), 0);
-            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] {
-                return XGetSelectionOwner(dpy, XInternAtom(dpy, "CLIPBOARD", False)) == window;
-            }));
-            const std::string pasted = (std::filesystem::temp_directory_path() / "quorix-x11-clipboard.txt").string();
-            const int reader = qgui::test::startProgram({"sh", "-c", "xclip -o -selection clipboard > " + pasted});
-            ASSERT_GT(reader, 0);
-            int status = -1;
-            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] {
-                int s = 0;
-                if (waitpid(reader, &s, WNOHANG) != reader)
-                    return false;
-                status = s;
-                return true;
-            }));
-            EXPECT_EQ(status, 0);
-            std::ifstream in(pasted);
-            std::string copied((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            EXPECT_EQ(copied, "42");
-            std::filesystem::remove(pasted);
-            EXPECT_EQ(runProgram({"xdotool", "key", "--window", win, "Escape"}), 0);
+            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return XGetSelectionOwner(dpy, clipboard) == window; }));
+            EXPECT_EQ(readClipboard(), "42");
+
+            // Typing replaces the selection; Ctrl+A selects it again and Ctrl+X cuts it.
+            EXPECT_EQ(runProgram({"xdotool", "type", "--window", win, "57"}), 0);
+            EXPECT_EQ(runProgram({"xdotool", "key", "--window", win, "ctrl+a", "ctrl+x"}), 0);
+            EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return readClipboard() == "57"; }));
+            EXPECT_EQ(readClipboard(), "57");
+            EXPECT_EQ(runProgram({"xdotool", "key", "--window", win, "Return"}), 0);
             EXPECT_TRUE(pumpUntil([&] { editor.idle(); }, [&] { return !field->isEntryOpen(); }));
+            EXPECT_EQ(field->getText(), "") << "the cut text left the field";
         } else {
             std::printf("xclip is not installed: the clipboard is not checked\n");
         }
