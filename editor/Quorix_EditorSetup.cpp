@@ -141,7 +141,6 @@ void Quorix_Editor::buildSetupPage()
     tuningLabel->setFontAndStyle(sharedFontSmall, 0);
     named(tuningLabel, "TUNING", leftOf, 50);
 
-    int32_t previousWhite = 0, previousBlack = 1;
     for (int32_t p = 0; p < 12; ++p) {
         const CentsKey &key = centsKeys[p];
         vgcTextEdit *field = addTextEdit(key.x, key.black ? 95 : 113, 20, 11,
@@ -149,16 +148,19 @@ void Quorix_Editor::buildSetupPage()
                                          editorTag::tuningCents + p, 1);
         field->setHoriAlign(kCenterText);
         tuningCentsFields[p] = field;
-        // Laid out as a keyboard: each row is named at its start, a field by the one before it in its row.
-        if (p == 0)
-            named(field, "NATURAL", leftOf, 40);
-        else if (p == 1)
-            named(field, "SHARP", leftOf, 40);
-        else
-            namedBy(field, tuningCentsFields[key.black ? previousBlack : previousWhite]);
-        (key.black ? previousBlack : previousWhite) = p;
     }
-    groupTitle(pageSetup, 340, 82, 200, "CENTS FROM THE TUNING");
+    // Laid out as a keyboard: each row is named at its end (clear of the zoom's name), a field by the
+    // next one of its row.
+    for (int32_t p = 0; p < 12; ++p) {
+        int32_t next = p + 1;
+        while (next < 12 && centsKeys[next].black != centsKeys[p].black)
+            ++next;
+        if (next < 12)
+            namedBy(tuningCentsFields[p], tuningCentsFields[next]);
+        else
+            named(tuningCentsFields[p], centsKeys[p].black ? "BLACK" : "WHITE", rightOf, 40);
+    }
+    groupTitle(pageSetup, 366, 80, 174, "CENTS PER NOTE");
     groupTitle(pageSetup, 203, 122, 90, "SAMPLE BANKS");
 
     // The banks loaded when the page is built; the list does not follow later reloads.

@@ -233,7 +233,7 @@ std::vector<Control> controls()
         {"channel-name-selected-combi", Look::panel, 83, 13, ""},
         {"channel-meter", Look::meter, 95, 3, ""},
         {"back-indicator", Look::panel, 154, 11, ""},
-        {"back-LCDinput", Look::panel, 142, 11, ""},
+        {"back-LCDinput", Look::panel, 174, 11, ""}, // as wide as the widest field (the tuning)
         {"button-send-chorus", Look::button, 40, 12, "CHORUS"},
         {"button-send-reverb", Look::button, 40, 12, "REVERB"},
         {"knob1-big-left", Look::knob, 26, 26, ""},
