@@ -234,8 +234,8 @@ void Quorix_Editor::refreshSequencerSteps(int32_t lane, int32_t step, bool texts
                     std::snprintf(text, sizeof text, "==|");
                 else if (code == 51)
                     std::snprintf(text, sizeof text, "|__");
-                else if (code == 52)
-                    std::snprintf(text, sizeof text, "`");
+                else if (code == 52) // a step that plays nothing, shown in words rather than the host's mark
+                    std::snprintf(text, sizeof text, "OFF");
                 else
                     known = false;
                 if (known)

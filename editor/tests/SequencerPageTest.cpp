@@ -141,7 +141,7 @@ TEST_F(SequencerPage, EngineChangesShowInTheGrid)
     engineSets(ch(channel, stepVelocity(1, 5)), 0.25f);
     EXPECT_EQ(text(editor->sequencerLanes[1].baseLabel), "C3");
     EXPECT_EQ(text(note(1, 2)), "G3");
-    EXPECT_EQ(text(note(1, 3)), "`");
+    EXPECT_EQ(text(note(1, 3)), "OFF");
     EXPECT_EQ(text(note(1, 4)), "===");
     EXPECT_FLOAT_EQ(fader(1, 5)->getValue(), 0.25f);
 
