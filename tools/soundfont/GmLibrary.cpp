@@ -41,6 +41,12 @@ double libraryLevelDecibels(int centibels, double boost = 0.0)
 constexpr double kCurveMatch = 0.4346;
 constexpr double kCurveMatchDecibels = 30.0;
 
+// Keys a zone spans where a scale tuning other than a semitone a key is approximated, and the
+// keys (a piano's) over which such zones are laid.
+constexpr int kBandKeys = 6;
+constexpr int kFirstBandKey = 21;
+constexpr int kLastBandKey = 108;
+
 // The engine's melody LFO bends the pitch by amount^2 x 32 semitones at full level.
 constexpr double kLfoPitchSemitones = 32.0;
 constexpr int kLfoTriangle = 2; // rising from zero; the next wave falls from zero
@@ -573,7 +579,7 @@ private:
         return c.region >= 0 && voices.region(c.region).value[scaleTuning] != 0;
       });
       std::array<Sound, 128> sounds{};
-      for (int k = 0; k < 128; ++k) sounds[k] = sound(voices, chosen[layer][k], keyFollow[layer]);
+      for (int k = 0; k < 128; ++k) sounds[k] = sound(voices, chosen[layer][k], keyFollow[layer], k);
       layers[layer] = runsOf(sounds);
     }
     fillGaps(layers[0]);
@@ -626,10 +632,10 @@ private:
     return patch;
   }
 
-  // The sound of a candidate on an oscillator. Following the keys, the coarse tuning (and a
-  // scale tuning's offset) moves the root key; the rest of the tuning, and any the root key
-  // cannot carry, goes into the rate.
-  Sound sound(const PresetVoices &voices, const Candidate &c, bool keyFollow)
+  // The sound of a candidate at a key of an oscillator. Following the keys, the coarse tuning
+  // (and a scale tuning's offset) moves the root key; the rest of the tuning, and any the root
+  // key cannot carry, goes into the rate.
+  Sound sound(const PresetVoices &voices, const Candidate &c, bool keyFollow, int key)
   {
     Sound out;
     if (c.region < 0) return out;
@@ -638,9 +644,15 @@ private:
     double cents = r.value[fineTune] + sf.samples[r.sample].pitchCorrection + voices.pairCents(c);
     int rootKey = root;
     if (keyFollow) {
-      // The engine moves a semitone a key. Another scale tuning is right at the region's key
-      // nearest middle C and moves by semitones from there.
-      const int at = std::clamp(kReferenceKey, r.keyLow, r.keyHigh);
+      // The engine moves a semitone a key. Another scale tuning is right at middle C and every
+      // half octave from it (each such key and its neighbours a zone of their own, over the
+      // keyboard's keys), at the region's key nearest there, and moves by semitones in between.
+      int band = kReferenceKey;
+      if (r.value[scaleTuning] != 100) {
+        const int from = std::clamp(key, kFirstBandKey, kLastBandKey) - kReferenceKey;
+        band = kReferenceKey + kBandKeys * int(std::floor(from / double(kBandKeys) + 0.5));
+      }
+      const int at = std::clamp(band, r.keyLow, r.keyHigh);
       const double shift = (at - root) * r.value[scaleTuning] / 100.0 + r.value[coarseTune];
       const double whole = std::floor(shift + 0.5);
       rootKey = at - int(whole);
