@@ -46,6 +46,10 @@ constexpr uint8_t kUniversalVolume[] = {0x7F, 0x7F, 0x04, 0x01, 0x00};
 constexpr uint8_t kGsReset[] = {0x00, 0x7F, 0x00};
 constexpr uint8_t kGsVolume[] = {0x00, 0x04};
 
+// Both master volume messages take 127, their default, as the power-up master volume (unity
+// gain), so a file that sends the default plays as loud as one that sends nothing.
+float masterVolumeOf(int32_t value) { return 0.7071068f * static_cast<float>(value) / 127.0f; }
+
 // The GS part number of a part-block address 1x as a channel index: part 10 (x = 0) is channel
 // index 9, x = 1..9 are indexes 0..8, and x = A..F keep their number.
 int32_t channelOfGsPart(int32_t address)
@@ -84,7 +88,7 @@ void Quorix::handleSysEx(const VstMidiSysexEvent *event)
     }
     if (m.match(1, kUniversalVolume)) {
         if (m.value(6) >= 0)
-            setParameterValue(master::Volume, m.value(6) / 127.0f);
+            setParameterValue(master::Volume, masterVolumeOf(m.value(6)));
         return;
     }
     // A GS data set to the system or part block; the device number (byte 2) and the checksum
@@ -99,7 +103,7 @@ void Quorix::handleSysEx(const VstMidiSysexEvent *event)
     if (vv < 0)
         return;
     if (m.match(6, kGsVolume)) {
-        setParameterValue(master::Volume, vv / 127.0f);
+        setParameterValue(master::Volume, masterVolumeOf(vv));
     } else if (m[6] >= 0x10 && m[6] <= 0x1F && m[7] == 0x15) {
         state.controllers[channelOfGsPart(m[6])].rhythmPart = vv != 0 ? 1 : 0;
     } else if (m[6] == 0x01) {

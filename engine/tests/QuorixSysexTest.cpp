@@ -1,12 +1,14 @@
 // System Exclusive messages as the render hands them over: what each one changes, and that
 // nothing is read past a message's length.
 #include "engine/tests/EngineTestSupport.h"
+#include "engine/tests/PlaySupport.h"
 
 #include "engine/HostAutomationMap.h"
 #include "engine/ParameterIndex.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -48,16 +50,16 @@ TEST(Sysex, EachMessageDoesWhatItSaysAndNoMore)
         {"GM System On", {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, -1, Effect::reset, 0, 0},
         {"GM System On to device 10", {0xF0, 0x7E, 0x10, 0x09, 0x01, 0xF7}, -1, Effect::none, 0, 0},
         {"GM System On cut before F7", {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, 5, Effect::none, 0, 0},
-        {"universal volume", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x40, 0xF7}, -1, Effect::parameter, master::Volume, 64 / 127.0f},
-        {"universal volume without F7", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x7F}, -1, Effect::parameter, master::Volume, 1.0f},
+        {"universal volume", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x40, 0xF7}, -1, Effect::parameter, master::Volume, 0.7071068f * 64 / 127.0f},
+        {"universal volume without F7", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x7F}, -1, Effect::parameter, master::Volume, 0.7071068f},
         {"universal volume with an LSB", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x01, 0x40, 0xF7}, -1, Effect::none, 0, 0},
         {"universal volume to device 10", {0xF0, 0x7F, 0x10, 0x04, 0x01, 0x00, 0x40, 0xF7}, -1, Effect::none, 0, 0},
         {"universal volume cut before its value", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x40, 0xF7}, 6, Effect::none, 0, 0},
         {"GS reset", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7}, -1, Effect::reset, 0, 0},
         {"GS reset, any device, wrong checksum", {0xF0, 0x41, 0x7F, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x00, 0xF7}, -1, Effect::reset, 0, 0},
         {"GS reset cut short", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7}, 8, Effect::none, 0, 0},
-        {"GS master volume", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x04, 0x64, 0x00, 0xF7}, -1, Effect::parameter, master::Volume, 100 / 127.0f},
-        {"GS master volume from device 1F", {0xF0, 0x41, 0x1F, 0x42, 0x12, 0x40, 0x00, 0x04, 0x64}, -1, Effect::parameter, master::Volume, 100 / 127.0f},
+        {"GS master volume", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x04, 0x64, 0x00, 0xF7}, -1, Effect::parameter, master::Volume, 0.7071068f * 100 / 127.0f},
+        {"GS master volume from device 1F", {0xF0, 0x41, 0x1F, 0x42, 0x12, 0x40, 0x00, 0x04, 0x64}, -1, Effect::parameter, master::Volume, 0.7071068f * 100 / 127.0f},
         {"GS master volume cut before its value", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x04, 0x64, 0x58, 0xF7}, 8, Effect::none, 0, 0},
         {"GS master volume ending where its value should be", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x04, 0xF7}, -1, Effect::none, 0, 0},
         {"GS request, not a data set", {0xF0, 0x41, 0x10, 0x42, 0x11, 0x40, 0x00, 0x04, 0x64, 0x00, 0xF7}, -1, Effect::none, 0, 0},
@@ -125,5 +127,53 @@ TEST(Sysex, EachMessageDoesWhatItSaysAndNoMore)
             }
             break;
         }
+    }
+}
+
+namespace {
+
+class MasterVolumeSysex : public Player
+{
+protected:
+    // dB of a sine note rendered after a message (none when empty).
+    double levelAfter(const std::vector<uint8_t> &message)
+    {
+        start(44100.0f);
+        melody(0);
+        if (!message.empty())
+            send(*q, message, -1);
+        settle();
+        midi(0x90, 69, 127);
+        const Audio a = render(8192);
+        double sum = 0.0;
+        for (size_t i = 2048; i < a.size(); ++i)
+            sum += double(a.left[i]) * a.left[i] + double(a.right[i]) * a.right[i];
+        return 10.0 * std::log10(sum);
+    }
+};
+
+} // namespace
+
+// Both master volume messages take 127, their default, as the power-up level, and scale down
+// from there by the master volume's square law.
+TEST_F(MasterVolumeSysex, TheDefaultValuePlaysAtThePowerUpLevel)
+{
+    struct Level {
+        const char *what;
+        std::vector<uint8_t> bytes;
+        double decibels; // against the render without the message
+    };
+    const double half = 40.0 * std::log10(64.0 / 127.0);
+    const Level cases[] = {
+        {"universal 127", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x7F, 0xF7}, 0.0},
+        {"universal 64", {0xF0, 0x7F, 0x7F, 0x04, 0x01, 0x00, 0x40, 0xF7}, half},
+        {"GS 127", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x04, 0x7F, 0x3D, 0xF7}, 0.0},
+        {"GS 64", {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x04, 0x40, 0x7C, 0xF7}, half},
+    };
+    const double without = levelAfter({});
+    ASSERT_GT(without, -40.0) << "the note sounds";
+    for (const Level &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NEAR(levelAfter(c.bytes) - without, c.decibels, 0.1);
     }
 }
