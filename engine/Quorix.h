@@ -379,6 +379,7 @@ protected:
     // it slews at its target. Such a channel is skipped until an event may have changed that.
     bool melodyChannelIdle(int32_t channel) const;
     bool drumChannelIdle(int32_t channel);
+    void slewKeys(int32_t channel, int32_t n);
     void markIdleChannels();
     // Moves a skipped melody channel's LFO by the samples it missed.
     void catchUpLfo(int32_t channel);

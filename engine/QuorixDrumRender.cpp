@@ -199,7 +199,8 @@ void renderDrumVoice(VoiceRecord &v, DrumKeyState &sk, const DrumKeyState &tk, c
         endVoice(v);
 }
 
-void slewKey(DrumKeyState &s, const DrumKeyState &t, int n)
+// Moves a key's settings toward their targets; returns whether they have reached them.
+bool slewKey(DrumKeyState &s, const DrumKeyState &t, int n)
 {
     slewParameter(&s.filterCutoff, t.filterCutoff, n);
     slewParameter(&s.filterResonance, t.filterResonance, n);
@@ -211,6 +212,10 @@ void slewKey(DrumKeyState &s, const DrumKeyState &t, int n)
     slewParameter(&s.ampEnvVelocityAmount, t.ampEnvVelocityAmount, n);
     slewParameter(&s.chorusSend, t.chorusSend, n);
     slewParameter(&s.reverbSend, t.reverbSend, n);
+    return s.filterCutoff == t.filterCutoff && s.filterResonance == t.filterResonance &&
+           s.filterVelocityAmount == t.filterVelocityAmount && s.volume == t.volume && s.pan == t.pan &&
+           s.attack == t.attack && s.release == t.release && s.ampEnvVelocityAmount == t.ampEnvVelocityAmount &&
+           s.chorusSend == t.chorusSend && s.reverbSend == t.reverbSend;
 }
 
 } // namespace
@@ -253,8 +258,7 @@ void Quorix::renderDrumChannel(int32_t channel, float *left, float *right, int32
     // With no voice, no insert effect and the channel's values at their targets only the keys'
     // own settings have anything left to do.
     if (play.voiceCount == 0 && channelSettled(T, S, controller, configuration) && !insertsActive(T, state.target.master)) {
-        for (int k = 0; k < kDrumKeys; ++k)
-            slewKey(S.drum.drumKeys[k], T.drum.drumKeys[k], n);
+        slewKeys(channel, n);
         return;
     }
 
@@ -337,6 +341,19 @@ void Quorix::renderDrumChannel(int32_t channel, float *left, float *right, int32
     }
     state.runtime.channelMeters[channel] = meter;
 
+    slewKeys(channel, n);
+}
+
+void Quorix::slewKeys(int32_t channel, int32_t n)
+{
+    // Keys found at their targets stay there until a parameter, an event or the periodic check
+    // marks them stale.
+    if (drumKeysSettled[channel] && !drumKeysStale)
+        return;
+    const ChannelState &T = state.target.channels[channel];
+    ChannelState &S = state.smoothed.channels[channel];
+    bool settled = true;
     for (int k = 0; k < kDrumKeys; ++k)
-        slewKey(S.drum.drumKeys[k], T.drum.drumKeys[k], n);
+        settled &= slewKey(S.drum.drumKeys[k], T.drum.drumKeys[k], n);
+    drumKeysSettled[channel] = settled && !drumKeysStale ? 1 : 0;
 }

@@ -335,6 +335,8 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
 void Quorix::markIdleChannels()
 {
     idleStale = false;
+    if (drumKeysStale)
+        std::memset(drumKeysSettled, 0, sizeof drumKeysSettled);
     for (int32_t c = 0; c < kChannelCount; ++c) {
         const ChannelState &channel = state.target.channels[c];
         const ControllerState &controller = state.controllers[c];

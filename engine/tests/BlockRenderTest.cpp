@@ -343,15 +343,35 @@ TEST_F(BlockRender, ASkippedChannelKeepsItsLfoAndItsSlews)
     setLocal(1, local::DrumVolume + 17 * 10, before > 0.5f ? 0.1f : 0.9f);
     render(64);
     EXPECT_NE(key.volume, before);
+
+    // Once the keys have settled, a key's value set while the kit plays still slews toward it.
+    // Key 11 (MIDI key 35) holds a looped wave.
+    setLocal(1, local::DrumWave + 17 * 11, float(waveSine) / 16384.0f);
+    setLocal(1, local::DrumHold + 17 * 11, 1.0f);
+    setLocal(1, local::DrumVolume + 17 * 11, 0.5f);
+    setLocal(1, local::VoiceLimit, 1.0f);
+    setLocal(1, local::KitKeyRangeLow, 0.0f);
+    setLocal(1, local::KitKeyRangeHigh, 1.0f);
+    render(441000);
+    midi(0x91, 35, 100);
+    render(256);
+    ASSERT_GT(play(1).voiceCount, 0);
+    const float playing = key.volume;
+    setLocal(1, local::DrumVolume + 17 * 10, playing > 0.5f ? 0.1f : 0.9f);
+    render(64);
+    EXPECT_GT(play(1).voiceCount, 0);
+    EXPECT_NE(key.volume, playing);
 }
 
-// Voices with a held filter run four to a vector: together they sound as the sum of each alone.
+// Voices with a held filter run four or eight to a vector: together they sound as the sum of
+// each alone.
 TEST_F(BlockRender, FilteredVoicesSoundTogetherAsEachAlone)
 {
     MelodySetup setup;
     setup.cutoff = 0.6f;
     setup.resonance = 0.4f;
-    const int keys[] = {57, 60, 64, 69, 72, 76}; // some oversampled, some not
+    // Some oversampled, some not; a run of more than four at one factor.
+    const int keys[] = {45, 47, 48, 50, 52, 53, 55, 57, 60, 64, 69, 72, 76};
     for (bool fourPole : {false, true}) {
         SCOPED_TRACE(fourPole ? "4-pole" : "2-pole");
         setup.fourPole = fourPole;
@@ -363,7 +383,7 @@ TEST_F(BlockRender, FilteredVoicesSoundTogetherAsEachAlone)
                 midi(0x90, k, 100);
             return render(2048).left;
         };
-        const std::vector<float> together = sound({57, 60, 64, 69, 72, 76});
+        const std::vector<float> together = sound({45, 47, 48, 50, 52, 53, 55, 57, 60, 64, 69, 72, 76});
         std::vector<float> sum(together.size(), 0.0f);
         for (int k : keys) {
             const std::vector<float> alone = sound({k});
