@@ -34,6 +34,8 @@ if(QUORIX_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
+set(QUORIX_TEST_BATCH 12 CACHE STRING "Test files compiled together in one unit (0: all of a program's)")
+
 # quorix_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [LABELS <labels...>])
 # One GoogleTest executable; every test case becomes a CTest test.
 function(quorix_test name)
@@ -43,6 +45,12 @@ function(quorix_test name)
   # The tests' own code is built unoptimised: optimising it took over half of each test file's
   # compile time. What the tests exercise, the libraries, stays built as the build type says.
   target_compile_options(${name} PRIVATE -O0)
+  # Each test file costs little beside the headers every one of them parses: the files are built
+  # in batches, one compile for several (a file whose own helpers share names with another's is
+  # marked SKIP_UNITY_BUILD_INCLUSION). In a batch g++ takes every file after the first for a
+  # header and warns of fixtures in anonymous namespaces, which is right for a source file.
+  set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${QUORIX_TEST_BATCH})
+  target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
   # Parsing the test framework dominates the build of every test file. One header image (over
   # 100 MB) serves every test program; one per program filled small build disks.
   if(NOT TARGET quorix_test_pch)
