@@ -39,6 +39,7 @@ const char* usageText =
     "      --editor SECONDS   show the plug-in's editor in a window for this long (needs an X display)\n"
     "      --screenshot FILE  with --editor: write the window as a PNG before closing the editor\n"
     "      --page NAME        with --editor: the page to show: mixer, melody, drum, sequencer, browser, setup\n"
+    "                         (melody and drum show the current channel, or else the first, of that mode)\n"
     "      --zoom PERCENT     with --editor: the editor's zoom, 100 to 300\n"
     "  -h, --help             this text\n";
 
