@@ -404,6 +404,12 @@ protected:
     static constexpr int32_t kRelativeNrpns = 8;
     float recalledValues[engine::kChannelCount][kRelativeNrpns] = {};
     uint32_t recalledValid = 0;
+    // Per channel: the chorus and reverb sends its last General MIDI patch or kit recall gave it
+    // (a channel's bit in recalledSendsValid says they are held; without it the default setup's
+    // count). A send still at that value follows the next such recall; one a controller or the
+    // editor moved stays. A full controller reset forgets them.
+    float recalledSends[engine::kChannelCount][2] = {};
+    uint32_t recalledSendsValid = 0;
     // Per MIDI channel and key: the span its note sounds on (first * 16 + last + 1, 0 none), and
     // per MIDI channel the channels its notes sounded on since its last CC 120 or 123, so that a
     // note's own note-off and panic reach it wherever Priority Mode sent it.

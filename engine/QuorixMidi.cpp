@@ -367,6 +367,7 @@ void Quorix::resetControllers(int32_t channel, uint8_t keepOthers)
             cs = ControllerState{};
             cs.rhythmPart = c == 9 ? 1 : 0;
             cs.channelOnly = 0;
+            recalledSendsValid &= ~(1u << c);
         }
         cs.pitchBend = 8192;
         // Through the handler, so linked channels, the bend display and bend assignments follow.

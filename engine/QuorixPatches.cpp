@@ -3,6 +3,7 @@
 #include "engine/Quorix.h"
 
 #include "banks/PatchBanks.h"
+#include "engine/DefaultProgram.h"
 #include "editor/Quorix_Editor.h"
 #include "foundation/podoLog.h"
 #include "foundation/podoWnd.h"
@@ -163,13 +164,28 @@ int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t
         slot.sourceCategory = static_cast<int16_t>(category.number);
         slot.sourcePatch = static_cast<int16_t>(index);
         // The block's floats are unaligned: reach them through the block, never a float pointer.
+        const int32_t sendIndex[2] = {parameterIndex(c, local::ChorusSend), parameterIndex(c, local::ReverbSend)};
+        const float sendBefore[2] = {programBlock.values[sendIndex[0]], programBlock.values[sendIndex[1]]};
         const int32_t count = std::clamp(stored.numValues, 0, kChannelParameterCount);
         for (int32_t v = 0; v < count; ++v)
             programBlock.values[parameterIndex(c, kFirstLocalId + v)] = sanitizeParameterValue(stored.values[v]);
         if (category.number == 0 || category.number == 1) {
             programBlock.values[parameterIndex(c, local::Transpose)] = (running.transpose + 48) / 96.0f;
-            programBlock.values[parameterIndex(c, local::ChorusSend)] = running.chorusSend;
-            programBlock.values[parameterIndex(c, local::ReverbSend)] = running.reverbSend;
+            // The General MIDI patches carry their sounds' own sends. A send moved since the
+            // channel's last such recall (or, before any, from the default setup) is the
+            // channel's own and stays.
+            const uint32_t bit = 1u << c;
+            for (int32_t s = 0; s < 2; ++s) {
+                const float reference =
+                    recalledSendsValid & bit ? recalledSends[c][s] : float(defaultProgram.values[sendIndex[s]]);
+                if (sendBefore[s] != reference) {
+                    programBlock.values[sendIndex[s]] = sendBefore[s];
+                    recalledSends[c][s] = reference;
+                } else {
+                    recalledSends[c][s] = programBlock.values[sendIndex[s]];
+                }
+            }
+            recalledSendsValid |= bit;
         }
         if (i == 0)
             programBlock.values[parameterIndex(c, local::Link)] = running.link ? 1.0f : 0.0f;

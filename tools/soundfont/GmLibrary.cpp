@@ -36,6 +36,44 @@ double libraryLevelDecibels(int centibels, double boost = 0.0)
   return std::min(kLibraryLevelDecibels - attenuationDecibels(centibels) + boost, 6.02);
 }
 
+// A preset's chorus and reverb sends (permille) as common players return them: the chorus at
+// about 7.1 times the send and the reverb at about 0.89 times, in level against the dry sound.
+// The engine returns the chorus at the channel's send squared and the reverb at about 3.35
+// times a player's for the same send squared (its default system effects, a centred channel).
+// The sends are matched where the engine reaches; the channel's level makes up the rest, so a
+// preset heard mostly through its chorus plays as loud.
+constexpr double kPlayerChorusReturn = 7.1;
+constexpr double kPlayerReverbReturn = 0.89;
+constexpr double kEngineReverbShare = 1.0 / 3.35;
+// The level made up is at most this: a song of such presets (leads, pads) still peaks below
+// full scale where the players' chorus spreads the same level in time and over both sides.
+constexpr double kMostMakeUpDecibels = 4.0;
+constexpr double kDrumChannelReverbSend = 0.3; // the kits' channel send, which the keys' sends scale
+
+struct Sends {
+  double chorus = 0; // the engine's send, 0..1
+  double reverb = 0;
+  double makeUpDecibels = 0;
+};
+
+double sendOf(int permille) { return std::clamp(permille / 1000.0, 0.0, 1.0); }
+
+// The engine's sends for a sound with a player's sends (0..1).
+Sends sendsOf(double chorus, double reverb)
+{
+  const double chorusReturn = kPlayerChorusReturn * chorus, reverbReturn = kPlayerReverbReturn * reverb;
+  Sends s;
+  const double chorusGain = std::min(chorusReturn, 1.0);
+  const double reverbGain = std::min(reverb * kEngineReverbShare, 1.0);
+  s.chorus = std::sqrt(chorusGain);
+  s.reverb = std::sqrt(reverbGain);
+  const double engineReverbReturn = reverbGain / kEngineReverbShare * kPlayerReverbReturn;
+  s.makeUpDecibels = std::min(10.0 * std::log10((1.0 + chorusReturn * chorusReturn + reverbReturn * reverbReturn) /
+                                                 (1.0 + chorusGain * chorusGain + engineReverbReturn * engineReverbReturn)),
+                               kMostMakeUpDecibels);
+  return s;
+}
+
 // SoundFont envelopes fall linearly in decibels; the engine's decay and release follow
 // (1 - t/T)^e of the way down. Their times are matched where both have fallen by 30 dB.
 constexpr double kCurveMatch = 0.4346;
@@ -612,16 +650,21 @@ private:
       value(channel, local::OscWave + layer, waveValue(waveNumber(category.number, position)));
     }
 
-    // The channel's level carries the loudest zone; a second oscillator halves the mix.
-    text(channel, local::Volume, decibelText(libraryLevelDecibels(loudest, layers[1].empty() ? 0.0 : 6.02)));
-
     // Envelopes, filter and LFO come from what the first oscillator plays at middle C; the pan
-    // is the middle of what both play there.
+    // and the sends from what both play there.
     const Run *middle[2] = {&layers[0][0], nullptr};
     for (int layer = 0; layer < 2; ++layer)
       for (const Run &r : layers[layer])
         if (r.first <= kReferenceKey && kReferenceKey <= r.last && !r.silent()) middle[layer] = &r;
     const Region ref = voices.heard(middle[0]->sound.voice);
+    const Sends sends = melodySends(voices, middle);
+    text(channel, local::ChorusSend, percentText(sends.chorus * 100.0));
+    text(channel, local::ReverbSend, percentText(sends.reverb * 100.0));
+
+    // The channel's level carries the loudest zone and what the effects add; a second
+    // oscillator halves the mix.
+    text(channel, local::Volume,
+         decibelText(libraryLevelDecibels(loudest, (layers[1].empty() ? 0.0 : 6.02) + sends.makeUpDecibels)));
     int pan = middle[0]->sound.voice.pan;
     if (middle[1]) pan = (pan + middle[1]->sound.voice.pan) / 2;
     text(channel, local::Pan, panText(pan));
@@ -630,6 +673,22 @@ private:
     mapMelodyLfo(channel, ref);
     patch.channels.push_back(channel);
     return patch;
+  }
+
+  // The sends of what both oscillators play at middle C, each weighted by its level.
+  static Sends melodySends(const PresetVoices &voices, const Run *const middle[2])
+  {
+    double weight = 0, chorus = 0, reverb = 0;
+    for (int layer = 0; layer < 2; ++layer) {
+      if (!middle[layer]) continue;
+      const Candidate &c = middle[layer]->sound.voice;
+      const Region &r = voices.region(c.region);
+      const double w = std::pow(10.0, -attenuationDecibels(c.attenuation) / 10.0);
+      chorus += w * std::pow(sendOf(r.value[chorusEffectsSend]), 2);
+      reverb += w * std::pow(sendOf(r.value[reverbEffectsSend]), 2);
+      weight += w;
+    }
+    return sendsOf(std::sqrt(chorus / weight), std::sqrt(reverb / weight));
   }
 
   // The sound of a candidate at a key of an oscillator. Following the keys, the coarse tuning
@@ -769,6 +828,8 @@ private:
     channel.drum = true;
     value(channel, local::Mode, 1.0f); // a drum kit
     value(channel, local::On, 1.0f);
+    text(channel, local::ChorusSend, percentText(0.0));
+    text(channel, local::ReverbSend, percentText(kDrumChannelReverbSend * 100.0));
     if (preset < 0) {
       patch.name = channel.name = "Drums";
       if (slot == 0) plan.notes.push_back("drum kits: the SoundFont has none; the kits stay silent");
@@ -856,8 +917,12 @@ private:
     value(c, at(local::DrumHold), hold ? 1.0f : 0.0f);
     text(c, at(local::DrumAmpEnvVelocityAmount), percentText(velocityAmountPercent(voices.velocityCurve(key))));
     value(c, at(local::DrumMuteGroup), group / 2.0f);
-    text(c, at(local::DrumChorusSend), percentText(r.value[chorusEffectsSend] / 10.0));
-    text(c, at(local::DrumReverbSend), percentText(r.value[reverbEffectsSend] / 10.0));
+    // A key's chorus send is as a channel send at full would give it; its reverb send is scaled
+    // by the kit's channel send.
+    const Sends sends = sendsOf(sendOf(r.value[chorusEffectsSend]), sendOf(r.value[reverbEffectsSend]));
+    text(c, at(local::DrumChorusSend), percentText(sends.chorus * 100.0));
+    text(c, at(local::DrumReverbSend),
+         percentText(std::min(sends.reverb / kDrumChannelReverbSend, 1.0) * 100.0));
   }
 
   // The modulation envelope's mean level over the first quarter second of a note: delay,

@@ -1,6 +1,7 @@
 // The instance's side of the sound library: the load at construction and the free by the last
 // instance, patch store and recall into the program, and the locked accessors.
 #include "banks/tests/BankTestLibrary.h"
+#include "engine/DefaultProgram.h"
 #include "engine/ParameterIndex.h"
 #include "engine/tests/EngineTestSupport.h"
 
@@ -257,6 +258,40 @@ TEST_F(LibraryInstance, RecallFromTheFirstCategoriesKeepsTransposeAndSends)
     EXPECT_EQ(q->state.target.channels[5].transpose, 5);
     EXPECT_EQ(q->getParameterValue(ch(5, local::ReverbSend)), 0.33f);
     EXPECT_EQ(q->getParameterValue(ch(5, local::Volume)), 0.003f) << "the rest comes from the patch";
+}
+
+// A General MIDI patch carries its sound's sends: a send nobody moved since the channel's last
+// such recall (or from the default setup) follows the patch; one moved since stays, and a full
+// controller reset forgets which the patch gave.
+TEST_F(LibraryInstance, RecallFromTheFirstCategoriesTakesThePatchSendsNobodyMoved)
+{
+    patchCategoryIndex[0] = categoryIndexOf(50);
+    patchCategories[categoryIndexOf(50)].number = 0;
+    const int gm = categoryIndexOf(0);
+    const float defaultReverb = defaultProgram.values[ch(5, local::ReverbSend)];
+    auto sends = [&] {
+        return std::pair{q->getParameterValue(ch(5, local::ChorusSend)), q->getParameterValue(ch(5, local::ReverbSend))};
+    };
+    using Sends = std::pair<float, float>;
+    q->setParameterValue(ch(5, local::ReverbSend), defaultReverb);
+    q->recallPatch(5, gm, 0); // "Solo": locals 25 and 26 hold 0.008 and 0.009
+    EXPECT_EQ(sends(), Sends(0.008f, 0.009f));
+    EXPECT_EQ(q->state.target.channels[5].reverbSend, 0.009f);
+    q->recallPatch(5, gm, 1); // its first channel holds 0 everywhere
+    EXPECT_EQ(sends(), Sends(0.0f, 0.0f));
+    q->recallPatch(5, gm, 0);
+    q->setParameterValue(ch(5, local::ReverbSend), 0.5f); // as controller 91 moves it
+    q->recallPatch(5, gm, 1);
+    EXPECT_EQ(sends(), Sends(0.0f, 0.5f)) << "the moved send stays, the other follows";
+    q->recallPatch(5, gm, 0);
+    EXPECT_EQ(sends(), Sends(0.008f, 0.5f));
+    q->resetControllers(5, 1); // controller 121 keeps the other controllers
+    q->recallPatch(5, gm, 1);
+    EXPECT_EQ(sends(), Sends(0.0f, 0.5f));
+    q->resetControllers(5, 0);
+    q->setParameterValue(ch(5, local::ReverbSend), defaultReverb); // the default setup again
+    q->recallPatch(5, gm, 0);
+    EXPECT_EQ(sends(), Sends(0.008f, 0.009f));
 }
 
 TEST_F(LibraryInstance, RecallTellsTheEditorWhichPatchItWas)

@@ -388,6 +388,49 @@ TEST(GmLibrary, MelodicChannelTextsInTheEngineFormats)
   EXPECT_EQ(span->target, "1760.0");
 }
 
+// A preset's sends become the channel's sends where the engine's chorus and reverb return as
+// much as common players' (chorus at about 7.1 times its send, reverb at about 0.3 times the
+// engine's for the send squared); the chorus beyond the engine's reach goes into the level, up
+// to a limit.
+TEST(GmLibrary, PresetSendsBecomeChannelSendsAndLevel)
+{
+  using namespace sf2;
+  auto plan = [](int chorus, int reverb, int layerChorus = -1) {
+    std::vector<FixtureZone> zones = {
+        Sf2Fixture::sampleZone(0, 0, 127, {gen(chorusEffectsSend, chorus), gen(reverbEffectsSend, reverb)})};
+    // A second layer 6 dB (150 cB at 0.4) below the first.
+    if (layerChorus >= 0)
+      zones.push_back(Sf2Fixture::sampleZone(1, 0, 127, {gen(initialAttenuation, 150), gen(chorusEffectsSend, layerChorus)}));
+    return planGmLibrary(melodic({{"s", ramp(100)}, {"t", ramp(90)}}, zones));
+  };
+  const double plainVolume = std::stod(textOf(program(plan(0, 0), 0), local::Volume));
+  struct Case {
+    int chorus, reverb, layerChorus;
+    const char *chorusSend, *reverbSend;
+    double levelDb; // against the same sound without sends
+  };
+  const Case cases[] = {
+      {0, 0, -1, "0.0", "0.0", 0.0},     // the channel's default reverb does not stay
+      {50, 0, -1, "59.6", "0.0", 0.0},   // a return of 0.36: within reach
+      {200, 0, -1, "100.0", "0.0", 1.8},   // 1.42 against the engine's 1: the rest in the level
+      {1000, 0, -1, "100.0", "0.0", 4.0},  // 7.1 would want 14.1 dB: the level made up stops at 4
+      {1511, 0, -1, "100.0", "0.0", 4.0},  // beyond full, as full
+      {0, 1000, -1, "0.0", "54.6", 0.0},
+      {0, 100, -1, "0.0", "17.3", 0.0},
+      {0, 0, 20, "25.2", "0.0", 0.0}, // the quieter layer's chorus counts by its share of the power
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(testing::Message() << k.chorus << " / " << k.reverb << " / " << k.layerChorus);
+    const LibraryPlan p = plan(k.chorus, k.reverb, k.layerChorus);
+    const PlannedChannel &c = program(p, 0);
+    EXPECT_EQ(textOf(c, local::ChorusSend), k.chorusSend);
+    EXPECT_EQ(textOf(c, local::ReverbSend), k.reverbSend);
+    if (k.layerChorus < 0) {
+      EXPECT_NEAR(std::stod(textOf(c, local::Volume)) - plainVolume, k.levelDb, 0.05);
+    }
+  }
+}
+
 // A drum kit with a snare two keys above its root, a closed and an open hi-hat, and three keys
 // in two other exclusive classes.
 sf2::SoundFont drumKit(bool withCm64 = false)
@@ -435,7 +478,9 @@ TEST(GmLibrary, DrumKeysCarryTheirOwnPitchLevelPanAndSends)
   EXPECT_EQ(textOf(kit, at(35, local::DrumFinetone)), "25.0");
   EXPECT_EQ(textOf(kit, at(38, local::DrumVolume)), "-16.38");
   EXPECT_EQ(textOf(kit, at(38, local::DrumPan)), "50.0");
-  EXPECT_EQ(textOf(kit, at(38, local::DrumReverbSend)), "30.0");
+  // A 30 % reverb send, as the engine's reverb returns it through the kit's 30 % channel send.
+  EXPECT_EQ(textOf(kit, at(38, local::DrumReverbSend)), "99.8");
+  EXPECT_EQ(textOf(kit, local::ReverbSend), "30.0");
   // The snare decays to silence: no hold, the decay becomes the release.
   EXPECT_EQ(kit.find(at(38, local::DrumHold))->value, 0.0f);
   EXPECT_EQ(textOf(kit, at(38, local::DrumRelease)), "0.869");
