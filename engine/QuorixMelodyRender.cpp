@@ -198,9 +198,11 @@ struct LayerRun {
 }
 #pragma GCC diagnostic pop
 
-const bool hasAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-const bool hasAvx512 = hasAvx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                       __builtin_cpu_supports("avx512vl");
+const bool cpuHasAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+const bool cpuHasAvx512 = cpuHasAvx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                          __builtin_cpu_supports("avx512vl");
+bool hasAvx2 = cpuHasAvx2;
+bool hasAvx512 = cpuHasAvx512;
 // The longest step whose sixteen reads and their neighbours stay within 32 values.
 constexpr float kShortStep = 1.75f;
 
@@ -514,7 +516,7 @@ void filterFour(FilterJob *const *jobs, int count, float *__restrict out, int n,
     }
 }
 
-const bool hasAvx = __builtin_cpu_supports("avx2");
+bool hasAvx = __builtin_cpu_supports("avx2");
 
 // Five to eight held filters with the same steps per output sample, one voice per lane of an
 // AVX vector: the recurrence's latency is shared by twice as many voices as in filterFour, and
@@ -949,6 +951,18 @@ LfoBlock advanceLfo(const MelodyState &tm, const MelodyState &sm, ChannelPlaySta
 }
 
 } // namespace
+
+VoiceVectors engine::widestVoiceVectors()
+{
+    return cpuHasAvx512 ? VoiceVectors::Avx512 : cpuHasAvx2 ? VoiceVectors::Avx2 : VoiceVectors::Sse2;
+}
+
+void engine::limitVoiceVectors(VoiceVectors widest)
+{
+    hasAvx2 = cpuHasAvx2 && widest >= VoiceVectors::Avx2;
+    hasAvx512 = cpuHasAvx512 && widest >= VoiceVectors::Avx512;
+    hasAvx = __builtin_cpu_supports("avx2") && widest >= VoiceVectors::Avx2;
+}
 
 void Quorix::catchUpLfo(int32_t channel)
 {

@@ -11,6 +11,12 @@
 
 namespace engine {
 
+// The vector instructions the voice render reads and filters with: the widest the processor has,
+// chosen at load. Tests narrow them so that every path plays on a machine that has the wider ones.
+enum class VoiceVectors { Sse2, Avx2, Avx512 };
+VoiceVectors widestVoiceVectors();
+void limitVoiceVectors(VoiceVectors widest);
+
 inline constexpr uint8_t kVoiceKeyHeld = 1;
 inline constexpr uint8_t kVoiceGliding = 2;
 inline constexpr uint8_t kVoiceFadeRequested = 4;

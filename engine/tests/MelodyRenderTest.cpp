@@ -3,6 +3,7 @@
 #include "engine/tests/PlaySupport.h"
 
 #include "engine/ParameterIndex.h"
+#include "engine/VoiceRender.h"
 #include "engine/dsp/voicePrimitives.h"
 
 #include <gtest/gtest.h>
@@ -240,6 +241,41 @@ TEST_F(MelodyRender, FreedSampleDataSilencesTheVoicesThatReadIt)
     const Audio a = render(1024);
     EXPECT_LT(peak(a.left, 16, 1024), 1e-9f);
     EXPECT_EQ(play(0).voiceCount, 0);
+}
+
+TEST_F(MelodyRender, EveryVectorPathPlaysWhatTheWidestPlays)
+{
+    // The machine's widest reads and filters against each narrower path: slow and oversampled
+    // reads, a one-shot layer that runs out inside a block, and enough voices through a closed
+    // filter to fill a vector of filters.
+    struct Restore {
+        ~Restore() { limitVoiceVectors(widestVoiceVectors()); }
+    } restore;
+    const float cutoffs[] = {1.0f, 0.6f};
+    for (const float cutoff : cutoffs) {
+        auto scene = [&] {
+            start(44100.0f);
+            melody(0, MelodySetup{.wave1 = waveSine, .wave2 = waveNoiseBurst, .cutoff = cutoff, .resonance = 0.3f,
+                                  .oscMix = 0.5f});
+            for (int key : {33, 40, 45, 52, 57, 64, 69, 76, 88, 100, 112})
+                midi(0x90, key, 100);
+            return render(8192, 200);
+        };
+        limitVoiceVectors(widestVoiceVectors());
+        const Audio widest = scene();
+        ASSERT_GT(peak(widest.left, 0, widest.size()), 0.1f);
+        for (const VoiceVectors narrower : {VoiceVectors::Sse2, VoiceVectors::Avx2}) {
+            if (narrower >= widestVoiceVectors())
+                continue;
+            SCOPED_TRACE(testing::Message() << "cutoff " << cutoff << ", vectors " << int(narrower));
+            limitVoiceVectors(narrower);
+            const Audio a = scene();
+            float worst = 0.0f;
+            for (size_t i = 0; i < a.size(); ++i)
+                worst = std::max({worst, std::fabs(a.left[i] - widest.left[i]), std::fabs(a.right[i] - widest.right[i])});
+            EXPECT_LT(worst, 1e-4f);
+        }
+    }
 }
 
 } // namespace
