@@ -105,7 +105,7 @@ void Quorix_Editor::buildSequencerPage()
         named(placed(*this, addKickButton(104, y - 52, "button-minisave", editorTag::saveLane + lane)), "");
         row.baseLabel = placed(*this, addTextLabel(10, y, 27, 11, "back-LCDinput", LaneBase + LaneSpan * lane));
         named(row.baseLabel, "NOTE", above, 30);
-        char title[16];
+        char title[24];
         std::snprintf(title, sizeof title, "LANE %d", int(lane + 1));
         groupTitle(pageSequencer, 10, y - 53, 54, title);
         for (int32_t k = 0; k < columnCount; ++k) {
