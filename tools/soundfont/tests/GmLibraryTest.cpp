@@ -556,11 +556,9 @@ TEST(GmLibrary, KitSlotsFollowTheProgramDividedByEight)
   EXPECT_EQ(drumProgramOfSlot(9), 0);
 }
 
-TEST(GmLibrary, RenderedTakeIsCutAfterItsLoopAndLowered)
+// The whole of the fixture's first sample, looped over its values 2..6.
+Take loopedTake(const sf2::SoundFont &sf)
 {
-  using namespace sf2;
-  std::vector<int16_t> values = {1000, -1000, 32767, -32768, 500, 600, 700, 800, 900, 1000};
-  sf2::SoundFont sf = melodic({{"s", values, 2, 6}}, {Sf2Fixture::sampleZone(0, 0, 127, {gen(sampleModes, 1)})});
   Take take;
   take.sample = 0;
   take.start = sf.samples[0].start;
@@ -568,6 +566,15 @@ TEST(GmLibrary, RenderedTakeIsCutAfterItsLoopAndLowered)
   take.looped = true;
   take.loopStart = take.start + 2;
   take.loopEnd = take.start + 6;
+  return take;
+}
+
+TEST(GmLibrary, RenderedTakeIsCutAfterItsLoopAndLowered)
+{
+  using namespace sf2;
+  std::vector<int16_t> values = {1000, -1000, 32767, -32768, 500, 600, 700, 800, 900, 1000};
+  sf2::SoundFont sf = melodic({{"s", values, 2, 6}}, {Sf2Fixture::sampleZone(0, 0, 127, {gen(sampleModes, 1)})});
+  Take take = loopedTake(sf);
   take.cutCentibels = 60; // 6 dB: x 0.50119
   TakeData d = renderTake(sf, take);
   EXPECT_EQ(d.values, (std::vector<int16_t>{501, -501, 16422, -16423, 251, 301}));
@@ -628,13 +635,7 @@ TEST(GmLibrary, ZonesThatFallFasterCarryTheirFallInTheirTakes)
 TEST(GmLibrary, AFadedTakePlaysItsLoopOutThroughTheFade)
 {
   sf2::SoundFont sf = melodic({{"s", std::vector<int16_t>(10, 10000), 2, 6}}, {Sf2Fixture::sampleZone(0, 0, 127)});
-  Take take;
-  take.sample = 0;
-  take.start = sf.samples[0].start;
-  take.end = sf.samples[0].end;
-  take.looped = true;
-  take.loopStart = take.start + 2;
-  take.loopEnd = take.start + 6;
+  Take take = loopedTake(sf);
   take.fadeStep = 4;
   take.fadeCentibels = {0, 60, 120}; // 12 dB over 8 values, then held
   TakeData d = renderTake(sf, take);
