@@ -145,56 +145,94 @@ struct LayerRun {
     return k;
 }
 
-// Sixteen steps at once where the processor has AVX-512BW and the step is short enough that
-// they and their neighbours lie within 32 values: one load of those values, then two in-register
-// permutes fetch each step's neighbours as the gathers above do. available is how many values
-// from base may be read. Returns the steps read (a multiple of 16) and the whole offset of the
-// last of them.
+#define QUORIX_AVX512 "avx512f,avx512bw,avx512vl,avx2,fma"
 // GCC 12's AVX-512 headers start some vectors from an undefined value it then warns about.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-[[gnu::target("avx512f,avx512bw,avx512vl,avx2,fma")]] int readSixteenAtOnce(const int16_t *base, int32_t available,
-                                                                            float start, float step,
-                                                                            float *__restrict out, int steps,
-                                                                            int32_t &lastWhole)
+#pragma GCC diagnostic ignored "-Wuninitialized"
+// Sixteen interpolated values at once where the processor has AVX-512BW and the step is short
+// enough that the sixteen offsets and their neighbours lie within 32 values: one load of those
+// values, then two in-register permutes fetch each step's neighbours as the gathers above do.
+// available is how many values from base may be read; whole receives the offsets' whole parts.
+[[gnu::target(QUORIX_AVX512), gnu::always_inline]] inline __m512 catmullSixteen(const int16_t *base, int32_t available,
+                                                                               __m512 offset, __m512i &whole)
+{
+    whole = _mm512_cvttps_epi32(offset);
+    const __m512 fraction = _mm512_sub_ps(offset, _mm512_cvtepi32_ps(whole));
+    const int32_t first = _mm_cvtsi128_si32(_mm512_castsi512_si128(whole));
+    const int32_t left = available - first;
+    const __mmask32 mask = left >= 32 ? ~__mmask32{0} : (left > 0 ? (__mmask32{1} << left) - 1 : 0);
+    const __m512i window = _mm512_maskz_loadu_epi16(mask, base + first);
+    // Each 32-bit lane asks for values rel and rel + 1 (then rel + 2 and rel + 3).
+    const __m512i rel = _mm512_sub_epi32(whole, _mm512_set1_epi32(first));
+    const __m512i lowIndex = _mm512_or_si512(rel, _mm512_slli_epi32(_mm512_add_epi32(rel, _mm512_set1_epi32(1)), 16));
+    const __m512i low = _mm512_permutexvar_epi16(lowIndex, window);
+    const __m512i high = _mm512_permutexvar_epi16(_mm512_add_epi32(lowIndex, _mm512_set1_epi32(0x00020002)), window);
+    const __m512 p0 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_slli_epi32(low, 16), 16));
+    const __m512 p1 = _mm512_cvtepi32_ps(_mm512_srai_epi32(low, 16));
+    const __m512 p2 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_slli_epi32(high, 16), 16));
+    const __m512 p3 = _mm512_cvtepi32_ps(_mm512_srai_epi32(high, 16));
+    const __m512 two = _mm512_set1_ps(2.0f), three = _mm512_set1_ps(3.0f), four = _mm512_set1_ps(4.0f);
+    const __m512 five = _mm512_set1_ps(5.0f), half = _mm512_set1_ps(0.5f);
+    const __m512 c3 = _mm512_sub_ps(_mm512_add_ps(_mm512_mul_ps(three, _mm512_sub_ps(p1, p2)), p3), p0);
+    const __m512 c2 = _mm512_sub_ps(
+        _mm512_add_ps(_mm512_sub_ps(_mm512_mul_ps(two, p0), _mm512_mul_ps(five, p1)), _mm512_mul_ps(four, p2)), p3);
+    const __m512 c1 = _mm512_sub_ps(p2, p0);
+    const __m512 inner = _mm512_add_ps(c1, _mm512_mul_ps(fraction, _mm512_add_ps(c2, _mm512_mul_ps(fraction, c3))));
+    return _mm512_add_ps(p1, _mm512_mul_ps(_mm512_mul_ps(half, fraction), inner));
+}
+
+// Sixteen steps of a layer at once (see catmullSixteen). Returns the steps read (a multiple of
+// 16) and the whole offset of the last of them.
+[[gnu::target(QUORIX_AVX512)]] int readSixteenAtOnce(const int16_t *base, int32_t available, float start, float step,
+                                                     float *__restrict out, int steps, int32_t &lastWhole)
 {
     const __m512 startVector = _mm512_set1_ps(start), stepVector = _mm512_set1_ps(step);
     __m512 lanes = _mm512_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 11.0f, 12.0f,
                                   13.0f, 14.0f, 15.0f);
-    const __m512 sixteen = _mm512_set1_ps(16.0f);
-    const __m512 two = _mm512_set1_ps(2.0f), three = _mm512_set1_ps(3.0f), four = _mm512_set1_ps(4.0f);
-    const __m512 five = _mm512_set1_ps(5.0f), half = _mm512_set1_ps(0.5f);
-    const __m512i nextPair = _mm512_set1_epi32(0x00020002);
     __m512i whole = _mm512_setzero_si512();
     int k = 0;
     for (; k + 16 <= steps; k += 16) {
         const __m512 offset = _mm512_add_ps(startVector, _mm512_mul_ps(lanes, stepVector));
-        whole = _mm512_cvttps_epi32(offset);
-        const __m512 fraction = _mm512_sub_ps(offset, _mm512_cvtepi32_ps(whole));
-        const int32_t first = _mm_cvtsi128_si32(_mm512_castsi512_si128(whole));
-        const int32_t left = available - first;
-        const __mmask32 mask = left >= 32 ? ~__mmask32{0} : (left > 0 ? (__mmask32{1} << left) - 1 : 0);
-        const __m512i window = _mm512_maskz_loadu_epi16(mask, base + first);
-        // Each 32-bit lane asks for values rel and rel + 1 (then rel + 2 and rel + 3).
-        const __m512i rel = _mm512_sub_epi32(whole, _mm512_set1_epi32(first));
-        const __m512i lowIndex = _mm512_or_si512(rel, _mm512_slli_epi32(_mm512_add_epi32(rel, _mm512_set1_epi32(1)), 16));
-        const __m512i low = _mm512_permutexvar_epi16(lowIndex, window);
-        const __m512i high = _mm512_permutexvar_epi16(_mm512_add_epi32(lowIndex, nextPair), window);
-        const __m512 p0 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_slli_epi32(low, 16), 16));
-        const __m512 p1 = _mm512_cvtepi32_ps(_mm512_srai_epi32(low, 16));
-        const __m512 p2 = _mm512_cvtepi32_ps(_mm512_srai_epi32(_mm512_slli_epi32(high, 16), 16));
-        const __m512 p3 = _mm512_cvtepi32_ps(_mm512_srai_epi32(high, 16));
-        const __m512 c3 = _mm512_sub_ps(_mm512_add_ps(_mm512_mul_ps(three, _mm512_sub_ps(p1, p2)), p3), p0);
-        const __m512 c2 = _mm512_sub_ps(
-            _mm512_add_ps(_mm512_sub_ps(_mm512_mul_ps(two, p0), _mm512_mul_ps(five, p1)), _mm512_mul_ps(four, p2)), p3);
-        const __m512 c1 = _mm512_sub_ps(p2, p0);
-        const __m512 inner = _mm512_add_ps(c1, _mm512_mul_ps(fraction, _mm512_add_ps(c2, _mm512_mul_ps(fraction, c3))));
-        _mm512_storeu_ps(out + k, _mm512_add_ps(p1, _mm512_mul_ps(_mm512_mul_ps(half, fraction), inner)));
-        lanes = _mm512_add_ps(lanes, sixteen);
+        _mm512_storeu_ps(out + k, catmullSixteen(base, available, offset, whole));
+        lanes = _mm512_add_ps(lanes, _mm512_set1_ps(16.0f));
     }
     if (k > 0)
         lastWhole = _mm_extract_epi32(_mm512_extracti32x4_epi32(whole, 3), 3);
     return k;
+}
+
+// A product kept apart from the sum it feeds, so that it rounds as the SSE code's does instead of
+// fusing into one multiply-add.
+[[gnu::target(QUORIX_AVX512), gnu::always_inline]] inline __m512 unfused(__m512 product)
+{
+    asm("" : "+v"(product));
+    return product;
+}
+
+// Both layers of a voice sixteen steps at a time, crossfaded as they are read: the first plus
+// (second - first) x (mixFirst + k x mixStep), as the two reads and the crossfade after them
+// give. steps is a multiple of 16; lastWhole receives each layer's last whole offset.
+[[gnu::target(QUORIX_AVX512)]] void readTwoSixteenAtOnce(const int16_t *const base[2], const int32_t available[2],
+                                                         const float start[2], const float step[2], float mixFirst,
+                                                         float mixStep, float *__restrict out, int steps,
+                                                         int32_t lastWhole[2])
+{
+    const __m512 start0 = _mm512_set1_ps(start[0]), step0 = _mm512_set1_ps(step[0]);
+    const __m512 start1 = _mm512_set1_ps(start[1]), step1 = _mm512_set1_ps(step[1]);
+    const __m512 first = _mm512_set1_ps(mixFirst), mixStepVector = _mm512_set1_ps(mixStep);
+    __m512 lanes = _mm512_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 11.0f, 12.0f,
+                                  13.0f, 14.0f, 15.0f);
+    __m512i whole0 = _mm512_setzero_si512(), whole1 = _mm512_setzero_si512();
+    for (int k = 0; k < steps; k += 16) {
+        const __m512 a = catmullSixteen(base[0], available[0], _mm512_add_ps(start0, _mm512_mul_ps(lanes, step0)), whole0);
+        const __m512 b = catmullSixteen(base[1], available[1], _mm512_add_ps(start1, _mm512_mul_ps(lanes, step1)), whole1);
+        const __m512 mix = _mm512_add_ps(first, unfused(_mm512_mul_ps(lanes, mixStepVector)));
+        _mm512_storeu_ps(out + k, _mm512_add_ps(a, unfused(_mm512_mul_ps(_mm512_sub_ps(b, a), mix))));
+        lanes = _mm512_add_ps(lanes, _mm512_set1_ps(16.0f));
+    }
+    lastWhole[0] = _mm_extract_epi32(_mm512_extracti32x4_epi32(whole0, 3), 3);
+    lastWhole[1] = _mm_extract_epi32(_mm512_extracti32x4_epi32(whole1, 3), 3);
 }
 #pragma GCC diagnostic pop
 
@@ -206,6 +244,25 @@ bool hasAvx512 = cpuHasAvx512;
 // The longest step whose sixteen reads and their neighbours stay within 32 values.
 constexpr float kShortStep = 1.75f;
 
+// Whether steps reads of a layer stay inside its data, so need no test for its end. The margin
+// keeps the single-precision offsets of the vector reads inside the data's guards.
+bool readsWithin(const LayerRun &l, int steps)
+{
+    const double start = static_cast<double>(l.accumulator), step = l.step;
+    return steps > 0 &&
+           static_cast<double>(l.index) + start + static_cast<double>(steps - 1) * step < static_cast<double>(l.size) + 0.99 &&
+           start >= 0.0 && step >= 0.0;
+}
+
+// Where a layer stands after steps reads that stayed inside its data, the last at whole offset
+// lastWhole from its index.
+void finishReads(LayerRun &l, int steps, int32_t lastWhole)
+{
+    const double end = static_cast<double>(l.accumulator) + static_cast<double>(steps) * static_cast<double>(l.step);
+    l.index += lastWhole;
+    l.accumulator = static_cast<float>(end - static_cast<double>(lastWhole));
+}
+
 // Reads steps interpolated values of a layer into out. Each step's position is the start plus
 // k steps, so no step waits on the one before; only a sub-block that may pass the end (where a
 // loop wraps or a one-shot stops) takes the careful walk that tests every step.
@@ -216,9 +273,7 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
     const double start = static_cast<double>(l.accumulator);
     const double step = l.step;
     const int32_t index0 = l.index;
-    // The margin keeps the single-precision offsets below inside the data's guards.
-    if (steps > 0 && static_cast<double>(index0) + start + static_cast<double>(steps - 1) * step < static_cast<double>(size) + 0.99 &&
-        start >= 0.0 && step >= 0.0) {
+    if (readsWithin(l, steps)) {
         int32_t index = index0;
         int k = 0;
         // Four steps at once: each step's four neighbours are one 64-bit load, turned into one
@@ -275,9 +330,7 @@ void readLayer(LayerRun &l, float *__restrict out, int steps)
             index = index0 + whole;
             out[k] = cubicSample(data, index, static_cast<float>(offset - static_cast<double>(whole)));
         }
-        const double end = start + static_cast<double>(steps) * step;
-        l.index = index;
-        l.accumulator = static_cast<float>(end - static_cast<double>(index - index0));
+        finishReads(l, steps, index - index0);
         return;
     }
     double position = static_cast<double>(index0) + start;
@@ -394,223 +447,30 @@ const struct StepRamp {
 // latency, four side by side in one vector cost about the same as one.
 struct FilterJob {
     VoiceRecord *voice;
-    VoiceRamps ramps;
     bool ends; // the voice falls silent in this sub-block
     alignas(16) float x[kMaxSubBlock * kMaxOversampling + 4];
 };
 
-void finishFilterJob(FilterJob &job)
+// What the batched filters read of each voice, one voice per column so that a row loads as a
+// vector with one lane per voice: the coefficients, the filter memory and the gains.
+enum FilterRow { kA1, kA2, kG, kB1, kB2, kH, kW1, kW2, kW3, kW4, kAmp, kAmpStep, kGain, kGainStep, kFilterRows };
+
+void finishFilterJob(FilterJob &job, float amp)
 {
-    job.voice->ampEnv.output = job.ramps.amp;
+    job.voice->ampEnv.output = amp;
     if (job.ends)
         endVoice(*job.voice);
 }
 
-// The batched voices' coefficients, filter memory and gains, one voice per lane; lanes without a
-// voice hold zeros and never fall silent.
-template <int Lanes>
-void packLanes(FilterJob *const *jobs, int count, float (&v)[14][Lanes], int32_t (&endSamples)[Lanes])
-{
-    for (int l = 0; l < Lanes; ++l) {
-        if (l >= count) {
-            for (int i = 0; i < 14; ++i)
-                v[i][l] = 0.0f;
-            endSamples[l] = -1;
-            continue;
-        }
-        const VoiceRamps &r = jobs[l]->ramps;
-        const float *m = jobs[l]->voice->filterMemory;
-        v[0][l] = r.c[0].a1;
-        v[1][l] = r.c[0].a2;
-        v[2][l] = r.c[0].gain;
-        v[3][l] = r.c[1].a1;
-        v[4][l] = r.c[1].a2;
-        v[5][l] = r.c[1].gain;
-        v[6][l] = m[0];
-        v[7][l] = m[1];
-        v[8][l] = m[2];
-        v[9][l] = m[3];
-        v[10][l] = r.amp;
-        v[11][l] = r.ampStep;
-        v[12][l] = r.gain;
-        v[13][l] = r.gainStep;
-        endSamples[l] = r.endSample;
-    }
-}
-
-// Up to four held filters with the same steps per output sample, one voice per vector lane.
-template <int Sections>
-void filterFour(FilterJob *const *jobs, int count, float *__restrict out, int n, int oversampling)
-{
-    alignas(16) static const float silence[kMaxSubBlock * kMaxOversampling + 4] = {};
-    const int steps = n * oversampling;
-    const float *x[4];
-    for (int l = 0; l < 4; ++l)
-        x[l] = l < count ? jobs[l]->x : silence;
-    for (int l = 0; l < count; ++l)
-        for (int k = steps; k < ((steps + 3) & ~3); ++k)
-            jobs[l]->x[k] = 0.0f;
-    alignas(16) float lanes[kMaxSubBlock * kMaxOversampling][4];
-    for (int k = 0; k < steps; k += 4) {
-        __m128 r0 = _mm_load_ps(x[0] + k), r1 = _mm_load_ps(x[1] + k), r2 = _mm_load_ps(x[2] + k),
-               r3 = _mm_load_ps(x[3] + k);
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        _mm_store_ps(lanes[k], r0);
-        _mm_store_ps(lanes[k + 1], r1);
-        _mm_store_ps(lanes[k + 2], r2);
-        _mm_store_ps(lanes[k + 3], r3);
-    }
-    alignas(16) float v[14][4];
-    alignas(16) int32_t endSamples[4];
-    packLanes<4>(jobs, count, v, endSamples);
-    const __m128 a1 = _mm_load_ps(v[0]), a2 = _mm_load_ps(v[1]), g = _mm_load_ps(v[2]);
-    const __m128 b1 = _mm_load_ps(v[3]), b2 = _mm_load_ps(v[4]), h = _mm_load_ps(v[5]);
-    __m128 w1 = _mm_load_ps(v[6]), w2 = _mm_load_ps(v[7]), w3 = _mm_load_ps(v[8]), w4 = _mm_load_ps(v[9]);
-    __m128 amp = _mm_load_ps(v[10]), ampStep = _mm_load_ps(v[11]), gain = _mm_load_ps(v[12]);
-    const __m128 gainStep = _mm_load_ps(v[13]);
-    const __m128i endSample = _mm_load_si128(reinterpret_cast<const __m128i *>(endSamples));
-    const float filterMixLast = jobs[0]->ramps.filterMixStep * static_cast<float>(oversampling);
-    float filterMix = jobs[0]->ramps.filterMix;
-    const __m128 two = _mm_set1_ps(2.0f), zero = _mm_setzero_ps();
-    alignas(16) float sums[kMaxSubBlock][4];
-    int k = 0;
-    for (int j = 0; j < n; ++j) {
-        __m128 input = zero, y = zero;
-        for (int s = 0; s < oversampling; ++s, ++k) {
-            input = _mm_load_ps(lanes[k]);
-            __m128 w = _mm_sub_ps(_mm_sub_ps(input, _mm_mul_ps(a2, w2)), _mm_mul_ps(a1, w1));
-            y = _mm_mul_ps(g, _mm_add_ps(_mm_add_ps(w, _mm_mul_ps(two, w1)), w2));
-            w2 = w1;
-            w1 = w;
-            if constexpr (Sections == 2) {
-                w = _mm_sub_ps(_mm_sub_ps(y, _mm_mul_ps(b2, w4)), _mm_mul_ps(b1, w3));
-                y = _mm_mul_ps(h, _mm_add_ps(_mm_add_ps(w, _mm_mul_ps(two, w3)), w4));
-                w4 = w3;
-                w3 = w;
-            }
-        }
-        filterMix += filterMixLast;
-        const __m128 o = _mm_add_ps(y, _mm_mul_ps(_mm_set1_ps(filterMix), _mm_sub_ps(input, _mm_mul_ps(two, y))));
-        const __m128 silent = _mm_castsi128_ps(_mm_cmpeq_epi32(endSample, _mm_set1_epi32(j)));
-        amp = _mm_andnot_ps(silent, amp);
-        ampStep = _mm_andnot_ps(silent, ampStep);
-        amp = _mm_max_ps(_mm_add_ps(amp, ampStep), zero);
-        gain = _mm_add_ps(gain, gainStep);
-        _mm_store_ps(sums[j], _mm_mul_ps(_mm_mul_ps(amp, gain), o));
-    }
-    for (int j = 0; j < n; ++j)
-        out[j] += (sums[j][0] + sums[j][1]) + (sums[j][2] + sums[j][3]);
-    _mm_store_ps(v[6], w1);
-    _mm_store_ps(v[7], w2);
-    _mm_store_ps(v[8], w3);
-    _mm_store_ps(v[9], w4);
-    _mm_store_ps(v[10], amp);
-    for (int l = 0; l < count; ++l) {
-        float *m = jobs[l]->voice->filterMemory;
-        m[0] = v[6][l];
-        m[1] = v[7][l];
-        m[2] = v[8][l];
-        m[3] = v[9][l];
-        jobs[l]->ramps.amp = v[10][l];
-        finishFilterJob(*jobs[l]);
-    }
-}
-
-bool hasAvx = __builtin_cpu_supports("avx2");
-
-// Five to eight held filters with the same steps per output sample, one voice per lane of an
-// AVX vector: the recurrence's latency is shared by twice as many voices as in filterFour, and
-// each lane computes what filterFour's would.
-template <int Sections>
-[[gnu::target("avx2")]] void filterEight(FilterJob *const *jobs, int count, float *__restrict out, int n,
-                                         int oversampling)
-{
-    alignas(32) static const float silence[kMaxSubBlock * kMaxOversampling + 4] = {};
-    const int steps = n * oversampling;
-    const float *x[8];
-    for (int l = 0; l < 8; ++l)
-        x[l] = l < count ? jobs[l]->x : silence;
-    for (int l = 0; l < count; ++l)
-        for (int k = steps; k < ((steps + 3) & ~3); ++k)
-            jobs[l]->x[k] = 0.0f;
-    alignas(32) float lanes[kMaxSubBlock * kMaxOversampling][8];
-    for (int half = 0; half < 2; ++half) {
-        const float *const *h = x + 4 * half;
-        for (int k = 0; k < steps; k += 4) {
-            __m128 r0 = _mm_load_ps(h[0] + k), r1 = _mm_load_ps(h[1] + k), r2 = _mm_load_ps(h[2] + k),
-                   r3 = _mm_load_ps(h[3] + k);
-            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            _mm_store_ps(lanes[k] + 4 * half, r0);
-            _mm_store_ps(lanes[k + 1] + 4 * half, r1);
-            _mm_store_ps(lanes[k + 2] + 4 * half, r2);
-            _mm_store_ps(lanes[k + 3] + 4 * half, r3);
-        }
-    }
-    alignas(32) float v[14][8];
-    alignas(32) int32_t endSamples[8];
-    packLanes<8>(jobs, count, v, endSamples);
-    const __m256 a1 = _mm256_load_ps(v[0]), a2 = _mm256_load_ps(v[1]), g = _mm256_load_ps(v[2]);
-    const __m256 b1 = _mm256_load_ps(v[3]), b2 = _mm256_load_ps(v[4]), h = _mm256_load_ps(v[5]);
-    __m256 w1 = _mm256_load_ps(v[6]), w2 = _mm256_load_ps(v[7]), w3 = _mm256_load_ps(v[8]), w4 = _mm256_load_ps(v[9]);
-    __m256 amp = _mm256_load_ps(v[10]), ampStep = _mm256_load_ps(v[11]), gain = _mm256_load_ps(v[12]);
-    const __m256 gainStep = _mm256_load_ps(v[13]);
-    const __m256i endSample = _mm256_load_si256(reinterpret_cast<const __m256i *>(endSamples));
-    const float filterMixLast = jobs[0]->ramps.filterMixStep * static_cast<float>(oversampling);
-    float filterMix = jobs[0]->ramps.filterMix;
-    const __m256 two = _mm256_set1_ps(2.0f), zero = _mm256_setzero_ps();
-    alignas(32) float sums[kMaxSubBlock][8];
-    int k = 0;
-    for (int j = 0; j < n; ++j) {
-        __m256 input = zero, y = zero;
-        for (int s = 0; s < oversampling; ++s, ++k) {
-            input = _mm256_load_ps(lanes[k]);
-            __m256 w = _mm256_sub_ps(_mm256_sub_ps(input, _mm256_mul_ps(a2, w2)), _mm256_mul_ps(a1, w1));
-            y = _mm256_mul_ps(g, _mm256_add_ps(_mm256_add_ps(w, _mm256_mul_ps(two, w1)), w2));
-            w2 = w1;
-            w1 = w;
-            if constexpr (Sections == 2) {
-                w = _mm256_sub_ps(_mm256_sub_ps(y, _mm256_mul_ps(b2, w4)), _mm256_mul_ps(b1, w3));
-                y = _mm256_mul_ps(h, _mm256_add_ps(_mm256_add_ps(w, _mm256_mul_ps(two, w3)), w4));
-                w4 = w3;
-                w3 = w;
-            }
-        }
-        filterMix += filterMixLast;
-        const __m256 o =
-            _mm256_add_ps(y, _mm256_mul_ps(_mm256_set1_ps(filterMix), _mm256_sub_ps(input, _mm256_mul_ps(two, y))));
-        const __m256 silent = _mm256_castsi256_ps(_mm256_cmpeq_epi32(endSample, _mm256_set1_epi32(j)));
-        amp = _mm256_andnot_ps(silent, amp);
-        ampStep = _mm256_andnot_ps(silent, ampStep);
-        amp = _mm256_max_ps(_mm256_add_ps(amp, ampStep), zero);
-        gain = _mm256_add_ps(gain, gainStep);
-        _mm256_store_ps(sums[j], _mm256_mul_ps(_mm256_mul_ps(amp, gain), o));
-    }
-    // Summed in the order two batches of four would add them.
-    for (int j = 0; j < n; ++j) {
-        out[j] += (sums[j][0] + sums[j][1]) + (sums[j][2] + sums[j][3]);
-        out[j] += (sums[j][4] + sums[j][5]) + (sums[j][6] + sums[j][7]);
-    }
-    _mm256_store_ps(v[6], w1);
-    _mm256_store_ps(v[7], w2);
-    _mm256_store_ps(v[8], w3);
-    _mm256_store_ps(v[9], w4);
-    _mm256_store_ps(v[10], amp);
-    for (int l = 0; l < count; ++l) {
-        float *m = jobs[l]->voice->filterMemory;
-        m[0] = v[6][l];
-        m[1] = v[7][l];
-        m[2] = v[8][l];
-        m[3] = v[9][l];
-        jobs[l]->ramps.amp = v[10][l];
-        finishFilterJob(*jobs[l]);
-    }
-}
-
-// Held filters of one channel's sub-block gathered eight at a time (four without AVX).
+// Held filters of one channel's sub-block gathered sixteen at a time, run as wide as the
+// processor allows.
 struct FilterBatch {
-    static constexpr int kSize = 8;
+    static constexpr int kSize = 16;
     FilterJob slots[kSize];
     FilterJob *pending[kSize];
+    alignas(64) float rows[kFilterRows][kSize];
+    alignas(64) int32_t endSamples[kSize];
+    float filterMix = 0.0f, filterMixStep = 0.0f; // the channel's, per step
     int count = 0;
     int oversampling = 0;
     int sections = 2;
@@ -618,38 +478,206 @@ struct FilterBatch {
     float *out = nullptr;
 
     FilterJob &next() { return slots[count]; }
-    void flush()
+    // The voice whose input was written into next().x joins the batch with its ramps; a full
+    // batch runs now.
+    void add(VoiceRecord &v, const VoiceRamps &r, bool ends)
     {
-        if (count == 1) {
-            FilterJob &job = *pending[0];
-            if (sections == 1)
-                filterVoice<1, false>(job.x, out, n, oversampling, job.ramps, job.voice->filterMemory);
-            else
-                filterVoice<2, false>(job.x, out, n, oversampling, job.ramps, job.voice->filterMemory);
-            finishFilterJob(job);
-        } else if (count > 4 && hasAvx) {
-            if (sections == 1)
-                filterEight<1>(pending, count, out, n, oversampling);
-            else
-                filterEight<2>(pending, count, out, n, oversampling);
-        } else if (count > 1) {
-            for (int first = 0; first < count; first += 4) {
-                if (sections == 1)
-                    filterFour<1>(pending + first, std::min(count - first, 4), out, n, oversampling);
-                else
-                    filterFour<2>(pending + first, std::min(count - first, 4), out, n, oversampling);
-            }
-        }
-        count = 0;
-    }
-    // The job just written into next() joins the batch.
-    void add()
-    {
-        pending[count] = &slots[count];
+        FilterJob &job = slots[count];
+        job.voice = &v;
+        job.ends = ends;
+        const float values[kFilterRows] = {r.c[0].a1,       r.c[0].a2,       r.c[0].gain, r.c[1].a1, r.c[1].a2,
+                                           r.c[1].gain,     v.filterMemory[0], v.filterMemory[1], v.filterMemory[2],
+                                           v.filterMemory[3], r.amp,         r.ampStep,   r.gain,    r.gainStep};
+        for (int i = 0; i < kFilterRows; ++i)
+            rows[i][count] = values[i];
+        endSamples[count] = r.endSample;
+        filterMix = r.filterMix;
+        filterMixStep = r.filterMixStep;
+        pending[count] = &job;
         if (++count == kSize)
             flush();
     }
+    void flush();
 };
+
+// A vector of Lanes floats (or 32-bit integers) with the plain arithmetic operators: the filter
+// below is written once and compiled at each width inside a function for the matching processor.
+template <int Lanes>
+struct LaneVectors {
+    typedef float Floats __attribute__((vector_size(4 * Lanes)));
+    typedef int32_t Ints __attribute__((vector_size(4 * Lanes)));
+};
+
+// Up to Lanes held filters with the same steps per output sample, one voice per vector lane: the
+// recurrence's latency is shared by every voice in the vector, and each lane computes what
+// filterVoice would for its voice. The voices' outputs are added in groups of four, the order of
+// the four-lane filter, so every width gives the same sum.
+template <int Lanes, int Sections>
+[[gnu::always_inline]] inline void filterLanes(FilterBatch &batch, int first, int count)
+{
+    FilterJob *const *jobs = batch.pending + first;
+    float *__restrict out = batch.out;
+    const int n = batch.n, oversampling = batch.oversampling;
+    using F = typename LaneVectors<Lanes>::Floats;
+    using I = typename LaneVectors<Lanes>::Ints;
+    alignas(64) static const float silence[kMaxSubBlock * kMaxOversampling + 4] = {};
+    const int steps = n * oversampling;
+    const float *x[Lanes];
+    for (int l = 0; l < Lanes; ++l)
+        x[l] = l < count ? jobs[l]->x : silence;
+    for (int l = 0; l < count; ++l)
+        for (int k = steps; k < ((steps + 3) & ~3); ++k)
+            jobs[l]->x[k] = 0.0f;
+    alignas(64) float lanes[kMaxSubBlock * kMaxOversampling][Lanes];
+    for (int quarter = 0; quarter < Lanes / 4; ++quarter) {
+        const float *const *q = x + 4 * quarter;
+        for (int k = 0; k < steps; k += 4) {
+            __m128 r0 = _mm_load_ps(q[0] + k), r1 = _mm_load_ps(q[1] + k), r2 = _mm_load_ps(q[2] + k),
+                   r3 = _mm_load_ps(q[3] + k);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_store_ps(lanes[k] + 4 * quarter, r0);
+            _mm_store_ps(lanes[k + 1] + 4 * quarter, r1);
+            _mm_store_ps(lanes[k + 2] + 4 * quarter, r2);
+            _mm_store_ps(lanes[k + 3] + 4 * quarter, r3);
+        }
+    }
+    // The arrays are aligned to the vector and first is a multiple of Lanes: read them as vectors.
+    auto load = [](const float *p) -> const F & { return *reinterpret_cast<const F *>(p); };
+    float(&v)[kFilterRows][FilterBatch::kSize] = batch.rows;
+    const F a1 = load(v[kA1] + first), a2 = load(v[kA2] + first), g = load(v[kG] + first);
+    const F b1 = load(v[kB1] + first), b2 = load(v[kB2] + first), h = load(v[kH] + first);
+    F w1 = load(v[kW1] + first), w2 = load(v[kW2] + first), w3 = load(v[kW3] + first), w4 = load(v[kW4] + first);
+    F amp = load(v[kAmp] + first), ampStep = load(v[kAmpStep] + first), gain = load(v[kGain] + first);
+    const F gainStep = load(v[kGainStep] + first);
+    const I endSample = *reinterpret_cast<const I *>(batch.endSamples + first);
+    const float filterMixLast = batch.filterMixStep * static_cast<float>(oversampling);
+    float filterMix = batch.filterMix;
+    alignas(64) float sums[kMaxSubBlock][Lanes];
+    int k = 0;
+    for (int j = 0; j < n; ++j) {
+        F input = {}, y = {};
+        for (int s = 0; s < oversampling; ++s, ++k) {
+            input = load(lanes[k]);
+            F w = (input - a2 * w2) - a1 * w1;
+            y = g * ((w + 2.0f * w1) + w2);
+            w2 = w1;
+            w1 = w;
+            if constexpr (Sections == 2) {
+                w = (y - b2 * w4) - b1 * w3;
+                y = h * ((w + 2.0f * w3) + w4);
+                w4 = w3;
+                w3 = w;
+            }
+        }
+        filterMix += filterMixLast;
+        const F o = y + filterMix * (input - 2.0f * y);
+        const I silent = endSample == j;
+        amp = reinterpret_cast<F>(reinterpret_cast<I>(amp) & ~silent);
+        ampStep = reinterpret_cast<F>(reinterpret_cast<I>(ampStep) & ~silent);
+        amp = amp + ampStep;
+        amp = amp > 0.0f ? amp : F{};
+        gain = gain + gainStep;
+        const F sum = (amp * gain) * o;
+        std::memcpy(sums[j], &sum, sizeof sum);
+    }
+    const int groups = (count + 3) / 4;
+    for (int j = 0; j < n; ++j)
+        for (int q = 0; q < groups; ++q) {
+            const float *s = sums[j] + 4 * q;
+            out[j] += (s[0] + s[1]) + (s[2] + s[3]);
+        }
+    alignas(64) float memory[4][Lanes];
+    std::memcpy(memory[0], &w1, sizeof w1);
+    std::memcpy(memory[1], &w2, sizeof w2);
+    std::memcpy(memory[2], &w3, sizeof w3);
+    std::memcpy(memory[3], &w4, sizeof w4);
+    alignas(64) float amps[Lanes];
+    std::memcpy(amps, &amp, sizeof amp);
+    for (int l = 0; l < count; ++l) {
+        float *m = jobs[l]->voice->filterMemory;
+        m[0] = memory[0][l];
+        m[1] = memory[1][l];
+        m[2] = memory[2][l];
+        m[3] = memory[3][l];
+        finishFilterJob(*jobs[l], amps[l]);
+    }
+}
+
+template <int Sections>
+void filterFour(FilterBatch &batch, int first, int count)
+{
+    filterLanes<4, Sections>(batch, first, count);
+}
+
+bool hasAvx = __builtin_cpu_supports("avx2");
+
+template <int Sections>
+[[gnu::target("avx2")]] void filterEight(FilterBatch &batch, int first, int count)
+{
+    filterLanes<8, Sections>(batch, first, count);
+}
+
+// AVX-512 brings fused multiply-adds, which would round differently from the narrower filters.
+template <int Sections>
+[[gnu::target("avx512f,avx512vl"), gnu::optimize("fp-contract=off")]] void filterSixteen(FilterBatch &batch, int first,
+                                                                                         int count)
+{
+    filterLanes<16, Sections>(batch, first, count);
+}
+
+template <int Sections>
+void runBatch(FilterBatch &batch)
+{
+    const int count = batch.count;
+    if (count == 1) {
+        // One voice alone: the plain loop, from its column.
+        const float(&v)[kFilterRows][FilterBatch::kSize] = batch.rows;
+        VoiceRamps r;
+        r.c[0] = FilterSection{v[kA1][0], v[kA2][0], v[kG][0]};
+        r.c[1] = FilterSection{v[kB1][0], v[kB2][0], v[kH][0]};
+        r.filterMix = batch.filterMix;
+        r.filterMixStep = batch.filterMixStep;
+        r.amp = v[kAmp][0];
+        r.ampStep = v[kAmpStep][0];
+        r.gain = v[kGain][0];
+        r.gainStep = v[kGainStep][0];
+        r.endSample = batch.endSamples[0];
+        FilterJob &job = *batch.pending[0];
+        filterVoice<Sections, false>(job.x, batch.out, batch.n, batch.oversampling, r, job.voice->filterMemory);
+        finishFilterJob(job, r.amp);
+        return;
+    }
+    // Lanes past the last voice hold zeros and never fall silent.
+    for (int l = count; l < FilterBatch::kSize; ++l) {
+        for (int i = 0; i < kFilterRows; ++i)
+            batch.rows[i][l] = 0.0f;
+        batch.endSamples[l] = -1;
+    }
+    if (count > 8 && hasAvx512) {
+        filterSixteen<Sections>(batch, 0, count);
+        return;
+    }
+    const int width = hasAvx ? 8 : 4;
+    for (int first = 0; first < count; first += width) {
+        const int lanes = std::min(count - first, width);
+        if (lanes > 4)
+            filterEight<Sections>(batch, first, lanes);
+        else
+            filterFour<Sections>(batch, first, lanes);
+    }
+}
+
+void FilterBatch::flush()
+{
+    if (count > 0) {
+        if (sections == 1)
+            runBatch<1>(*this);
+        else
+            runBatch<2>(*this);
+    }
+    count = 0;
+}
+
 
 void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &batch)
 {
@@ -765,12 +793,30 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
     float *__restrict x = batched ? batch.next().x : own;
 
     // Both layers (or the one with data), crossfaded.
-    readLayer(runs[0], x, reads);
-    if (count == 2) {
+    const float mixStep = (b.mixEnd - b.mixStart) * perStep * static_cast<float>(stride);
+    const float mixFirst = b.mixStart + static_cast<float>(stride - 1) * (b.mixEnd - b.mixStart) * perStep;
+    const bool together = count == 2 && hasAvx512 && reads % 16 == 0 && runs[0].step <= kShortStep &&
+                          runs[1].step <= kShortStep && readsWithin(runs[0], reads) && readsWithin(runs[1], reads);
+    if (together) {
+        // In one pass, as the two reads and the crossfade below would give.
+        const int16_t *base[2];
+        int32_t available[2], lastWhole[2];
+        float starts[2], stepSizes[2];
+        for (int r = 0; r < 2; ++r) {
+            base[r] = runs[r].data + runs[r].index - 1;
+            available[r] = runs[r].size - runs[r].index + 4;
+            starts[r] = runs[r].accumulator;
+            stepSizes[r] = runs[r].step;
+        }
+        readTwoSixteenAtOnce(base, available, starts, stepSizes, mixFirst, mixStep, x, reads, lastWhole);
+        for (int r = 0; r < 2; ++r)
+            finishReads(runs[r], reads, lastWhole[r]);
+    } else {
+        readLayer(runs[0], x, reads);
+    }
+    if (count == 2 && !together) {
         float second[kMaxSubBlock * kMaxOversampling];
         readLayer(runs[1], second, reads);
-        const float mixStep = (b.mixEnd - b.mixStart) * perStep * static_cast<float>(stride);
-        const float mixFirst = b.mixStart + static_cast<float>(stride - 1) * (b.mixEnd - b.mixStart) * perStep;
         int k = 0;
         const __m128 first = _mm_set1_ps(mixFirst), step = _mm_set1_ps(mixStep);
         for (; k + 4 <= reads; k += 4) {
@@ -831,9 +877,7 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
         }
     } else {
         // The low-pass, its coefficients moving from start to end across the steps.
-        // A batched voice's ramps are written where the batch reads them.
-        VoiceRamps own;
-        VoiceRamps &r = batched ? batch.next().ramps : own;
+        VoiceRamps r;
         for (int s = 0; s < 2; ++s) {
             r.c[s] = start[s];
             r.d[s] = FilterSection{(end[s].a1 - start[s].a1) * perStep, (end[s].a2 - start[s].a2) * perStep,
@@ -847,13 +891,12 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
         r.gainStep = gainStep;
         r.endSample = endSample;
         if (batched) {
-            FilterJob &job = batch.next();
-            job.voice = &v;
-            job.ends = endStep < reads;
             batch.oversampling = oversampling;
             batch.sections = sections;
             batch.n = n;
             batch.out = out;
+            // A full batch runs now and sets the envelope's output (and ends the voice).
+            batch.add(v, r, endStep < reads);
             finished = false;
         } else if (sections == 1) {
             filterVoice<1, true>(x, out, n, oversampling, r, v.filterMemory);
@@ -878,10 +921,8 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
     v.designResonance = b.resonanceEnd;
     v.designRate = filterRate;
     v.designSlope = b.slope;
-    if (!finished) {
-        batch.add(); // last: a full batch runs now and sets the envelope's output
+    if (!finished)
         return;
-    }
     v.ampEnv.output = amp;
     if (endStep < reads)
         endVoice(v);

@@ -246,8 +246,8 @@ TEST_F(MelodyRender, FreedSampleDataSilencesTheVoicesThatReadIt)
 TEST_F(MelodyRender, EveryVectorPathPlaysWhatTheWidestPlays)
 {
     // The machine's widest reads and filters against each narrower path: slow and oversampled
-    // reads, a one-shot layer that runs out inside a block, and enough voices through a closed
-    // filter to fill a vector of filters.
+    // reads, a one-shot layer that runs out inside a block, and enough voices at one step rate
+    // through a closed filter to need the widest vector of filters.
     struct Restore {
         ~Restore() { limitVoiceVectors(widestVoiceVectors()); }
     } restore;
@@ -257,7 +257,7 @@ TEST_F(MelodyRender, EveryVectorPathPlaysWhatTheWidestPlays)
             start(44100.0f);
             melody(0, MelodySetup{.wave1 = waveSine, .wave2 = waveNoiseBurst, .cutoff = cutoff, .resonance = 0.3f,
                                   .oscMix = 0.5f});
-            for (int key : {33, 40, 45, 52, 57, 64, 69, 76, 88, 100, 112})
+            for (int key : {33, 36, 40, 43, 45, 48, 52, 55, 57, 60, 64, 69, 76, 88, 100, 112})
                 midi(0x90, key, 100);
             return render(8192, 200);
         };
