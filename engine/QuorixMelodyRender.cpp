@@ -76,11 +76,21 @@ struct MelodyBlock {
     float mixStart, mixEnd, filterMixStart, filterMixEnd;
 };
 
-float cutoffFor(const MelodyBlock &b, const VoiceRecord &v, float pitch, float lfo)
+[[gnu::always_inline]] inline float cutoffFor(const MelodyBlock &b, const VoiceRecord &v, float pitch, float lfo)
 {
     const float v3 = v.level * v.level * v.level;
     return clamp01(b.cutoff + (2.0f * b.envelopeAmount - 1.0f) * v.filterEnv.output * ((v3 - 1.0f) * b.envelopeVelocity + 1.0f) +
                    b.lfoAmountSquared * lfo + (2.0f * b.keyTracking - 1.0f) * (pitch / kKeyTrackingSpan - 0.5f));
+}
+
+// One sub-block of an envelope; the sustain of a held note, where most voices spend their time,
+// without the call.
+void envelopeStep(float attackTime, float sustain, EnvelopeState &e, const EnvelopeRates &rates, int n)
+{
+    if (e.state == kEnvSustain)
+        e.step = (sustain - e.output) * (1.0f / static_cast<float>(n > 0 ? n : 1));
+    else
+        adsrStep(attackTime, sustain, e, rates, n);
 }
 
 // The voice's sections for a cutoff and resonance at the voice's filter rate; reused when the
@@ -707,10 +717,10 @@ void renderVoice(VoiceRecord &v, const MelodyBlock &b, float *out, FilterBatch &
             v.ampEnv.state = kEnvRelease;
             v.ampEnv.level = 0.0;
         } else {
-            adsrStep(b.ampTimes.attack, b.ampTimes.sustain, v.ampEnv, b.ampRates, n);
+            envelopeStep(b.ampTimes.attack, b.ampTimes.sustain, v.ampEnv, b.ampRates, n);
         }
     }
-    adsrStep(b.filterTimes.attack, b.filterTimes.sustain, v.filterEnv, b.filterRates, n);
+    envelopeStep(b.filterTimes.attack, b.filterTimes.sustain, v.filterEnv, b.filterRates, n);
 
     float level3 = v.level * v.level * v.level;
     const float gain0 = ((level3 - 1.0f) * b.velocityAmount + 1.0f) / 32768.0f;
