@@ -6,6 +6,7 @@
 // shared (taken here), so other instances render at the same time. No allocation and no file access: every buffer is a local array of 16 samples.
 #include "engine/Quorix.h"
 
+#include "editor/Quorix_Editor.h"
 #include "engine/ParameterIndex.h"
 #include "engine/dsp/denormals.h"
 #include "engine/dsp/slewParameter.h"
@@ -188,6 +189,45 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
 
 void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold)
 {
+    MasterState &master = state.target.master;
+    const bool chorusOn = master.chorus.on != 0;
+    const bool reverbOn = master.reverb.on != 0;
+    const double rate = frameSampleRate > 0.0f ? frameSampleRate : 44100.0f;
+    const double beatsPerSample = hostTempo / rate / 60.0;
+    // A system effect whose input and output have been silent for a second has no tail left:
+    // it sleeps until a send reaches it again.
+    const int32_t quietEnough = static_cast<int32_t>(rate);
+
+    if (idleStale)
+        markIdleChannels();
+    // Every switched-on channel skipped, the system effects asleep, the master gain at rest and
+    // no tail flush: nothing would reach the outputs but the denormal guard's noise.
+    auto silent = [&] {
+        const EngineRuntime &runtime = state.runtime;
+        if (runtime.flushEffectTails || state.smoothed.master.volume != master.volume)
+            return false;
+        if (chorusOn && master.chorus.effect && runtime.chorusQuietSamples < quietEnough)
+            return false;
+        if (reverbOn && master.reverb.effect && runtime.reverbQuietSamples < quietEnough)
+            return false;
+        for (int32_t c = 0; c < kChannelCount; ++c)
+            if (state.target.channels[c].on && !channelIdle[c])
+                return false;
+        return true;
+    };
+    if (silent()) {
+        // The outputs get silence; only the skipped channels' LFOs and the song position move on.
+        for (int32_t c = 0; c < kChannelCount; ++c)
+            if (state.target.channels[c].on && (state.play[c].lfoIdleSamples += n) >= (1 << 24))
+                catchUpLfo(c);
+        if (replace)
+            for (int32_t i = 0; i < 4; ++i)
+                if (outputs[i] && (i < 2 || !fold))
+                    std::memset(outputs[i] + offset, 0, sizeof(float) * static_cast<size_t>(n));
+        hostPosition = keepPositionInRange(hostPosition + n * beatsPerSample);
+        return;
+    }
+
     float mainLeft[kMaxSubBlock], mainRight[kMaxSubBlock], subLeft[kMaxSubBlock], subRight[kMaxSubBlock];
     float chorusLeft[kMaxSubBlock], chorusRight[kMaxSubBlock], reverbLeft[kMaxSubBlock], reverbRight[kMaxSubBlock];
     fillNoise(mainLeft, n);
@@ -198,12 +238,6 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
     fillNoise(chorusRight, n);
     fillNoise(reverbLeft, n);
     fillNoise(reverbRight, n);
-    MasterState &master = state.target.master;
-    const bool chorusOn = master.chorus.on != 0;
-    const bool reverbOn = master.reverb.on != 0;
-
-    if (idleStale)
-        markIdleChannels();
     for (int32_t c = 0; c < kChannelCount; ++c) {
         const ChannelState &channel = state.target.channels[c];
         if (!channel.on)
@@ -244,9 +278,6 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
         slewParameter(&controller.expressionCurrent, controller.expressionTarget, n * 127);
     }
 
-    // A system effect whose input and output have been silent for a second has no tail left:
-    // it sleeps until a send reaches it again.
-    const int32_t quietEnough = static_cast<int32_t>(frameSampleRate > 0.0f ? frameSampleRate : 44100.0f);
     auto runSystemEffect = [&](SystemEffectSlot &slot, float *l, float *r, int32_t &quiet) {
         const bool silentIn = peakOf(l, r, n) <= kSilence;
         if (silentIn && quiet >= quietEnough)
@@ -313,7 +344,6 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
         }
     }
 
-    const double beatsPerSample = hostTempo / static_cast<double>(frameSampleRate > 0.0f ? frameSampleRate : 44100.0f) / 60.0;
     hostPosition = keepPositionInRange(hostPosition + n * beatsPerSample);
 
     if (state.runtime.flushEffectTails) {
@@ -352,7 +382,9 @@ void Quorix::markIdleChannels()
 
 void Quorix::postBlockEnd()
 {
-    if (!instrumentEditor)
+    // A closed editor drops every post: the catch-up and the posts would cost each block for
+    // nothing (a skipped channel's LFO catches up when it plays again).
+    if (!instrumentEditor || !instrumentEditor->getWindow())
         return;
     // The LFO displays of skipped channels keep moving.
     for (int32_t c = 0; c < kChannelCount; ++c)

@@ -270,6 +270,60 @@ TEST_F(BlockRender, TheReverbSendOfAMainBusChannelLeavesATail)
     EXPECT_GT(tail(1.0f), 1e-3f);
 }
 
+// Once nothing sounds and the system effects' tails have died, a block is silence: replaced
+// outputs hold zeros, accumulated ones keep what they held, and the first event wakes the
+// render at its own offset.
+TEST_F(BlockRender, ARestingRenderGivesSilenceAndWakesAtAnEvent)
+{
+    struct Case {
+        const char *name;
+        bool replace;
+        bool fold;
+        float expectedMain, expectedSub;
+    };
+    const Case cases[] = {
+        {"replacing", true, false, 0.0f, 0.0f},
+        {"replacing, sub folded into main", true, true, 0.0f, 0.0f},
+        {"accumulating", false, false, 7.0f, 7.0f},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        start(44100.0f);
+        melody(0);
+        set(master::ChorusOn, 1.0f);
+        set(master::ReverbOn, 1.0f);
+        setLocal(0, local::ReverbSend, 1.0f);
+        setLocal(0, local::ChorusSend, 1.0f);
+        q->state.runtime.foldSubOutputs = c.fold ? 1 : 0;
+        settle();
+        midi(0x90, 69, 127);
+        block(4410);
+        midi(0x80, 69, 0);
+        block(88200); // the tails die away and the effects rest
+
+        Audio a;
+        a.left.assign(512, 7.0f);
+        a.right.assign(512, 7.0f);
+        a.subLeft.assign(512, 7.0f);
+        a.subRight.assign(512, 7.0f);
+        float *outputs[4] = {a.left.data(), a.right.data(), a.subLeft.data(), a.subRight.data()};
+        q->renderBlock(outputs, 512, c.replace);
+        for (const std::vector<float> *side : {&a.left, &a.right})
+            for (float sample : *side)
+                ASSERT_EQ(sample, c.expectedMain);
+        for (const std::vector<float> *side : {&a.subLeft, &a.subRight})
+            for (float sample : *side)
+                ASSERT_EQ(sample, c.expectedSub);
+
+        EventList events;
+        events.add(100, 0x90, 69, 127);
+        const Audio woken = block(256, &events);
+        EXPECT_EQ(peak(woken.left, 0, 100), 0.0f);
+        EXPECT_GT(peak(woken.left, 100, 116), 0.01f);
+        EXPECT_TRUE(cleanSignal(woken.left));
+    }
+}
+
 TEST_F(BlockRender, ANegativeSongPositionRecovers)
 {
     q->setUseHostTempo(false); // the engine's own position and tempo
