@@ -109,6 +109,7 @@ public:
   {
     return main.write(c[0], c[1], frames) && (!withSub || sub.write(c[2], c[3], frames));
   }
+  bool flush() { return main.flush() && (!withSub || sub.flush()); }
   void discard()
   {
     main.discard();
@@ -348,6 +349,7 @@ int main(int argc, char** argv)
   qhost::RenderReport report = qhost::renderSong(plugin, song, options, sink);
   plugin.unload();
 
+  if (!report.sinkFailed && !sink.flush()) report.sinkFailed = true;
   if (report.sinkFailed) {
     const std::string& why = !sink.main.error().empty() ? sink.main.error() : sink.sub.error();
     std::fprintf(stderr, "\nquorix-host: cannot write the output (nothing was replaced): %s\n", why.c_str());

@@ -336,6 +336,42 @@ TEST(WavWriter, CountsSamplesClippedInIntegerFormats)
   }
 }
 
+// Writes of any size, gathered into larger ones, reach the file whole and in order, also a last
+// part smaller than what the writer gathers; a discarded file leaves nothing behind.
+TEST(WavWriter, KeepsEveryFrameInOrderAcrossItsWrites)
+{
+  TempDir dir;
+  const int32_t sizes[] = {1, 511, 512, 8192, 5000, 20000, 3};
+  std::vector<float> left, right;
+  qhost::WavWriter w;
+  ASSERT_TRUE(w.open(dir / "x.wav", 44100, qhost::SampleFormat::Float32));
+  for (int32_t n : sizes) {
+    std::vector<float> l(static_cast<size_t>(n)), r(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+      l[size_t(i)] = float(left.size() + size_t(i)) * 1e-5f;
+      r[size_t(i)] = -l[size_t(i)];
+    }
+    ASSERT_TRUE(w.write(l.data(), r.data(), n));
+    left.insert(left.end(), l.begin(), l.end());
+    right.insert(right.end(), r.begin(), r.end());
+  }
+  ASSERT_TRUE(w.close());
+  const auto wav = qtest::readWav(dir / "x.wav");
+  EXPECT_EQ(wav.left, left);
+  EXPECT_EQ(wav.right, right);
+
+  qhost::WavWriter dropped;
+  ASSERT_TRUE(dropped.open(dir / "y.wav", 44100, qhost::SampleFormat::Float32));
+  ASSERT_TRUE(dropped.write(left.data(), right.data(), 100));
+  dropped.discard();
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    ++entries;
+    EXPECT_EQ(e.path().filename(), "x.wav");
+  }
+  EXPECT_EQ(entries, 1u);
+}
+
 TEST(Host, ShowsProgressAndDescribesAPlugin)
 {
   TempDir dir;

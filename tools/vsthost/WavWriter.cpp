@@ -51,6 +51,8 @@ bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat forma
     return false;
   }
   if (integer_) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  interleaved_.assign(2 * size_t(bufferFrames), 0.0f);
+  buffered_ = 0;
   file_ = file;
   path_ = path;
   temporary_ = buffer.data();
@@ -59,23 +61,34 @@ bool WavWriter::open(const std::string& path, int sampleRate, SampleFormat forma
 
 bool WavWriter::write(const float* left, const float* right, int32_t frames)
 {
-  auto* file = static_cast<SNDFILE*>(file_);
-  if (!file) return false;
+  if (!file_) return false;
   while (frames > 0) {
-    int32_t n = std::min<int32_t>(frames, 1024);
+    int32_t n = std::min(frames, bufferFrames - buffered_);
+    float* out = interleaved_.data() + 2 * size_t(buffered_);
     for (int32_t i = 0; i < n; ++i) {
-      interleaved_[2 * i] = left[i];
-      interleaved_[2 * i + 1] = right[i];
+      out[2 * i] = left[i];
+      out[2 * i + 1] = right[i];
     }
     if (integer_)
-      for (int32_t i = 0; i < 2 * n; ++i) clipped_ += std::fabs(interleaved_[i]) > 1.0f;
-    if (sf_writef_float(file, interleaved_, n) != n) {
-      error_ = sf_strerror(file);
-      return false;
-    }
+      for (int32_t i = 0; i < 2 * n; ++i) clipped_ += std::fabs(out[i]) > 1.0f;
+    buffered_ += n;
+    if (buffered_ == bufferFrames && !flush()) return false;
     left += n;
     right += n;
     frames -= n;
+  }
+  return true;
+}
+
+bool WavWriter::flush()
+{
+  auto* file = static_cast<SNDFILE*>(file_);
+  if (!file) return false;
+  const int32_t n = buffered_;
+  buffered_ = 0;
+  if (n > 0 && sf_writef_float(file, interleaved_.data(), n) != n) {
+    error_ = sf_strerror(file);
+    return false;
   }
   return true;
 }
@@ -84,6 +97,10 @@ bool WavWriter::close()
 {
   auto* file = static_cast<SNDFILE*>(file_);
   if (!file) return true;
+  if (!flush()) {
+    discard();
+    return false;
+  }
   file_ = nullptr;
   sf_write_sync(file);
   int rc = sf_close(file);
@@ -107,6 +124,7 @@ void WavWriter::discard()
 {
   if (auto* file = static_cast<SNDFILE*>(file_)) sf_close(file);
   file_ = nullptr;
+  buffered_ = 0;
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
 }

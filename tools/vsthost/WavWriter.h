@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qhost {
 
@@ -20,7 +21,11 @@ public:
   // Creates the temporary file; false with error() when the destination's folder cannot be written.
   bool open(const std::string& path, int sampleRate, SampleFormat format);
   // Appends frames of a stereo pair. Samples beyond full scale are counted in a 16- or 24-bit file.
+  // Frames are gathered and reach the file in large writes: one per host block would cost a
+  // long render more than the plug-in playing silence.
   bool write(const float* left, const float* right, int32_t frames);
+  // Writes what write() gathered; false with error() when the file refuses it.
+  bool flush();
   // Finishes the file and puts it in place of the destination; false when it could not be completed
   // (the destination is then untouched).
   bool close();
@@ -32,12 +37,15 @@ public:
   const std::string& temporaryPath() const { return temporary_; }
 
 private:
+  static constexpr int32_t bufferFrames = 8192;
+
   void* file_ = nullptr;  // SNDFILE*
   std::string path_, temporary_;
   std::string error_;
   bool integer_ = false;
   int64_t clipped_ = 0;
-  float interleaved_[2 * 1024];
+  std::vector<float> interleaved_;  // bufferFrames stereo frames
+  int32_t buffered_ = 0;            // frames in interleaved_ not yet written
 };
 
 }  // namespace qhost
