@@ -44,7 +44,7 @@ int32_t Quorix::saveConfiguration()
 {
     uint8_t bytes[kConfigurationFileSize];
     {
-        podoSyncCriticalBlock lock(&instanceLock);
+        // Only the shared block is read: the instance's own render goes on meanwhile.
         EngineReadBlock shared(engineSharedLock());
         encodeConfigurationFile(sharedConfiguration(), bytes);
     }
@@ -81,10 +81,10 @@ void Quorix::setConfiguration(const ConfigurationBlock *in)
 
 void Quorix::changeSkin(const podoStr &skinName, int32_t zoom)
 {
-    podoSyncCriticalBlock lock(&instanceLock);
     if (!skinName.isEmpty()) {
         const char *name = nullptr;
         {
+            podoSyncCriticalBlock lock(&instanceLock);
             EngineWriteBlock shared(engineSharedLock());
             ConfigurationBlock &configuration = sharedConfiguration();
             std::memset(configuration.skinName, 0, sizeof configuration.skinName);
@@ -92,7 +92,7 @@ void Quorix::changeSkin(const podoStr &skinName, int32_t zoom)
             makeConfigurationSafe(configuration);
             name = configuration.skinName;
         }
-        saveConfiguration(); // outside the shared lock: the render never waits for the disk
+        saveConfiguration(); // holding no lock: the render never waits for the disk
         // The name lives in the process-wide block, so the pointer stays valid for the editor.
         if (instrumentEditor)
             instrumentEditor->postMessage(tag::SkinName, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(name)));

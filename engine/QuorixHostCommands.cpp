@@ -62,6 +62,13 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
         setParameterValue(master::Page, float(page <= 3 ? page : page - 1) * 0.25f);
         return 0;
     }
+    if (value == code("load")) {
+        // A MIDI message takes the locks it needs itself: holding the shared lock exclusively
+        // here would stop every instance's render for the whole program change.
+        if (ptr)
+            dispatchMidiBytes(static_cast<const uint8_t *>(ptr));
+        return 0;
+    }
     podoSyncCriticalBlock lock(&instanceLock);
     EngineWriteBlock shared(engineSharedLock());
     switch (value) {
@@ -91,10 +98,6 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
         // that this command holds exclusively: a voice whose data is gone goes silent instead of
         // reading freed memory.
         freeSamples(false);
-        break;
-    case code("load"):
-        if (ptr)
-            dispatchMidiBytes(static_cast<const uint8_t *>(ptr));
         break;
     case code("poly"): {
         // A polyphony outside 1..1024 (or not a number) is held to it.
