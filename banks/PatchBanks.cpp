@@ -316,26 +316,67 @@ void freePatchCategory(PatchCategory &category)
 
 PatchRecord *patchForStore(PatchCategory &category, int32_t patchIndex, bool *appended)
 {
+    PatchStoreRoom room;
+    return patchForStore(category, patchIndex, appended, room);
+}
+
+PatchStoreRoom::~PatchStoreRoom()
+{
+    clearPatch(replaced);
+    delete[] table;
+}
+
+int32_t patchTableGrowth(const PatchCategory &category, int32_t patchIndex)
+{
+    if (patchIndex >= 0 && patchIndex < category.numPatches && category.patches)
+        return 0;
+    const int32_t at = std::max(category.numPatches, 0);
+    if (at >= kMaxPatchesPerCategory || (at < category.patchCapacity && category.patches))
+        return 0;
+    return std::min(kMaxPatchesPerCategory, std::max(at + 1, category.patchCapacity * 2));
+}
+
+bool makePatchStoreRoom(int32_t capacity, PatchStoreRoom &room)
+{
+    delete[] room.table;
+    room.table = capacity > 0 ? new (std::nothrow) PatchRecord[capacity]() : nullptr;
+    room.capacity = room.table ? capacity : 0;
+    return room.table || capacity <= 0;
+}
+
+PatchRecord *patchForStore(PatchCategory &category, int32_t patchIndex, bool *appended, PatchStoreRoom &room)
+{
     if (appended)
         *appended = false;
     if (patchIndex >= 0 && patchIndex < category.numPatches && category.patches) {
-        clearPatch(category.patches[patchIndex]);
-        return &category.patches[patchIndex];
+        PatchRecord &patch = category.patches[patchIndex];
+        // The old contents go to the room, freed after the lock.
+        clearPatch(room.replaced);
+        room.replaced.channels = patch.channels;
+        room.replaced.numChannels = patch.numChannels;
+        room.replaced.globals = patch.globals;
+        room.replaced.numGlobalValues = patch.numGlobalValues;
+        patch.channels = nullptr;
+        patch.numChannels = 0;
+        patch.globals = nullptr;
+        patch.numGlobalValues = 0;
+        return &patch;
     }
     const int32_t at = std::max(category.numPatches, 0);
     if (at >= kMaxPatchesPerCategory)
         return nullptr;
-    if (at >= category.patchCapacity || !category.patches) {
-        const int32_t capacity = std::min(kMaxPatchesPerCategory, std::max(at + 1, category.patchCapacity * 2));
-        PatchRecord *grown = new (std::nothrow) PatchRecord[capacity]();
-        if (!grown)
+    if (const int32_t capacity = patchTableGrowth(category, patchIndex)) {
+        // The category grew since the room was made: a table of its own.
+        if (room.capacity < capacity && !makePatchStoreRoom(capacity, room))
             return nullptr;
+        PatchRecord *grown = room.table;
         if (category.patches)
             std::memcpy(static_cast<void *>(grown), category.patches,
-                        sizeof(PatchRecord) * static_cast<size_t>(std::min(category.patchCapacity, capacity)));
-        delete[] category.patches;
+                        sizeof(PatchRecord) * static_cast<size_t>(std::min(category.patchCapacity, room.capacity)));
+        room.table = category.patches; // the records moved: only the old array is freed
         category.patches = grown;
-        category.patchCapacity = capacity;
+        category.patchCapacity = room.capacity;
+        room.capacity = 0;
     }
     clearPatch(category.patches[at]);
     if (appended)

@@ -90,6 +90,28 @@ void freePatchCategory(PatchCategory &category);
 // table up to kMaxPatchesPerCategory. Null when the category is full or memory ran out.
 PatchRecord *patchForStore(PatchCategory &category, int32_t patchIndex, bool *appended);
 
+// What a store into a table that renders read needs and what it takes out, so that the table
+// changes under the lock without allocating or freeing: made before the lock, freed after it.
+struct PatchStoreRoom {
+    PatchStoreRoom() = default;
+    PatchStoreRoom(const PatchStoreRoom &) = delete;
+    PatchStoreRoom &operator=(const PatchStoreRoom &) = delete;
+    ~PatchStoreRoom(); // frees what it holds
+
+    PatchRecord *table = nullptr; // a larger table for an append, then the table it replaced
+    int32_t capacity = 0;         // records of the larger table
+    PatchRecord replaced{};       // the contents of the patch a store wrote over
+};
+
+// The records the category's table must grow to for a store at patchIndex; 0 when it has room
+// (or is full).
+int32_t patchTableGrowth(const PatchCategory &category, int32_t patchIndex);
+// A larger table of the given size for the room; false without memory.
+bool makePatchStoreRoom(int32_t capacity, PatchStoreRoom &room);
+// patchForStore taking its larger table from the room and leaving there what it takes out.
+// Only when the category grew since the room was made does it allocate itself.
+PatchRecord *patchForStore(PatchCategory &category, int32_t patchIndex, bool *appended, PatchStoreRoom &room);
+
 // The patch a recall copies: patchIndex clamped to the last patch; null for a category index
 // outside the table, a category with no patches, or a negative patch index.
 const PatchRecord *patchForRecall(int32_t categoryIndex, int32_t patchIndex, int32_t *clampedIndex);

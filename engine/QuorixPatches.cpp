@@ -38,9 +38,10 @@ struct StoredName {
 
 int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combination)
 {
-    // In three short steps, none of which allocates or frees under a lock the render takes for
-    // long: the channels are copied out under instanceLock, put into the category under the
-    // shared lock held exclusively, and the channels then name their new source.
+    // Everything is allocated before and freed after two short holds: the channels are copied
+    // out, and named after the patch they are about to become, under instanceLock; the patch goes
+    // into the category under the shared lock held exclusively, which only moves pointers. Only
+    // when another store changed the category in between are the names set once more.
     std::unique_ptr<ChannelProgram[]> taken(new (std::nothrow) ChannelProgram[kChannelCount]());
     std::unique_ptr<float[]> globals(new (std::nothrow) float[banks::kPatchGlobalValues]());
     if (!taken || !globals) {
@@ -52,8 +53,18 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
     }
     char patchName[banks::kNameSize] = {};
     int32_t first = 0, last = 0;
+    int32_t number = -1, index = -1, growth = 0, categoryNumber = -1;
+    bool full = false;
+    char categoryName[banks::kNameSize + 1] = {};
+    int16_t previousSource[kChannelCount][2] = {};
     {
         podoSyncCriticalBlock lock(&instanceLock);
+        EngineReadBlock shared(engineSharedLock());
+        if (!patchCategories || categoryIndex < 0 || categoryIndex >= numPatchCategories)
+            return -1;
+        const PatchCategory &category = patchCategories[categoryIndex];
+        categoryNumber = category.number;
+        std::memcpy(categoryName, category.name, banks::kNameSize);
         if (combination) {
             int32_t lowest = -1, highest = -1;
             for (int32_t c = 0; c < kChannelCount; ++c) {
@@ -88,52 +99,84 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
         for (int32_t g = 0; g < 8; ++g)
             globals[g] = programBlock.values[master::ChorusFirst + g];
         globals[8] = programBlock.useHostTempo ? 0.0f : programBlock.tempo;
+
+        // The patch the store is about to write: the one at patchIndex, or a new one at the end.
+        const bool overwrite = patchIndex >= 0 && patchIndex < category.numPatches && category.patches;
+        if (!overwrite && category.numPatches >= banks::kMaxPatchesPerCategory) {
+            full = true;
+        } else {
+            number = category.number;
+            index = overwrite ? patchIndex : std::max(category.numPatches, 0);
+            growth = banks::patchTableGrowth(category, patchIndex);
+            if (combination && first == last)
+                nameChannel(first, StoredName(patchName).text);
+            for (int32_t c = first; c <= last; ++c) {
+                ChannelSlot &slot = programBlock.channels[c];
+                previousSource[c][0] = slot.sourceCategory;
+                previousSource[c][1] = slot.sourcePatch;
+                slot.sourceCategory = static_cast<int16_t>(number);
+                slot.sourcePatch = static_cast<int16_t>(index);
+            }
+        }
+    }
+    if (full) {
+        podo::logMessage(3, true, "[%03d %s] no room for another patch", categoryNumber, categoryName);
+        return -1;
     }
     const int32_t numChannels = last - first + 1;
     std::unique_ptr<ChannelProgram[]> channels(new (std::nothrow) ChannelProgram[numChannels]);
-    if (!channels) {
+    banks::PatchStoreRoom room;
+    if (!channels || !banks::makePatchStoreRoom(growth, room)) {
         podo::logMessage(4, true, "%s - %02d", StoredName(patchName).text, numChannels);
         podo::showError("Memory allocation is failed for channel programs", "on save a patch", kErrorCaption, nullptr);
-        return -1;
+        channels.reset();
+    } else {
+        std::memcpy(static_cast<void *>(channels.get()), taken.get(),
+                    sizeof(ChannelProgram) * static_cast<size_t>(numChannels));
     }
-    std::memcpy(static_cast<void *>(channels.get()), taken.get(), sizeof(ChannelProgram) * static_cast<size_t>(numChannels));
     taken.reset();
 
-    int32_t number = 0, index = 0;
-    {
-        // The recall of another thread reads the category table under the shared lock; a store
-        // may grow it.
+    int32_t storedNumber = -1, storedIndex = -1;
+    full = false;
+    if (channels) {
+        // The recall of another thread reads the category table under the shared lock.
         EngineWriteBlock shared(engineSharedLock());
-        if (!patchCategories || categoryIndex < 0 || categoryIndex >= numPatchCategories)
-            return -1;
-        PatchCategory &category = patchCategories[categoryIndex];
-        bool appended = false;
-        PatchRecord *patch = banks::patchForStore(category, patchIndex, &appended);
-        if (!patch) {
-            podo::logMessage(3, true, "[%03d %s] no room for another patch", category.number, category.name);
-            return -1;
+        if (patchCategories && categoryIndex >= 0 && categoryIndex < numPatchCategories) {
+            PatchCategory &category = patchCategories[categoryIndex];
+            std::memcpy(categoryName, category.name, banks::kNameSize);
+            categoryNumber = category.number;
+            bool appended = false;
+            if (PatchRecord *patch = banks::patchForStore(category, patchIndex, &appended, room)) {
+                storedIndex = appended ? category.numPatches : patchIndex;
+                storedNumber = category.number;
+                banks::copyNameField(patch->name, patchName, sizeof patchName);
+                patch->colour = numChannels == 1 ? 1 : 2;
+                patch->channels = channels.release();
+                patch->numChannels = static_cast<int16_t>(numChannels);
+                patch->globals = globals.release();
+                patch->numGlobalValues = banks::kPatchGlobalValues;
+                if (appended)
+                    ++category.numPatches;
+            } else {
+                full = category.numPatches >= banks::kMaxPatchesPerCategory;
+            }
         }
-        index = appended ? category.numPatches : patchIndex;
-        number = category.number;
-        banks::copyNameField(patch->name, patchName, sizeof patchName);
-        patch->colour = numChannels == 1 ? 1 : 2;
-        patch->channels = channels.release();
-        patch->numChannels = static_cast<int16_t>(numChannels);
-        patch->globals = globals.release();
-        patch->numGlobalValues = banks::kPatchGlobalValues;
-        if (appended)
-            ++category.numPatches;
     }
+    if (full)
+        podo::logMessage(3, true, "[%03d %s] no room for another patch", categoryNumber, categoryName);
 
-    podoSyncCriticalBlock lock(&instanceLock);
-    if (combination && numChannels == 1)
-        nameChannel(first, StoredName(patchName).text);
-    for (int32_t c = first; c <= last; ++c) {
-        ChannelSlot &slot = programBlock.channels[c];
-        slot.sourceCategory = static_cast<int16_t>(number);
-        slot.sourcePatch = static_cast<int16_t>(index);
+    if (storedNumber != number || storedIndex != index) {
+        // The category changed before the store or refused it: the channels name what it did.
+        podoSyncCriticalBlock lock(&instanceLock);
+        for (int32_t c = first; c <= last && index >= 0; ++c) {
+            ChannelSlot &slot = programBlock.channels[c];
+            if (slot.sourceCategory != number || slot.sourcePatch != index)
+                continue; // changed again since
+            slot.sourceCategory = storedIndex >= 0 ? static_cast<int16_t>(storedNumber) : previousSource[c][0];
+            slot.sourcePatch = storedIndex >= 0 ? static_cast<int16_t>(storedIndex) : previousSource[c][1];
+        }
     }
-    return first;
+    return storedIndex >= 0 ? first : -1;
 }
 
 int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t patchIndex)

@@ -291,6 +291,52 @@ TEST_F(PatchBanksTest, StoreGrowsAFileSizedTableUpTo128)
     EXPECT_LE(category.patchCapacity, 128);
 }
 
+// A store into a table that renders read takes its larger table from a room made beforehand and
+// leaves there what it replaced, so the table changes by moving pointers alone.
+TEST_F(PatchBanksTest, AStoreWithRoomMovesOnlyPointers)
+{
+    lib.write("001 Three.pth", PatchFileBytes(1, 0, 3).patch("A", 1, 1, 9).patch("B", 1, 1, 9).patch("C", 1, 1, 9).bytes());
+    ASSERT_TRUE(banks::loadPatches(lib.setup));
+    PatchCategory &category = patchCategories[0];
+    ChannelProgram *const kept = category.patches[1].channels;
+    ASSERT_NE(kept, nullptr);
+
+    const int32_t growth = banks::patchTableGrowth(category, -1);
+    EXPECT_EQ(growth, 6);
+    banks::PatchStoreRoom room;
+    ASSERT_TRUE(banks::makePatchStoreRoom(growth, room));
+    PatchRecord *const prepared = room.table;
+    PatchRecord *const old = category.patches;
+    bool appended = false;
+    EXPECT_EQ(banks::patchForStore(category, -1, &appended, room), &prepared[3]);
+    EXPECT_TRUE(appended);
+    EXPECT_EQ(category.patches, prepared) << "the prepared table is taken";
+    EXPECT_EQ(category.patchCapacity, 6);
+    EXPECT_EQ(room.table, old) << "the old table is freed with the room";
+    EXPECT_EQ(category.patches[1].channels, kept) << "the records move, their contents stay";
+    ++category.numPatches;
+
+    EXPECT_EQ(banks::patchTableGrowth(category, 1), 0) << "an overwrite needs no room";
+    banks::PatchStoreRoom overwrite;
+    PatchRecord *replaced = banks::patchForStore(category, 1, &appended, overwrite);
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(replaced->channels, nullptr);
+    EXPECT_EQ(overwrite.replaced.channels, kept) << "the old contents are freed with the room";
+
+    // A room made before the category grew is too small: the store makes its own table.
+    banks::PatchStoreRoom small;
+    ASSERT_TRUE(banks::makePatchStoreRoom(1, small));
+    for (int32_t n = 4; n < 6; ++n) {
+        ASSERT_EQ(banks::patchForStore(category, -1, &appended, small), &category.patches[n]);
+        ++category.numPatches;
+    }
+    const PatchRecord *grown = banks::patchForStore(category, -1, &appended, small);
+    EXPECT_EQ(grown, &category.patches[6]);
+    EXPECT_EQ(category.patchCapacity, 12);
+    EXPECT_EQ(category.patches[1].channels, nullptr);
+    EXPECT_EQ(category.patches[0].numChannels, 1);
+}
+
 TEST_F(PatchBanksTest, TempoIsTakenOnlyWhenItIsAPositiveNumber)
 {
     struct Case {

@@ -323,8 +323,13 @@ TEST_F(LibraryInstance, StoreAppendsUntilTheCategoryIsFull)
     for (int32_t n = 2; n < 128; ++n)
         ASSERT_EQ(q->storePatch(leads, -1, false), 1) << n;
     EXPECT_EQ(patchCategories[leads].numPatches, 128);
+    q->setCurrentChannel(2);
+    const int16_t before = q->programBlock.channels[2].sourcePatch; // packed: copy first
     EXPECT_EQ(q->storePatch(leads, -1, false), -1);
     EXPECT_EQ(patchCategories[leads].numPatches, 128);
+    const int16_t after = q->programBlock.channels[2].sourcePatch;
+    EXPECT_EQ(after, before) << "a refused store names no patch";
+    q->setCurrentChannel(1);
     EXPECT_EQ(q->storePatch(leads, 127, false), 1) << "replacing stays possible";
     EXPECT_EQ(q->storePatch(5, 0, false), -1) << "no such category";
 }
