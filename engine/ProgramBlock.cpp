@@ -46,16 +46,6 @@ void swapProgramByteOrder(ProgramBlock* blocks, int count) {
     }
 }
 
-float sanitizeParameterValue(float x) {
-    if (std::isnan(x))
-        return 0.0f;
-    if (x < 0.0f)
-        return 0.0f;
-    if (x > 1.0f)
-        return 1.0f;
-    return x;
-}
-
 void copyName(char* field, int size, const char* text) {
     if (size <= 0)
         return;

@@ -70,7 +70,12 @@ inline constexpr int32_t kLastCategoryNumber = 999; // patch category numbers 0.
 void swapProgramByteOrder(ProgramBlock* blocks, int count);
 
 // A value that came from outside, made safe to store: NaN becomes 0, the rest is held to 0..1.
-float sanitizeParameterValue(float x);
+// Inline: a program change runs it for every value of a channel on the audio thread.
+inline float sanitizeParameterValue(float x)
+{
+    // NaN fails both comparisons.
+    return x > 1.0f ? 1.0f : (x >= 0.0f ? x : 0.0f);
+}
 
 // Makes a block that came from outside (host chunk, patch or bank file) safe to use: every
 // parameter value 0..1, names terminated, the indexes it carries within their tables (channel,

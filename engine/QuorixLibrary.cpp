@@ -40,17 +40,35 @@ banks::BankLoadSetup Quorix::bankLoadSetup()
     return setup;
 }
 
+namespace {
+
+// The user banks read their files holding no lock a render takes and put their table in place in
+// one short step; banks made up to the least number are written the same way.
+void loadUserLibrary(Quorix &instrument)
+{
+    instrument.loadUserBanks();
+    if (numPatchCategories - firstUserCategory < banks::kMinUserBanks && instrument.initUserBank(-1))
+        instrument.saveUserBanks(-1);
+}
+
+} // namespace
+
 void Quorix::loadSharedBanks()
 {
     podoSyncCriticalBlock process(&processLock());
     if (getInstanceCount() > 1)
         return;
-    // This instance may be playing: its render reads the tables the loaders free and fill, and its
-    // voices point into the sample data, so they go before the library does.
-    podoSyncCriticalBlock lock(&instanceLock);
-    EngineWriteBlock shared(engineSharedLock());
-    resetChannel(-1, 1);
-    loadSharedLibrary();
+    {
+        // This instance may be playing: its render reads the tables the loaders free and fill, and
+        // its voices point into the sample data, so they go before the library does.
+        podoSyncCriticalBlock lock(&instanceLock);
+        EngineWriteBlock shared(engineSharedLock());
+        resetChannel(-1, 1);
+        loadSampleBanks();
+        loadWavetables();
+        loadPatches();
+    }
+    loadUserLibrary(*this);
 }
 
 void Quorix::loadSharedLibrary()
@@ -59,9 +77,7 @@ void Quorix::loadSharedLibrary()
     loadSampleBanks();
     loadWavetables();
     loadPatches();
-    loadUserBanks();
-    if (numPatchCategories - firstUserCategory < banks::kMinUserBanks && initUserBank(-1))
-        saveUserBanks(-1);
+    loadUserLibrary(*this);
 }
 
 bool Quorix::loadSampleBanks()
