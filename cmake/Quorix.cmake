@@ -46,8 +46,8 @@ function(quorix_test name)
   # compile time. What the tests exercise, the libraries, stays built as the build type says.
   target_compile_options(${name} PRIVATE -O0)
   # Each test file costs little beside the headers every one of them parses: the files are built
-  # in batches, one compile for several (a file whose own helpers share names with another's is
-  # marked SKIP_UNITY_BUILD_INCLUSION). In a batch g++ takes every file after the first for a
+  # in batches, one compile for several (a file whose own helpers share names with another's keeps
+  # them in a namespace of its own). In a batch g++ takes every file after the first for a
   # header and warns of fixtures in anonymous namespaces, which is right for a source file.
   set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${QUORIX_TEST_BATCH})
   target_compile_options(${name} PRIVATE -Wno-subobject-linkage)

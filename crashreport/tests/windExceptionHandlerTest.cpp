@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace wind_exception_handler_test {
+
 namespace {
 
 constexpr uint32_t versionWord = 0x01040601;
@@ -415,3 +419,5 @@ TEST(windExceptionHandlerDeathTest, PreviousHandlerRunsAfterTheReport)
 #endif
 
 } // namespace
+
+} // namespace wind_exception_handler_test

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace editor_queue_test {
+
 namespace {
 
 intptr_t quietHost(AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
@@ -151,3 +155,5 @@ TEST(EditorBinding, AttachesToTheEffectAndForwardsSuspendAndEdits)
     EXPECT_EQ(effect.getEditor(), nullptr) << "a deleted editor detaches itself";
     EXPECT_EQ(effect.getAeffect()->flags & effFlagsHasEditor, 0);
 }
+
+} // namespace editor_queue_test

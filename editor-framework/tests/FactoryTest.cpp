@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace factory_test {
+
 using namespace qgui;
 using namespace edtest;
 
@@ -134,3 +138,5 @@ TEST(Factory, AMovieBitmapShowsTheFrameItsValueSelects)
     editor.getFrame()->removeView(movie, false);
     movie->forget();
 }
+
+} // namespace factory_test

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace skin_test {
+
 using namespace qgui;
 using namespace edtest;
 
@@ -324,3 +328,5 @@ TEST(Skin, InstancesShareOneRecordUntilOneChangesZoom)
     EXPECT_NE(imageOf(&sharedSkin, "knob"), nullptr) << "the editor of a second instance frees only its own record";
     knobA->forget();
 }
+
+} // namespace skin_test

@@ -9,6 +9,10 @@
 
 #include <map>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace text_test {
+
 using namespace qgui;
 using namespace edtest;
 
@@ -362,3 +366,5 @@ TEST(TextLabel, RightAlignedValuesKeepOffTheRightEdgeAtEveryZoom)
         cairo_surface_destroy(s);
     }
 }
+
+} // namespace text_test

@@ -8,6 +8,10 @@
 
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace editor_channel_menu_test {
+
 using namespace editortest;
 using namespace engine;
 
@@ -130,3 +134,5 @@ TEST_F(ChannelMenu, ARightClickOnTheNumberButtonShowsTheChannelsValueAfterAPaste
 }
 
 } // namespace
+
+} // namespace editor_channel_menu_test

@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace editor_drum_slots_test {
+
 using namespace editortest;
 using namespace engine;
 
@@ -205,3 +209,5 @@ TEST_F(DrumSlots, TheCellMenuOffersPasteOnlyAfterACopyAndReachesTheFiles)
 }
 
 } // namespace
+
+} // namespace editor_drum_slots_test

@@ -16,6 +16,10 @@
 
 #include <deque>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace editor_file_commands_test {
+
 using namespace edfiles;
 using namespace qgui;
 
@@ -261,3 +265,5 @@ TEST_F(FileCommands, AFailedLoadShowsThePathAndLosesNothing)
         EXPECT_EQ(engine.getStepNote(channel, 2, 3), runningNote) << "the running sequencer keeps it too";
     }
 }
+
+} // namespace editor_file_commands_test

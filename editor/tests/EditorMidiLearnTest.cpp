@@ -19,6 +19,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace editor_midi_learn_test {
+
 using namespace editortest;
 using namespace engine;
 using namespace qgui;
@@ -537,3 +541,5 @@ TEST_F(MidiLearn, AReportThatCannotBeWrittenSaysWhy)
 }
 
 } // namespace
+
+} // namespace editor_midi_learn_test

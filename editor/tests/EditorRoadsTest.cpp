@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace editor_roads_test {
+
 using namespace editortest;
 using namespace engine;
 using namespace qgui;
@@ -356,3 +360,5 @@ TEST_F(Roads, TypingIntoAKnobsOpenedValueReplacesIt)
 }
 
 } // namespace
+
+} // namespace editor_roads_test

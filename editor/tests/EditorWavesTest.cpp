@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace editor_waves_test {
+
 using namespace editortest;
 using namespace engine;
 
@@ -185,3 +189,5 @@ TEST_F(Waves, TheMenuListsTheEligibleCategoriesTicksTheCurrentWaveAndStoresTheCh
 }
 
 } // namespace
+
+} // namespace editor_waves_test

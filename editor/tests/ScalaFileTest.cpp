@@ -9,6 +9,10 @@
 #include <array>
 #include <cstring>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace scala_file_test {
+
 using namespace edfiles;
 
 namespace {
@@ -113,3 +117,5 @@ TEST(ScalaFile, ABuiltInTemperamentOrAMissingFileKeepsTheOffsets)
     EXPECT_EQ(scalaFile::readScalaFile(&engine, pathOf(folder.file("none.scl"))), 3);
     EXPECT_EQ(offsetsOf(engine)[4], 9);
 }
+
+} // namespace scala_file_test

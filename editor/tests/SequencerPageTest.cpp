@@ -19,6 +19,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace sequencer_page_test {
+
 using namespace editortest;
 using namespace engine;
 using namespace qgui;
@@ -626,3 +630,5 @@ TEST_F(Shortcuts, CtrlKeysRunTheRangeEdits)
 }
 
 } // namespace
+
+} // namespace sequencer_page_test

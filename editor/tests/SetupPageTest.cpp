@@ -22,6 +22,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace setup_page_test {
+
 using namespace editortest;
 using namespace qgui;
 
@@ -584,3 +588,5 @@ TEST_F(SetupPage, AnInstanceWithItsOwnImagesGivesThemToPagesAndHandles)
 }
 
 } // namespace
+
+} // namespace setup_page_test

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace value_pickers_test {
+
 using namespace editortest;
 using namespace engine;
 using namespace qgui;
@@ -237,3 +241,5 @@ TEST_F(ValuePickers, ClickingAWindowFieldOfTheMelodyPageOpensItsPicker)
 }
 
 } // namespace
+
+} // namespace value_pickers_test

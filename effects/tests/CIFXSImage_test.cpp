@@ -7,6 +7,10 @@
 #include "effects/CIFXSImage.h"
 #include "insertEffectTestKit.h"
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace cifx_s_image_test {
+
 namespace {
 
 using namespace insert_test;
@@ -175,3 +179,5 @@ TEST(StereoImage, DisplayTexts) {
 }
 
 }  // namespace
+
+} // namespace cifx_s_image_test

@@ -14,6 +14,10 @@
 #include "effects/CSFXReverb.h"
 #include "effects/effectFactory.h"
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace effect_stress_test {
+
 namespace {
 
 using effect_test::isDenormal;
@@ -251,3 +255,5 @@ TEST(SystemEffects, ProcessRestoresTheHostsFloatingPointMode) {
 #endif
 
 }  // namespace
+
+} // namespace effect_stress_test

@@ -12,6 +12,10 @@
 #include "effects/effectFactory.h"
 #include "insertEffectTestKit.h"
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace insert_effect_calls_test {
+
 namespace {
 
 using namespace insert_test;
@@ -126,3 +130,5 @@ INSTANTIATE_TEST_SUITE_P(, InsertEffectCalls, testing::Range(0, kInsertEffectTyp
                          });
 
 }  // namespace
+
+} // namespace insert_effect_calls_test

@@ -10,6 +10,10 @@
 
 #include <cmath>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace melody_render_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -279,3 +283,5 @@ TEST_F(MelodyRender, EveryVectorPathPlaysWhatTheWidestPlays)
 }
 
 } // namespace
+
+} // namespace melody_render_test

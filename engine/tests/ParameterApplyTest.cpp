@@ -8,6 +8,10 @@
 #include <memory>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace parameter_apply_test {
+
 using namespace engine;
 
 namespace {
@@ -261,3 +265,5 @@ TEST_F(ApplyFixture, ADrumKeyAppliedAtOnceMatchesItsValuesOneByOne) {
     }
     EXPECT_EQ(std::memcmp(&state->target, &oneByOne->target, sizeof state->target), 0);
 }
+
+} // namespace parameter_apply_test

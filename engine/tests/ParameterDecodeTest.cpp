@@ -6,6 +6,10 @@
 #include <cmath>
 #include <limits>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace parameter_decode_test {
+
 using namespace engine;
 
 namespace {
@@ -121,3 +125,5 @@ TEST(ParameterDecode, IntegersStayInRangeForAnyInput) {
     EXPECT_EQ(decodeParameter(master::VoiceLimit, kNaN, 0).integer, 1);
     EXPECT_EQ(decodeParameter(master::VoiceLimit, 7.0f, 0).integer, 1024);
 }
+
+} // namespace parameter_decode_test

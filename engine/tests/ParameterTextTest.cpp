@@ -11,6 +11,10 @@
 #include <fstream>
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace parameter_text_test {
+
 using namespace engine;
 
 namespace {
@@ -541,3 +545,5 @@ TEST_F(CommaLocale, TextsAndTypedNumbersUseAPoint)
     EXPECT_FLOAT_EQ(p.value, 0.125f);
     EXPECT_EQ(leadingNumber("1,5"), 1.0);
 }
+
+} // namespace parameter_text_test

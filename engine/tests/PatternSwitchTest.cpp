@@ -8,6 +8,10 @@
 
 #include <memory>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace pattern_switch_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -145,3 +149,5 @@ TEST_F(SwitchInstance, PatternOnInBulkReleasesThePlayersNotes)
     bulk(local::ArpOn, 1.0f);
     EXPECT_TRUE(held(0));
 }
+
+} // namespace pattern_switch_test

@@ -20,6 +20,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace quorix_configuration_test {
+
 using namespace engine;
 using namespace enginetest;
 namespace fs = std::filesystem;
@@ -287,3 +291,5 @@ TEST(Tunings, TheProgramsTuningFollowsTemperamentsAndStaysInTheCentTable)
     EXPECT_EQ(+other->tuning.temperament, 6);
     EXPECT_EQ(+other->tuning.offsets[1], 50);
 }
+
+} // namespace quorix_configuration_test

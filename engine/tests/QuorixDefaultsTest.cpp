@@ -11,6 +11,10 @@
 #include <memory>
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace quorix_defaults_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -234,3 +238,5 @@ TEST_F(Defaults, ResetsRestoreTheSetupButKeepTheRunningMasterValues)
         EXPECT_EQ(programName(), "GM Default");
     }
 }
+
+} // namespace quorix_defaults_test

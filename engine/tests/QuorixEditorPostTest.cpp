@@ -10,6 +10,10 @@
 #include <limits>
 #include <memory>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace quorix_editor_post_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -166,3 +170,5 @@ TEST_F(EditorPosts, RefreshTempoControlsPostsThreeSignals)
     EXPECT_EQ(m[2].tag, tag::ChannelStrip);
     EXPECT_EQ(m[2].payload, 0u);
 }
+
+} // namespace quorix_editor_post_test

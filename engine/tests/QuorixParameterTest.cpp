@@ -15,6 +15,10 @@
 #include <new>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace quorix_parameter_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -446,6 +450,8 @@ TEST_F(Instance, StoreEngineStateWritesTheRunningMasterValuesBack)
     EXPECT_FLOAT_EQ(stored(master::ChorusFirst + 2), 0.4f);
 }
 
+} // namespace quorix_parameter_test
+
 // Replaces the global allocation functions so a test can make effect creation fail. All the
 // plain forms go to malloc and free, so every new meets its own delete; the aligned forms keep
 // the library's own pair.
@@ -453,8 +459,8 @@ TEST_F(Instance, StoreEngineStateWritesTheRunningMasterValuesBack)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void *operator new(std::size_t size)
 {
-    if (failNextAllocation) {
-        failNextAllocation = false;
+    if (quorix_parameter_test::failNextAllocation) {
+        quorix_parameter_test::failNextAllocation = false;
         throw std::bad_alloc();
     }
     if (void *p = std::malloc(size ? size : 1))

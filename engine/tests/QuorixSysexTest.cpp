@@ -13,6 +13,10 @@
 #include <memory>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace quorix_sysex_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -177,3 +181,5 @@ TEST_F(MasterVolumeSysex, TheDefaultValuePlaysAtThePowerUpLevel)
         EXPECT_NEAR(levelAfter(c.bytes) - without, c.decibels, 0.1);
     }
 }
+
+} // namespace quorix_sysex_test

@@ -12,6 +12,10 @@
 #include <memory>
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace quorix_texts_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -231,3 +235,5 @@ TEST_F(Texts, HostTextConversionsMapTheSlot)
     EXPECT_EQ(asInteger, 1);
     EXPECT_TRUE(asBoolean);
 }
+
+} // namespace quorix_texts_test

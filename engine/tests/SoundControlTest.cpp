@@ -12,6 +12,10 @@
 #include <cmath>
 #include <functional>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace sound_control_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -247,3 +251,5 @@ TEST_F(SoundControls, EachControlChangesTheSoundItActsOn)
         EXPECT_TRUE(cleanSignal(renders[1].left));
     }
 }
+
+} // namespace sound_control_test

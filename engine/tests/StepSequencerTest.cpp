@@ -8,6 +8,10 @@
 #include <memory>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace step_sequencer_test {
+
 using namespace engine;
 using namespace patterntest;
 
@@ -283,3 +287,5 @@ TEST_F(SequencerFixture, SyncOffsetStartsThePatternAtItsFirstStep)
     ASSERT_EQ(fired.size(), 2u);
     EXPECT_EQ(fired[0].shownStep, 0);
 }
+
+} // namespace step_sequencer_test

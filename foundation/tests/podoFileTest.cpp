@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace podo_file_test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -387,3 +391,5 @@ TEST_F(podoFileTest, OverlappedRecordsKeepTheLastTransfer)
 }
 
 } // namespace
+
+} // namespace podo_file_test

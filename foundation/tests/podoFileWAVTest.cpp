@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace podo_file_wav_test {
+
 namespace {
 
 constexpr uint32_t openRead = podoFileFlags::read;
@@ -648,3 +652,5 @@ TEST_F(podoFileWAVTest, TruncatedAndCorruptedFilesNeverFault)
 }
 
 } // namespace
+
+} // namespace podo_file_wav_test

@@ -11,6 +11,10 @@
 #include <fstream>
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace podo_shell_test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -233,3 +237,5 @@ TEST(ShellOpen, ReportsTheOpenersFailureAndAMissingOpener)
     EXPECT_FALSE(podo::shellOpen(podoStr("https://example.org")));
     setenv("PATH", previous.c_str(), 1);
 }
+
+} // namespace podo_shell_test

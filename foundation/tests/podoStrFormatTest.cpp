@@ -10,6 +10,10 @@
 #include <fstream>
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace podo_str_format_test {
+
 namespace {
 
 std::string narrowOf(const podoStr &s)
@@ -324,3 +328,5 @@ TEST(podoStrEncodings, PercentEncoding)
 }
 
 } // namespace
+
+} // namespace podo_str_format_test

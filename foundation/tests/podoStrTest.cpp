@@ -5,6 +5,10 @@
 #include <cstring>
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace podo_str_test {
+
 namespace {
 
 std::u16string wideOf(const podoStr &s)
@@ -228,3 +232,5 @@ TEST(podoStrCodePages, ConversionHelpersCountWithoutTheTerminator)
 }
 
 } // namespace
+
+} // namespace podo_str_test

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace podo_stream_test {
+
 namespace {
 
 std::u16string logged;
@@ -434,3 +438,5 @@ TEST_F(podoStreamTest, CopyHelpersInterleaveAndDeinterleave)
 }
 
 } // namespace
+
+} // namespace podo_stream_test

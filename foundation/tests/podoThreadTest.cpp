@@ -12,6 +12,10 @@
 #include <unistd.h>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace podo_thread_test {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -323,3 +327,5 @@ TEST_F(podoThreadTest, DetachedCallRunsOnceAndFreesItsRecord)
 }
 
 } // namespace
+
+} // namespace podo_thread_test

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace control_test {
+
 using namespace qgui;
 using namespace qgui::test;
 
@@ -365,3 +369,5 @@ TEST(ScrollView, ScrollbarValueMovesTheContentForDrawingAndClicks) {
     scroll->makeRectVisible(CRect(0, 0, 10, 10));
     EXPECT_EQ(scroll->getScrollOffset(), CPoint(0, 0));
 }
+
+} // namespace control_test

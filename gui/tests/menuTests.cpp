@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace menu_test {
+
 using namespace qgui;
 using namespace qgui::test;
 
@@ -159,3 +163,5 @@ TEST(Popup, WithoutChooserAndWithoutWindowTheMenuIsDismissed) {
     PopupRequest request;
     EXPECT_FALSE(popupMenu(list, request).chosen());
 }
+
+} // namespace menu_test

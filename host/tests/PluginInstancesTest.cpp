@@ -9,6 +9,10 @@
 #include <fstream>
 #include <string>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace plugin_instances_test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -49,3 +53,5 @@ TEST(PluginInstances, TwoInOneProcessShareOneStartAndTheLastCloseSaves)
     for (const char *name : shared)
         EXPECT_TRUE(fs::exists(user + name)) << name;
 }
+
+} // namespace plugin_instances_test

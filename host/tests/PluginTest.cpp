@@ -14,6 +14,10 @@
 #include <set>
 #include <sstream>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace plugin_test {
+
 namespace {
 
 const std::string pluginPath = QUORIX_PLUGIN;
@@ -170,3 +174,5 @@ TEST(Plugin, SpeaksToTheConsoleOnlyWhenAsked)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("Kestrane:Quorix: instance #1"), std::string::npos) << r.err;
 }
+
+} // namespace plugin_test

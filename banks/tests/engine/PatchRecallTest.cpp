@@ -15,6 +15,10 @@
 #include <thread>
 #include <vector>
 
+// A namespace of its own: this file is compiled in one unit with other test files, whose
+// helpers may share its helpers' names.
+namespace patch_recall_test {
+
 using namespace engine;
 using namespace enginetest;
 
@@ -389,3 +393,5 @@ TEST_F(LibraryInstance, AccessorsReadAndWriteSingleFields)
 }
 
 } // namespace
+
+} // namespace patch_recall_test
