@@ -167,9 +167,16 @@ cmd_soak() {
 }
 
 run_tests() {
-  local kind=$1
+  local kind=$1 results=build/$1/test-results rc=0
   log "testing $kind"
-  ctest --test-dir "build/$kind" -j "$jobs" --output-on-failure --no-tests=error --timeout 900
+  rm -rf "$results"
+  ctest --test-dir "build/$kind" -j "$jobs" --output-on-failure --no-tests=error --timeout 900 || rc=$?
+  # Where a process runs a whole suite, its report counts the cases it ran.
+  if [ -d "$results" ]; then
+    cat "$results"/*.xml | sed -n 's/^<testsuites tests="\([0-9]*\)".*/\1/p' |
+      awk '{ n += $1; s++ } END { printf "== %d cases in %d suites ran\n", n, s }' >&2
+  fi
+  return $rc
 }
 
 cmd_test() {

@@ -39,9 +39,13 @@ if(QUORIX_TSAN)
 endif()
 
 set(QUORIX_TEST_BATCH 12 CACHE STRING "Test files compiled together in one unit (0: all of a program's)")
+# A sanitized program takes a large part of a second to start and to check for leaks at exit:
+# the sanitized build runs each suite's cases in one process, the release build each case alone.
+option(QUORIX_TEST_PER_SUITE "One test process per GoogleTest suite rather than per case" ${QUORIX_SANITIZE})
 
 # quorix_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [LABELS <labels...>])
-# One GoogleTest executable; every test case becomes a CTest test.
+# One GoogleTest executable; every test case (every suite with QUORIX_TEST_PER_SUITE) becomes a
+# CTest test.
 function(quorix_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -73,9 +77,40 @@ function(quorix_test name)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 120
-    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-    PROPERTIES ${props})
+  if(NOT QUORIX_TEST_PER_SUITE)
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 120
+      WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
+      PROPERTIES ${props})
+    return()
+  endif()
+  # One CTest test per suite, listed when CTest starts (as gtest_discover_tests does in PRE_TEST);
+  # the cases' results go to test-results/, where quorix.sh counts them.
+  list(REMOVE_AT props 0 1)
+  set(quoted "")
+  foreach(item IN LISTS props)
+    string(APPEND quoted " [==[${item}]==]")
+  endforeach()
+  set(list_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake")
+  set(script "${PROJECT_SOURCE_DIR}/cmake/QuorixTestSuites.cmake")
+  file(GENERATE OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${name}_include.cmake" CONTENT
+"if(EXISTS [==[$<TARGET_FILE:${name}>]==])
+  if(NOT EXISTS [==[${list_file}]==] OR
+     NOT [==[${list_file}]==] IS_NEWER_THAN [==[$<TARGET_FILE:${name}>]==] OR
+     NOT [==[${list_file}]==] IS_NEWER_THAN [==[${script}]==] OR
+     NOT [==[${list_file}]==] IS_NEWER_THAN \"\${CMAKE_CURRENT_LIST_FILE}\")
+    set(QT_PROGRAM [==[$<TARGET_FILE:${name}>]==])
+    set(QT_DIR [==[${CMAKE_CURRENT_BINARY_DIR}]==])
+    set(QT_FILE [==[${list_file}]==])
+    set(QT_RESULTS [==[${CMAKE_BINARY_DIR}/test-results]==])
+    set(QT_PROPERTIES [===[${quoted}]===])
+    include([==[${script}]==])
+  endif()
+  include([==[${list_file}]==])
+else()
+  add_test(${name}_NOT_BUILT ${name}_NOT_BUILT)
+endif()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}_include.cmake")
 endfunction()
