@@ -40,14 +40,17 @@ double libraryLevelDecibels(int centibels, double boost = 0.0)
 // about 7.1 times the send and the reverb at about 0.89 times, in level against the dry sound.
 // The engine returns the chorus at the channel's send squared and the reverb at about 3.35
 // times a player's for the same send squared (its default system effects, a centred channel).
-// The sends are matched where the engine reaches; the channel's level makes up the rest, so a
-// preset heard mostly through its chorus plays as loud.
+// What a player's effects add beyond the engine's reach at matched sends goes into the
+// channel's level, so a preset heard mostly through its chorus plays as loud. A melodic patch
+// keeps the channel's own sends (the default setup, or a file's controllers 91 and 93): the
+// engine's chorus at full returns the dry sound's peaks once more, and with the level made up
+// on top, songs of chorused leads and pads passed full scale.
 constexpr double kPlayerChorusReturn = 7.1;
 constexpr double kPlayerReverbReturn = 0.89;
 constexpr double kEngineReverbShare = 1.0 / 3.35;
 // The level made up is at most this: a song of such presets (leads, pads) still peaks below
 // full scale where the players' chorus spreads the same level in time and over both sides.
-constexpr double kMostMakeUpDecibels = 4.0;
+constexpr double kMostMakeUpDecibels = 8.0;
 constexpr double kDrumChannelReverbSend = 0.3; // the kits' channel send, which the keys' sends scale
 
 struct Sends {
@@ -651,15 +654,13 @@ private:
     }
 
     // Envelopes, filter and LFO come from what the first oscillator plays at middle C; the pan
-    // and the sends from what both play there.
+    // and the level the effects add from what both play there.
     const Run *middle[2] = {&layers[0][0], nullptr};
     for (int layer = 0; layer < 2; ++layer)
       for (const Run &r : layers[layer])
         if (r.first <= kReferenceKey && kReferenceKey <= r.last && !r.silent()) middle[layer] = &r;
     const Region ref = voices.heard(middle[0]->sound.voice);
     const Sends sends = melodySends(voices, middle);
-    text(channel, local::ChorusSend, percentText(sends.chorus * 100.0));
-    text(channel, local::ReverbSend, percentText(sends.reverb * 100.0));
 
     // The channel's level carries the loudest zone and what the effects add; a second
     // oscillator halves the mix.
