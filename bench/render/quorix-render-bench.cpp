@@ -48,8 +48,8 @@ const char *usageText =
     "  compare    per song: integrated loudness (EBU R128) of each side and the difference, peaks and\n"
     "             samples above 1.0 (float output), side/mid ratio, FluidSynth's average voice count\n"
     "  programs   generated test files for the 128 programs and the drum kits: level at velocity 127,\n"
-    "             velocity curve (20..100 against 127), pitch at keys 36..96, ring time at key 96,\n"
-    "             drum left/right balance; summary and the rows outside the goals\n"
+    "             velocity curve (20..100 against 127, without chorus), pitch at keys 36..96, ring\n"
+    "             time at key 96, drum left/right balance; summary and the rows outside the goals\n"
     "  speed      CPU time (user+sys) per song, runs alternating between the sides, median per side,\n"
     "             a one-note file's start-up cost, ratios raw and minus start-up\n"
     "Options:\n"
@@ -282,7 +282,7 @@ struct FluidRender {
   double averageVoices = 0; // while the song plays
 };
 
-FluidRender renderFluid(const Options &o, const std::string &song, double tailSeconds = 2.0)
+FluidRender renderFluid(const Options &o, const std::string &song, bool chorus = true, double tailSeconds = 2.0)
 {
   FluidRender r;
   for (int level : {FLUID_WARN, FLUID_INFO, FLUID_DBG}) fluid_set_log_function(level, nullptr, nullptr);
@@ -290,6 +290,7 @@ FluidRender renderFluid(const Options &o, const std::string &song, double tailSe
   // Drive the player from the rendered samples, as the command line's file renderer does.
   fluid_settings_setstr(settings, "player.timing-source", "sample");
   fluid_settings_setint(settings, "synth.lock-memory", 0);
+  if (!chorus) fluid_settings_setint(settings, "synth.chorus.active", 0);
   fluid_synth_t *synth = new_fluid_synth(settings);
   fluid_player_t *player = synth ? new_fluid_player(synth) : nullptr;
   if (player && fluid_synth_sfload(synth, o.soundFont.c_str(), 1) != FLUID_FAILED &&
@@ -328,12 +329,13 @@ struct Pair {
   FluidRender theirs;
 };
 
-Pair renderBoth(const Options &o, const Scratch &scratch, const std::string &song)
+// Without `chorus`, FluidSynth renders with its chorus off; the file keeps ours off itself.
+Pair renderBoth(const Options &o, const Scratch &scratch, const std::string &song, bool chorus = true)
 {
   Pair p;
   const std::string wav = scratch.file(songName(song) + ".quorix.wav");
   Child child(oursCommand(song, wav), scratch.environment());
-  p.theirs = renderFluid(o, song);
+  p.theirs = renderFluid(o, song, chorus);
   const Run r = child.wait();
   p.ok = r.ok && p.theirs.ok && readWav(wav, p.ours);
   std::error_code ec;
@@ -421,8 +423,11 @@ constexpr std::array<int, 9> kits = {0, 8, 16, 24, 25, 32, 40, 48, 56};
 constexpr int ringKey = 96;
 
 // One measured note: where it sits in the render (milliseconds; one tick is one millisecond).
+// A level note (velocity 127) gives the level and balance as heard, effects and all. The velocity
+// notes are played again in files of their own without chorus on either side: its free-running
+// modulation moves one note's level from the next by a decibel or more.
 struct Probe {
-  enum Kind { velocity, pitch, ring } kind;
+  enum Kind { level, velocity, pitch, ring } kind;
   int program; // drum kit number for drum files
   int key;
   int velocityValue;
@@ -433,6 +438,7 @@ struct TestFile {
   std::string path;
   bool drums;
   std::vector<Probe> probes;
+  bool chorus = true;
 };
 
 // A file for a group of programs (channel 1) or one drum kit (channel 10), with its probes.
@@ -445,10 +451,11 @@ public:
     writer_.sysex(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7});       // GM System On
     at_ = 500;
   }
-  void program(int number)
+  void program(int number, bool chorus = true)
   {
     if (channel_ == 9) control(0, 0); // bank select as the files do
     event(0xC0, number, 0);
+    if (!chorus) control(93, 0);
     at_ += 200;
   }
   void note(int key, int velocity, int hold, int span)
@@ -491,15 +498,22 @@ private:
 std::vector<TestFile> writeTestFiles(const Scratch &scratch)
 {
   std::vector<TestFile> files;
+  auto save = [&](TestFile &f, TestFileWriter &w) {
+    if (w.save(f.path)) files.push_back(std::move(f));
+  };
   constexpr int programsPerFile = 16;
   for (int first = 0; first < 128; first += programsPerFile) {
     TestFile f{scratch.file("programs-" + std::to_string(first) + ".mid"), false, {}};
-    TestFileWriter w(0);
+    TestFile dry{scratch.file("velocity-" + std::to_string(first) + ".mid"), false, {}, false};
+    TestFileWriter w(0), d(0);
     for (int p = first; p < first + programsPerFile; ++p) {
       w.program(p);
+      d.program(p, false);
       for (int v : velocities) {
-        f.probes.push_back({Probe::velocity, p, 60, v, w.now(), 2000});
+        if (v == 127) f.probes.push_back({Probe::level, p, 60, v, w.now(), 2000});
+        dry.probes.push_back({Probe::velocity, p, 60, v, d.now(), 2000});
         w.note(60, v, 1000, 2000);
+        d.note(60, v, 1000, 2000);
       }
       for (int key : pitchKeys) {
         // A steady stretch after the attack, before the note-off.
@@ -509,25 +523,32 @@ std::vector<TestFile> writeTestFiles(const Scratch &scratch)
       f.probes.push_back({Probe::ring, p, ringKey, 127, w.now(), 4500});
       w.note(ringKey, 127, 2500, 4500);
     }
-    if (w.save(f.path)) files.push_back(std::move(f));
+    save(f, w);
+    save(dry, d);
   }
   for (int kit : kits) {
     TestFile f{scratch.file("kit-" + std::to_string(kit) + ".mid"), true, {}};
-    TestFileWriter w(9);
+    TestFile dry{scratch.file("kit-velocity-" + std::to_string(kit) + ".mid"), true, {}, false};
+    TestFileWriter w(9), d(9);
     w.program(kit);
+    d.program(kit, false);
     for (int key = 35; key <= 81; ++key)
       for (int v : velocities) {
-        f.probes.push_back({Probe::velocity, kit, key, v, w.now(), 1000});
+        if (v == 127) f.probes.push_back({Probe::level, kit, key, v, w.now(), 1000});
+        dry.probes.push_back({Probe::velocity, kit, key, v, d.now(), 1000});
         w.note(key, v, 200, 1000);
+        d.note(key, v, 200, 1000);
       }
-    if (w.save(f.path)) files.push_back(std::move(f));
+    save(f, w);
+    save(dry, d);
   }
   return files;
 }
 
 struct NoteMeasures {
-  std::map<int, double> level;   // by velocity
-  std::map<int, double> balance; // by velocity
+  double loud = std::nan("");    // level at velocity 127, effects and all
+  double balance = std::nan(""); // of that note
+  std::map<int, double> level;   // by velocity, without chorus
   std::map<int, qbench::Pitch> pitch; // by key
   double ring = std::nan("");
 };
@@ -538,9 +559,12 @@ void measure(const Stereo &audio, const Probe &p, NoteMeasures &m)
 {
   const size_t begin = size_t(p.start * audio.rate / 1000.0), end = size_t((p.start + p.length) * audio.rate / 1000.0);
   switch (p.kind) {
+  case Probe::level:
+    m.loud = qbench::levelDb(audio, begin, end);
+    m.balance = qbench::balanceDb(audio, begin, end);
+    break;
   case Probe::velocity:
     m.level[p.velocityValue] = qbench::levelDb(audio, begin, end);
-    m.balance[p.velocityValue] = qbench::balanceDb(audio, begin, end);
     break;
   case Probe::pitch: {
     std::vector<float> mid;
@@ -586,13 +610,14 @@ int comparePrograms(const Options &o, const Scratch &scratch)
   int failed = 0;
   for (const TestFile &f : files) {
     std::fprintf(stderr, "rendering %s\n", songName(f.path).c_str());
-    const Pair p = renderBoth(o, scratch, f.path);
+    const Pair p = renderBoth(o, scratch, f.path, f.chorus);
     if (!p.ok) {
       ++failed;
       continue;
     }
     for (const Probe &probe : f.probes) {
-      const int key = f.drums || probe.kind == Probe::velocity ? probe.key : (probe.kind == Probe::ring ? -1 : -2);
+      const bool atKey = f.drums || probe.kind == Probe::velocity || probe.kind == Probe::level;
+      const int key = atKey ? probe.key : (probe.kind == Probe::ring ? -1 : -2);
       auto &both = notes[{f.drums, probe.program, key}];
       measure(p.ours, probe, both[0]);
       measure(p.theirs.audio, probe, both[1]);
@@ -621,8 +646,8 @@ int comparePrograms(const Options &o, const Scratch &scratch)
     if (v == notes.end()) continue;
     const NoteMeasures &a = v->second[0], &b = v->second[1];
     std::vector<std::string> cells{row};
-    const double top = a.level.at(127) - b.level.at(127);
-    if (b.level.at(127) < silentDb) continue;
+    const double top = a.loud - b.loud;
+    if (!(b.loud >= silentDb) || a.level.empty() || b.level.empty()) continue;
     level.add(top, row);
     cells.push_back(number(top));
     if (!(std::fabs(top) <= 4.0) && ++level.outside) failing.push_back(row + ": level " + number(top) + " dB (goal within 4 dB)");
@@ -676,9 +701,9 @@ int comparePrograms(const Options &o, const Scratch &scratch)
       auto n = notes.find({true, kit, key});
       if (n == notes.end()) continue;
       const NoteMeasures &a = n->second[0], &b = n->second[1];
-      if (b.level.at(127) < silentDb) continue; // no sound in the reference's kit
+      if (!(b.loud >= silentDb) || a.level.empty() || b.level.empty()) continue; // no sound in the reference's kit
       const std::string row = "kit " + std::to_string(kit) + " key " + std::to_string(key);
-      const double top = a.level.at(127) - b.level.at(127);
+      const double top = a.loud - b.loud;
       drumLevel.add(top, row);
       double worstVel = 0;
       for (int vel : {20, 40, 60, 80, 100}) {
@@ -692,7 +717,7 @@ int comparePrograms(const Options &o, const Scratch &scratch)
         if (!(std::fabs(d) <= 4.5) && ++drumVelocity.outside)
           failing.push_back(row + ": velocity " + std::to_string(vel) + " " + number(d) + " dB (goal within 4.5 dB)");
       }
-      const double ba = a.balance.at(127), bb = b.balance.at(127), bd = ba - bb;
+      const double ba = a.balance, bb = b.balance, bd = ba - bb;
       drumBalance.add(bd, row);
       if (!(std::fabs(bd) <= 3.0) && ++drumBalance.outside)
         failing.push_back(row + ": balance " + number(ba) + " dB, FluidSynth " + number(bb) + " dB (goal within 3 dB)");
