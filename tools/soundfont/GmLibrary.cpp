@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <map>
+#include <numbers>
 
 namespace sfconv {
 namespace {
@@ -204,6 +205,51 @@ double velocityAmountPercent(const VelocityCurve &curve)
   return best / 10.0;
 }
 
+// A SoundFont envelope as common players run it: from its delay, an attack rising linearly in
+// amplitude, a hold, then a fall linear in decibels (its range 96 dB) to the sustain (0..1 of
+// the range), and after the note-off the release from where it stands.
+struct PlayerEnvelope {
+  double delay = 0, attack = 0, hold = 0, decay = 0, sustain = 1, release = 0;
+
+  // Where it stands t seconds into a note released at `off`: its value (0..1) as it moves a
+  // cutoff, and the amplitude it gives as the volume envelope (a release during the attack
+  // falls from the attack's level in decibels).
+  double value(double t, double off) const
+  {
+    bool rising = false;
+    const double v = held(std::min(t, off), rising);
+    return t < off ? v : fallen(v, t - off);
+  }
+  double amplitude(double t, double off) const
+  {
+    bool rising = false;
+    double v = held(std::min(t, off), rising);
+    if (t < off && rising) return v;
+    if (rising) v = v > 0 ? std::max(0.0, 1.0 + 20.0 * std::log10(v) / 96.0) : 0.0;
+    if (t >= off) v = fallen(v, t - off);
+    return std::pow(10.0, -96.0 * (1.0 - v) / 20.0);
+  }
+
+private:
+  double held(double t, bool &rising) const
+  {
+    if (t < delay) return 0.0;
+    t -= delay;
+    if (t < attack) return rising = true, t / attack;
+    t -= attack;
+    if (t < hold) return 1.0;
+    t -= hold;
+    return std::max(sustain, 1.0 - (decay > 0 ? t / decay : 1.0));
+  }
+  double fallen(double from, double seconds) const { return std::max(0.0, from - (release > 0 ? seconds / release : 1.0)); }
+};
+
+// The note a velocity layer's level is taken from: held a second, heard for two.
+constexpr double kNoteHeldSeconds = 1.0;
+constexpr double kNoteHeardSeconds = 2.0;
+constexpr double kNoteRate = 44100.0;
+constexpr int kNoteStep = 64; // values between updates of the cutoff and the level
+
 // How a region's volume envelope falls at a key: decibels down after t seconds (the attack
 // left out; the shortest hold counts as none).
 struct Fall {
@@ -297,16 +343,25 @@ public:
     return out;
   }
 
-  // The preset's level at a key against velocity 127, velocity layers and the default
-  // velocity attenuation together; the default curve where a velocity plays nothing.
+  // The preset's level at a key against velocity 127, velocity layers (each as loud as a note
+  // of it plays) and the default velocity attenuation together; the default curve where a
+  // velocity plays nothing.
   VelocityCurve velocityCurve(int key) const
   {
+    // Where every sound of the key plays at every velocity, the default curve holds as it is.
+    auto layered = [key](const Region &r) {
+      return r.keyLow <= key && key <= r.keyHigh && (r.velocityLow > 1 || r.velocityHigh < 127);
+    };
+    if (std::none_of(regions.begin(), regions.end(), layered)) return defaultVelocityCurve();
     VelocityCurve power{};
+    std::map<size_t, double> notes;
     for (int v = 1; v < 128; ++v)
       for (size_t i = 0; i < regions.size(); ++i)
         if (regions[i].covers(key, v) && playedLength(int(i)) > 0) {
-          const double amplitude = level(int(i)) * centibelsToGain(regions[i].value[initialAttenuation] * kAttenuationScale);
-          power[v] += amplitude * amplitude;
+          auto note = notes.find(i);
+          if (note == notes.end()) note = notes.emplace(i, notePower(int(i), key)).first;
+          const double gain = centibelsToGain(regions[i].value[initialAttenuation] * kAttenuationScale);
+          power[v] += note->second * gain * gain;
         }
     VelocityCurve curve = defaultVelocityCurve();
     if (!(power[127] > 0.0)) return curve;
@@ -388,6 +443,64 @@ public:
   }
 
 private:
+  // The mean power of a note of a region at a key as common players render it: its sample at
+  // the key's pitch through the SoundFont's two-pole low-pass (the modulation envelope moving
+  // the cutoff; the resonance's peak paid for by half its height in gain) and under its volume
+  // envelope. Velocity layers often differ only there, a soft layer darker or shorter, and so
+  // in level.
+  double notePower(int i, int key) const
+  {
+    const Region &r = regions[i];
+    const SampleSpan &s = spans[i];
+    auto envelope = [&](int delay, int attack, int hold, int keyHold, int decay, int keyDecay, int sustain, int release) {
+      PlayerEnvelope e;
+      e.delay = timecentsToSeconds(r.value[delay]);
+      e.attack = timecentsToSeconds(r.value[attack]);
+      e.hold = timecentsToSeconds(r.value[hold] + r.value[keyHold] * (60 - key));
+      e.decay = timecentsToSeconds(r.value[decay] + r.value[keyDecay] * (60 - key));
+      e.sustain = 1.0 - std::clamp(r.value[sustain], 0, 1000) / 1000.0;
+      e.release = timecentsToSeconds(r.value[release]);
+      return e;
+    };
+    const PlayerEnvelope volume = envelope(delayVolEnv, attackVolEnv, holdVolEnv, keynumToVolEnvHold, decayVolEnv,
+                                           keynumToVolEnvDecay, sustainVolEnv, releaseVolEnv);
+    const PlayerEnvelope modulation = envelope(delayModEnv, attackModEnv, holdModEnv, keynumToModEnvHold, decayModEnv,
+                                               keynumToModEnvDecay, sustainModEnv, releaseModEnv);
+    const double q = std::pow(10.0, (std::clamp(r.value[initialFilterQ] / 10.0, 0.0, 96.0) - 3.01) / 20.0);
+    const double step = std::exp2(((key - rootKey(i)) * r.value[scaleTuning] + tuningCents(i)) / 1200.0) *
+                        sampleRate(i) / kNoteRate;
+    const int count = int(kNoteHeardSeconds * kNoteRate);
+    double position = s.start, gain = 0, b0 = 0, b1 = 0, a1 = 0, a2 = 0, z1 = 0, z2 = 0, sum = 0;
+    for (int n = 0; n < count; ++n) {
+      if (s.looped)
+        while (position >= s.loopEnd) position -= s.loopEnd - s.loopStart;
+      else if (position + 1 >= s.end)
+        break;
+      const double t = n / kNoteRate;
+      if (n % kNoteStep == 0) {
+        const double cents = r.value[initialFilterFc] + r.value[modEnvToFilterFc] * modulation.value(t, kNoteHeldSeconds);
+        const double w = 2.0 * std::numbers::pi * std::clamp(absoluteCentsToHertz(int(cents)), 5.0, 0.45 * kNoteRate) / kNoteRate;
+        const double alpha = std::sin(w) / (2.0 * q), a0 = 1.0 + alpha;
+        b1 = (1.0 - std::cos(w)) / a0 / std::sqrt(q);
+        b0 = b1 / 2.0;
+        a1 = -2.0 * std::cos(w) / a0;
+        a2 = (1.0 - alpha) / a0;
+        gain = volume.amplitude(t, kNoteHeldSeconds);
+      }
+      const uint32_t k = uint32_t(position);
+      const uint32_t next = s.looped && k + 1 >= s.loopEnd ? s.loopStart : k + 1;
+      const double f = position - k;
+      const double x = sf.sampleData[k] * (1.0 - f) + sf.sampleData[next] * f;
+      position += step;
+      const double w0 = x - a1 * z1 - a2 * z2;
+      const double y = (b0 * w0 + b1 * z1 + b0 * z2) * gain;
+      z2 = z1;
+      z1 = w0;
+      sum += y * y;
+    }
+    return sum / count;
+  }
+
   // Where the mix of two halves sits: between their pans, towards the louder half, so a stereo
   // recording louder on one side keeps its balance.
   int pairPan(int a, int b) const

@@ -647,24 +647,39 @@ TEST(GmLibrary, AFadedTakePlaysItsLoopOutThroughTheFade)
   EXPECT_EQ(d.values[4], 100); // 40 dB down
 }
 
-// The velocity amount follows the preset's level against velocity, its velocity layers included.
+// The velocity amount follows the preset's level against velocity, its velocity layers included:
+// their attenuation, and how loud a note of each plays under its envelope and through its
+// filter (soft layers are often only shorter or darker).
 TEST(GmLibrary, VelocityLayersShapeTheVelocityAmount)
 {
   using namespace sf2;
   struct Case {
     const char *name;
-    int softCentibels; // attenuation of the layer below velocity 64; the loud layer has none
+    std::vector<Gen> soft; // the layer below velocity 64; the loud layer has none of these
     const char *amount;
   };
   const Case cases[] = {
-      {"one level", 0, "96.4"},      // nearest (v/127)^2 over velocities 20..127
-      {"soft layer quieter", 100, "97.7"},
-      {"soft layer louder", -100, "92.3"},
+      {"one level", {}, "96.4"}, // nearest (v/127)^2 over velocities 20..127
+      {"soft layer quieter", {gen(initialAttenuation, 100)}, "97.7"},
+      {"soft layer louder", {gen(initialAttenuation, -100)}, "92.3"},
+      {"soft layer sustains lower", {gen(sustainVolEnv, 100)}, "98.9"},
+      {"soft layer dies sooner", {gen(decayVolEnv, 2400), gen(sustainVolEnv, 1000)}, "98.5"},
+      {"soft layer darker", {gen(initialFilterFc, 11000)}, "98.1"},
   };
+  // A looped wave of about 5.5 kHz, so a cutoff below it takes level away.
+  std::vector<int16_t> wave(64);
+  for (size_t i = 0; i < wave.size(); ++i) wave[i] = int16_t(i % 8 < 4 ? 10000 : -10000);
   for (const Case &k : cases) {
-    sf2::SoundFont sf = melodic({{"s", ramp(100)}},
-                                {Sf2Fixture::sampleZone(0, 0, 127, {range(velRange, 0, 63), gen(initialAttenuation, 100 + k.softCentibels)}),
-                                 Sf2Fixture::sampleZone(0, 0, 127, {range(velRange, 64, 127), gen(initialAttenuation, 100)})});
+    std::vector<Gen> soft = {range(velRange, 0, 63), gen(sampleModes, 1), gen(initialAttenuation, 100)};
+    for (const Gen &g : k.soft)
+      if (g.oper == initialAttenuation)
+        soft[2].amount = uint16_t(100 + int16_t(g.amount));
+      else
+        soft.push_back(g);
+    sf2::SoundFont sf = melodic({{"s", wave, 0, 64}},
+                                {Sf2Fixture::sampleZone(0, 0, 127, soft),
+                                 Sf2Fixture::sampleZone(0, 0, 127, {range(velRange, 64, 127), gen(sampleModes, 1),
+                                                                    gen(initialAttenuation, 100)})});
     LibraryPlan plan = planGmLibrary(sf);
     EXPECT_EQ(textOf(program(plan, 0), local::AmpEnvVelocityAmount), k.amount) << k.name;
   }
