@@ -184,6 +184,33 @@ Pitch estimateF0(const float *x, size_t n, double rate, double minHz, double max
   return out;
 }
 
+Pitch heldPitch(const float *x, size_t n, double rate, double minHz, double maxHz, size_t window)
+{
+  Pitch out;
+  if (window == 0 || n < window) return out;
+  const size_t step = std::max<size_t>(1, window / 4);
+  std::vector<double> power;
+  for (size_t at = 0; at + window <= n; at += step) {
+    double sum = 0;
+    for (size_t i = at; i < at + window; ++i) sum += double(x[i]) * x[i];
+    power.push_back(sum);
+  }
+  const double loudest = *std::max_element(power.begin(), power.end());
+  if (!(loudest > 0)) return out;
+  constexpr double soundingDb = 30.0, spreadCents = 5.0;
+  std::vector<double> hz;
+  for (size_t w = 0; w < power.size(); ++w) {
+    if (power[w] < loudest * std::pow(10.0, -soundingDb / 10.0)) continue;
+    const Pitch p = estimateF0(x + w * step, window, rate, minHz, maxHz);
+    if (!p.periodic) return out;
+    hz.push_back(p.hz);
+  }
+  const auto [low, high] = std::minmax_element(hz.begin(), hz.end());
+  out.hz = median(hz);
+  out.periodic = cents(*high, *low) <= spreadCents;
+  return out;
+}
+
 double ringSeconds(const Stereo &audio, size_t begin, size_t end, double dropDb)
 {
   end = std::min(end, audio.frames());

@@ -39,6 +39,13 @@ struct Pitch {
 // span gives the same pitch within 10 cents.
 Pitch estimateF0(const float *x, size_t n, double rate, double minHz, double maxHz);
 
+// Pitch of a held note x[0, n): estimateF0 over windows of `window` values, a quarter window
+// apart, and their median. Detuned layers beating, a chorus or partials that drift move the
+// pitch of a short window by cents over a second while each window alone looks steady, so the
+// note is periodic only when every window that sounds (within 30 dB of the loudest) is
+// periodic and all of them lie within 5 cents, the closeness the bench asks of a pitch.
+Pitch heldPitch(const float *x, size_t n, double rate, double minHz, double maxHz, size_t window);
+
 // Seconds from the first 10 ms frame in [begin, end) within `dropDb` of the loudest until the
 // level last stands within `dropDb` of it; the whole remaining span when it never falls that far.
 double ringSeconds(const Stereo &audio, size_t begin, size_t end, double dropDb = 40.0);

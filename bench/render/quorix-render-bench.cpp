@@ -519,8 +519,8 @@ std::vector<TestFile> writeTestFiles(const Scratch &scratch)
         d.note(60, v, 1000, dryNoteSpan);
       }
       for (int key : pitchKeys) {
-        // A steady stretch after the attack, before the note-off.
-        f.probes.push_back({Probe::pitch, p, key, 100, w.now() + 400, 190});
+        // The held note after the attack, up to the note-off.
+        f.probes.push_back({Probe::pitch, p, key, 100, w.now() + 400, 590});
         w.note(key, 100, 1000, 1600);
       }
       f.probes.push_back({Probe::ring, p, ringKey, 127, w.now(), 4500});
@@ -573,7 +573,7 @@ void measure(const Stereo &audio, const Probe &p, NoteMeasures &m)
     std::vector<float> mid;
     for (size_t i = begin; i < end && i < audio.frames(); ++i) mid.push_back(0.5f * (audio.left[i] + audio.right[i]));
     const double hz = keyHz(p.key);
-    qbench::Pitch pitch = qbench::estimateF0(mid.data(), mid.size(), audio.rate, hz / 2.5, hz * 2.5);
+    qbench::Pitch pitch = qbench::heldPitch(mid.data(), mid.size(), audio.rate, hz / 2.5, hz * 2.5, size_t(0.19 * audio.rate));
     // A note too quiet to judge is not a pitch.
     if (qbench::levelDb(audio, begin, end) < -70.0) pitch.periodic = false;
     m.pitch[p.key] = pitch;

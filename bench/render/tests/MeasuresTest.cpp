@@ -86,6 +86,42 @@ TEST(MeasuresTest, DoubtfulPitchesAreNotPeriodic)
   }
 }
 
+// A held note's pitch over the 590 ms the bench measures: two layers detuned 8 cents either
+// way (one 2 dB under the other, as a chorus or a pan leaves them) beat with their weakest
+// point inside the span, where short windows read a pitch several cents off the rest; that is
+// no one pitch. One layer alone, steady or decaying, is.
+TEST(MeasuresTest, HeldPitchOfDetunedLayersIsNotPeriodic)
+{
+  struct Case {
+    const char *name;
+    double detuneCents; // the second layer's tuning against the first; 0: no second layer
+    double decayDbPerSecond;
+    bool periodic;
+  };
+  const double hz = 130.81;
+  for (const Case c : {Case{"one layer", 0.0, 0.0, true}, Case{"one layer decaying", 0.0, 40.0, true},
+                       Case{"layers 8 cents apart", 16.0, 0.0, false},
+                       Case{"layers 8 cents apart decaying", 16.0, 6.0, false}}) {
+    std::vector<float> x(size_t(0.59 * rate));
+    for (size_t i = 0; i < x.size(); ++i) {
+      const double t = double(i) / rate;
+      double v = 0;
+      for (int layer = 0; layer < (c.detuneCents > 0 ? 2 : 1); ++layer) {
+        const double f = hz * std::exp2((layer ? 0.5 : -0.5) * c.detuneCents / 1200.0);
+        for (int h = 1; h <= 9; h += 2) v += (layer ? 0.8 : 1.0) * std::sin(2 * M_PI * f * h * t) / h; // a square wave
+      }
+      x[i] = float(0.3 * v * std::pow(10.0, -c.decayDbPerSecond * t / 20.0));
+    }
+    const qbench::Pitch p = qbench::heldPitch(x.data(), x.size(), rate, hz / 2.5, hz * 2.5, size_t(0.19 * rate));
+    EXPECT_EQ(p.periodic, c.periodic) << c.name << " at " << qbench::cents(p.hz, hz) << " cents";
+    if (c.periodic) {
+      EXPECT_NEAR(qbench::cents(p.hz, hz), 0.0, 1.0) << c.name;
+    }
+    // Any one window of it looks steady.
+    EXPECT_TRUE(qbench::estimateF0(x.data(), size_t(0.19 * rate), rate, hz / 2.5, hz * 2.5).periodic) << c.name;
+  }
+}
+
 TEST(MeasuresTest, LevelBalanceAndWidth)
 {
   const size_t n = 44100;
