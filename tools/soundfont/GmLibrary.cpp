@@ -435,6 +435,22 @@ public:
         else
           t.start += lead - partnerLead;
       }
+      // Halves whose microphones heard the sound out of phase cancel in their sum (a harp's
+      // high strings lose 12 dB of their ring): where the sum keeps less than half of the
+      // halves' power, one goes in upside down.
+      auto known = outOfPhase.find({c.region, c.partner});
+      if (known == outOfPhase.end()) {
+        const uint32_t stop = s.looped ? s.loopEnd : s.end, partnerStop = q.looped ? q.loopEnd : q.end;
+        const uint32_t n = std::min(stop - t.start, partnerStop - t.partnerStart);
+        double sum = 0, apart = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+          const double a = sf.sampleData[t.start + i], b = sf.sampleData[t.partnerStart + i];
+          sum += (a + b) * (a + b);
+          apart += a * a + b * b;
+        }
+        known = outOfPhase.emplace(std::make_pair(c.region, c.partner), sum < 0.5 * apart).first;
+      }
+      t.partnerInverted = known->second;
     }
     double rate = std::round(sampleRate(c.region) * std::exp2(cents / 1200.0));
     t.rate = int32_t(std::clamp(rate, 1.0, 1.0e6));
@@ -562,6 +578,7 @@ private:
   std::vector<Region> regions;
   std::vector<SampleSpan> spans;
   mutable std::vector<double> levels;
+  mutable std::map<std::pair<int, int>, bool> outOfPhase; // by region and partner
 };
 
 // What one key of an oscillator plays: the take (its cut still the sound's own attenuation)

@@ -62,7 +62,8 @@ TakeData renderTake(const sf2::SoundFont &sf, const Take &take)
   for (uint32_t i = 0; i < out.values.size(); ++i) {
     double v = data[take.start + i];
     // A stereo pair becomes its mid signal; a shorter partner leaves the rest to the main half.
-    if (mixed && take.partnerStart + i < take.partnerEnd) v = (v + data[take.partnerStart + i]) * 0.5;
+    if (mixed && take.partnerStart + i < take.partnerEnd)
+      v = (v + (take.partnerInverted ? -1.0 : 1.0) * data[take.partnerStart + i]) * 0.5;
     v = std::round(v * gain);
     out.values[i] = int16_t(std::clamp(v, -32768.0, 32767.0));
   }

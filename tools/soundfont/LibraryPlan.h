@@ -33,6 +33,7 @@ inline constexpr int kDrumKeyValues = 17;
 struct Take {
   int sample = -1;  // -1: the one-value silent sample that fills a layer's gaps
   int partner = -1; // the stereo half mixed in, or -1
+  bool partnerInverted = false; // mixed in upside down: halves recorded out of phase
   uint32_t start = 0, end = 0;
   uint32_t partnerStart = 0, partnerEnd = 0;
   uint32_t loopStart = 0, loopEnd = 0;

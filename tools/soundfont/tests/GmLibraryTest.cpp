@@ -110,9 +110,37 @@ TEST(GmLibrary, StereoHalvesBecomeOneMonoSample)
 
   TakeData data = renderTake(sf, take);
   ASSERT_EQ(data.values.size(), 150u); // cut after the loop
-  for (int16_t v : data.values) EXPECT_EQ(v, 0); // the halves cancel
+  // The halves are out of phase: their sum would cancel, so one goes in upside down.
+  EXPECT_TRUE(take.partnerInverted);
+  for (size_t i = 0; i < data.values.size(); ++i) ASSERT_EQ(data.values[i], int(10 * i)) << i;
   EXPECT_EQ(data.loopStart, 51);
   EXPECT_EQ(data.rate, 32000);
+}
+
+// Halves are mixed as their sum unless it keeps less than half of their power apart.
+TEST(GmLibrary, StereoHalvesOutOfPhaseMixUpsideDown)
+{
+  using namespace sf2;
+  struct Case {
+    int rightStep; // the right half's ramp against the left's 10
+    bool inverted;
+    int mixStep; // the mix's ramp
+  };
+  for (const Case k : {Case{10, false, 10}, Case{-2, false, 4}, Case{-4, true, 7}, Case{-10, true, 10}}) {
+    FixtureSample left{"L", ramp(200, 10), 50, 150, 32000, 60, 0, 0, leftSample};
+    FixtureSample right{"R", ramp(200, k.rightStep), 50, 150, 32000, 60, 0, 0, rightSample};
+    sf2::SoundFont sf = melodic({left, right}, {Sf2Fixture::sampleZone(0, 0, 127, {gen(pan, -500), gen(sampleModes, 1)}),
+                                                Sf2Fixture::sampleZone(1, 0, 127, {gen(pan, 500), gen(sampleModes, 1)})});
+    LibraryPlan plan = planGmLibrary(sf);
+    const PlannedWavetable *osc = oscillator(plan, program(plan, 0), 0);
+    ASSERT_NE(osc, nullptr);
+    const Take &take = plan.takes[osc->zones[0].take];
+    ASSERT_EQ(take.partner, 1) << k.rightStep;
+    EXPECT_EQ(take.partnerInverted, k.inverted) << k.rightStep;
+    TakeData data = renderTake(sf, take);
+    ASSERT_EQ(data.values.size(), 150u);
+    for (size_t i = 0; i < data.values.size(); ++i) ASSERT_NEAR(data.values[i], k.mixStep * double(i), 1.0) << k.rightStep << " at " << i;
+  }
 }
 
 // Halves recorded a few cents apart, filtered differently or with loops a few values apart are
