@@ -374,6 +374,10 @@ protected:
     // set: forgetting the base at a recall or reset makes the next such NRPN take it afresh.
     void forgetRecalledValues(int32_t channel);
     float relativeNrpnValue(int32_t channel, int32_t slot, int32_t msb);
+    // The sound controllers 71..78 are relative too (64 keeps the patch's setting) where one
+    // drives its own parameter over the full range, as the factory set has it: the slot of that
+    // parameter, or -1.
+    static int32_t soundControllerSlot(int32_t source, int32_t localId, const ControllerAssignment &entry);
     void renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold);
     // A channel with nothing to render: no voice, no pattern, no insert effect and every value
     // it slews at its target. Such a channel is skipped until an event may have changed that.

@@ -11,6 +11,7 @@
 #include "foundation/podoShell.h"
 
 #include <cerrno>
+#include <cmath>
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -148,7 +149,14 @@ void Quorix::applyControllerAssignments(int32_t source, float value, int32_t fir
         if (mode != 0 && mode != 1)
             continue;
         const AssignmentTable row = mode == 0 ? AssignmentTable::melody : AssignmentTable::drum;
-        scan(row, [&](int32_t i, float y) { setParameterValueAutomated(assignedParameter(row, i, c), y); });
+        const ControllerAssignment *entries = assignmentEntries(row, nullptr);
+        scan(row, [&](int32_t i, float y) {
+            const int32_t parameter = assignedParameter(row, i, c);
+            const int32_t slot = mode == 0 ? soundControllerSlot(source, kInstrumentAssignmentBase + i, entries[i]) : -1;
+            if (slot >= 0)
+                y = relativeNrpnValue(c, slot, static_cast<int32_t>(std::lround(value * 127.0f)));
+            setParameterValueAutomated(parameter, y);
+        });
     }
     scan(AssignmentTable::special, [&](int32_t i, float y) {
         setParameterValueAutomated(assignedParameter(AssignmentTable::special, i, 0), y);

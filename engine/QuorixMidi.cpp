@@ -29,6 +29,13 @@ constexpr RelativeNrpn kRelativeNrpnTable[] = {
     {0x0164, local::AmpEnvelope + 1}, {0x0166, local::AmpEnvelope + 3},
 };
 
+// What the sound controllers 71..78 drive in the factory set: resonance, release, attack, cutoff,
+// decay, vibrato rate, depth and delay.
+constexpr int32_t kSoundControllerTargets[] = {
+    local::FilterResonance, local::AmpEnvelope + 3, local::AmpEnvelope, local::FilterCutoff,
+    local::AmpEnvelope + 1, local::LfoRate,         local::OscLfoAmount, local::LfoDelayTime,
+};
+
 } // namespace
 
 void Quorix::dispatchMidiBytes(const uint8_t *bytes)
@@ -353,6 +360,20 @@ float Quorix::relativeNrpnValue(int32_t channel, int32_t slot, int32_t msb)
         recalledValid |= bit;
     }
     return std::clamp(recalledValues[channel][slot] + (msb - 64) / 128.0f, 0.0f, 1.0f);
+}
+
+int32_t Quorix::soundControllerSlot(int32_t source, int32_t localId, const ControllerAssignment &entry)
+{
+    constexpr int32_t first = 71;
+    if (source < first || source >= first + static_cast<int32_t>(std::size(kSoundControllerTargets)))
+        return -1;
+    if (kSoundControllerTargets[source - first] != localId || entry.min != 0.0f || entry.max != 1.0f ||
+        entry.reversed)
+        return -1;
+    for (int32_t slot = 0; slot < kRelativeNrpns; ++slot)
+        if (kRelativeNrpnTable[slot].localId == localId)
+            return slot;
+    return -1;
 }
 
 void Quorix::resetControllers(int32_t channel, uint8_t keepOthers)

@@ -175,6 +175,45 @@ TEST_F(Assignments, ReachTheSpanAndTheRowOfEachChannelsMode)
     EXPECT_EQ(q->getParameterValue(ch(3, local::ReverbSend)), 0.5f);
 }
 
+// Files send the sound controllers at 64 to mean "as the patch is": in the factory set they move
+// their parameter from the channel's own setting, without adding up. An assignment with a range
+// of its own stays absolute.
+TEST_F(Assignments, SoundControllersOffsetThePatchSettingWhereTheyDriveTheirOwnParameter)
+{
+    struct Case {
+        int16_t source;
+        int localId;
+    };
+    const Case cases[] = {
+        {71, local::FilterResonance}, {72, local::AmpEnvelope + 3}, {73, local::AmpEnvelope},
+        {74, local::FilterCutoff},    {75, local::AmpEnvelope + 1}, {76, local::LfoRate},
+        {77, local::OscLfoAmount},    {78, local::LfoDelayTime},
+    };
+    for (const Case &c : cases)
+        q->setParameterValue(ch(1, c.localId), 0.5f);
+    auto send = [&](int16_t source, int value) { q->applyControllerAssignments(source, value / 127.0f, 1, 1); };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "controller " << c.source);
+        ASSERT_EQ(+melodyEntry(c.localId).source, c.source);
+        send(c.source, 64);
+        EXPECT_FLOAT_EQ(q->getParameterValue(ch(1, c.localId)), 0.5f);
+        send(c.source, 80);
+        send(c.source, 80);
+        EXPECT_FLOAT_EQ(q->getParameterValue(ch(1, c.localId)), 0.5f + 16.0f / 128.0f);
+        send(c.source, 0);
+        EXPECT_FLOAT_EQ(q->getParameterValue(ch(1, c.localId)), 0.0f);
+        send(c.source, 127);
+        EXPECT_FLOAT_EQ(q->getParameterValue(ch(1, c.localId)), 0.5f + 63.0f / 128.0f);
+    }
+
+    q->addInstrumentAssignment(0, 74, local::FilterCutoff, 0.2f, 0.8f, 0);
+    send(74, 127);
+    EXPECT_FLOAT_EQ(q->getParameterValue(ch(1, local::FilterCutoff)), 0.8f) << "a range of its own";
+    q->addInstrumentAssignment(0, 74, local::LfoRate, 0.0f, 1.0f, 0);
+    send(74, 64);
+    EXPECT_FLOAT_EQ(q->getParameterValue(ch(1, local::LfoRate)), 64.0f / 127.0f) << "another parameter";
+}
+
 TEST_F(Assignments, ADrivenParameterOnAHostSlotIsReportedToTheHost)
 {
     assignHostSlot(3, ch(0, 721));
