@@ -23,11 +23,13 @@ intptr_t quietHost(AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-// Waits up to a second for a condition another thread makes true.
+// Waits for a condition another thread makes true: up to ten seconds, since a thread-sanitized
+// program on a busy machine can take over a second to start a thread.
 template <typename Condition>
 bool eventually(Condition &&condition)
 {
-    for (int i = 0; i < 1000; ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
         if (condition())
             return true;
         std::this_thread::sleep_for(1ms);
