@@ -57,6 +57,10 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
     bool full = false;
     char categoryName[banks::kNameSize + 1] = {};
     int16_t previousSource[kChannelCount][2] = {};
+    // The channel's name before a one-channel combination took the patch's: it comes back when
+    // the store is refused after all.
+    char previousName[sizeof(ChannelSlot::name) + 1] = {};
+    bool renamed = false;
     {
         podoSyncCriticalBlock lock(&instanceLock);
         EngineReadBlock shared(engineSharedLock());
@@ -108,8 +112,11 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
             number = category.number;
             index = overwrite ? patchIndex : std::max(category.numPatches, 0);
             growth = banks::patchTableGrowth(category, patchIndex);
-            if (combination && first == last)
+            if (combination && first == last) {
+                std::memcpy(previousName, programBlock.channels[first].name, sizeof(ChannelSlot::name));
                 nameChannel(first, StoredName(patchName).text);
+                renamed = true;
+            }
             for (int32_t c = first; c <= last; ++c) {
                 ChannelSlot &slot = programBlock.channels[c];
                 previousSource[c][0] = slot.sourceCategory;
@@ -174,6 +181,8 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
                 continue; // changed again since
             slot.sourceCategory = storedIndex >= 0 ? static_cast<int16_t>(storedNumber) : previousSource[c][0];
             slot.sourcePatch = storedIndex >= 0 ? static_cast<int16_t>(storedIndex) : previousSource[c][1];
+            if (renamed && storedIndex < 0)
+                nameChannel(c, previousName);
         }
     }
     return storedIndex >= 0 ? first : -1;
