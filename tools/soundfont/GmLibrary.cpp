@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <numbers>
 
@@ -280,14 +281,25 @@ constexpr double kFadeSeconds = 4.0;
 constexpr double kFadePointSeconds = 0.025;
 constexpr int kFadeLeastCentibels = 15;
 
+// A sound an oscillator has no room for, heard through a kept one: its region and its share
+// of the power they play together.
+struct Folded {
+  int region = -1;
+  double share = 0;
+};
+
 // One sound of a key: a region and, for a stereo pair, its other half.
 struct Candidate {
   int region = -1;
   int partner = -1;
   int attenuation = 0;
   int pan = 0;
+  std::vector<Folded> folded; // the sounds it plays for besides its own (shares below 1)
   bool operator==(const Candidate &o) const { return region == o.region && partner == o.partner; }
 };
+
+// How long the tail of a sound is judged: its level after a note held this long.
+constexpr double kTailSeconds = 2.0;
 
 class PresetVoices
 {
@@ -341,6 +353,27 @@ public:
     std::stable_sort(out.begin(), out.end(),
                      [](const Candidate &x, const Candidate &y) { return x.attenuation < y.attenuation; });
     return out;
+  }
+
+  // How loud a candidate stands (decibels, its sample's RMS value under its attenuation) after
+  // a note held `seconds` at a key; a sample that does not loop is silent once played out.
+  double heldDecibels(const Candidate &c, int key, double seconds) const
+  {
+    const Region &r = regions[c.region];
+    const double rms = level(c.region);
+    if (!(rms > 0)) return -std::numeric_limits<double>::infinity();
+    if (!spans[c.region].looped) {
+      const double step = std::exp2(((key - rootKey(c.region)) * r.value[scaleTuning] + tuningCents(c.region)) / 1200.0);
+      if (playedLength(c.region) / (sampleRate(c.region) * step) < seconds) return -std::numeric_limits<double>::infinity();
+    }
+    return 20.0 * std::log10(rms) - attenuationDecibels(c.attenuation) - fallOf(r, key).at(seconds);
+  }
+
+  // The power a candidate plays at (its sample's mean square under its attenuation).
+  double power(const Candidate &c) const
+  {
+    const double rms = level(c.region);
+    return rms * rms * std::pow(10.0, -attenuationDecibels(c.attenuation) / 10.0);
   }
 
   // The preset's level at a key against velocity 127, velocity layers (each as loud as a note
@@ -729,18 +762,35 @@ private:
 
     PresetVoices voices(sf, preset);
     std::array<Candidate, 128> chosen[2]{};
+    // The channel's one volume envelope comes from the sounds nearest middle C: its attack from
+    // the loudest, its fall and release from the one that stands loudest after a held note (a
+    // pad's slow layer under a quick one), so no sound is cut shorter than its own tail; sounds
+    // that fall faster carry the difference in their takes.
+    Region envelopeRef;
+    for (int d = 0; d < 128 && envelopeRef.sample < 0; ++d)
+      for (int k : {kReferenceKey - d, kReferenceKey + d}) {
+        if (k < 0 || k >= 128 || envelopeRef.sample >= 0) continue;
+        const std::vector<Candidate> here = voices.at(k);
+        if (here.empty()) continue;
+        // Only a sound that falls slower than the loudest takes its place.
+        auto fallen = [&](const Candidate &c) {
+          return voices.heldDecibels(c, k, 0.0) - voices.heldDecibels(c, k, kTailSeconds);
+        };
+        const Candidate *tail = &here[0];
+        for (const Candidate &c : here)
+          if (fallen(c) < fallen(here[0]) &&
+              voices.heldDecibels(c, k, kTailSeconds) > voices.heldDecibels(*tail, k, kTailSeconds))
+            tail = &c;
+        envelopeRef = voices.heard(*tail);
+        const Region first = voices.heard(here[0]);
+        for (int g : {delayVolEnv, attackVolEnv}) envelopeRef.value[g] = first.value[g];
+      }
+    channelFall = fallOf(envelopeRef, kReferenceKey);
     for (int k = 0; k < 128; ++k) {
       std::vector<Candidate> here = voices.at(k);
+      foldDropped(voices, here, k);
       for (size_t layer = 0; layer < 2 && layer < here.size(); ++layer) chosen[layer][k] = here[layer];
     }
-    // The channel's one volume envelope is the sound's nearest middle C; other sounds that fall
-    // faster carry the difference in their takes.
-    Candidate envelopeVoice;
-    for (int d = 0; d < 128 && envelopeVoice.region < 0; ++d)
-      for (int k : {kReferenceKey - d, kReferenceKey + d})
-        if (k >= 0 && k < 128 && envelopeVoice.region < 0 && chosen[0][k].region >= 0) envelopeVoice = chosen[0][k];
-    const Region envelopeRef = envelopeVoice.region >= 0 ? voices.heard(envelopeVoice) : Region{};
-    channelFall = fallOf(envelopeRef, kReferenceKey);
 
     // An oscillator follows the keys unless every sound of it has a scale tuning of 0.
     bool keyFollow[2];
@@ -806,6 +856,38 @@ private:
     return patch;
   }
 
+  // An oscillator has room for a key's two loudest sounds. Each other one is heard through the
+  // kept sound whose fall is nearest its own, which then plays their power together and falls as
+  // their mix does.
+  static void foldDropped(const PresetVoices &voices, std::vector<Candidate> &here, int key)
+  {
+    if (here.size() <= 2) return;
+    auto fall = [&](const Candidate &c) { return fallOf(voices.region(c.region), key); };
+    double power[2] = {voices.power(here[0]), voices.power(here[1])}, total[2] = {power[0], power[1]};
+    std::vector<Folded> folded[2];
+    for (size_t i = 2; i < here.size(); ++i) {
+      const Fall f = fall(here[i]);
+      double distance[2];
+      for (int j = 0; j < 2; ++j) {
+        const Fall kept = fall(here[j]);
+        distance[j] = 0;
+        for (double t : {0.25, 0.5, 1.0, 2.0, 4.0}) distance[j] += std::abs(f.at(t) - kept.at(t));
+      }
+      const int j = power[1] > 0 && (distance[1] < distance[0] || !(power[0] > 0)) ? 1 : 0;
+      if (!(power[j] > 0)) continue;
+      const double p = voices.power(here[i]);
+      folded[j].push_back({here[i].region, p});
+      total[j] += p;
+    }
+    for (int j = 0; j < 2; ++j) {
+      if (folded[j].empty()) continue;
+      for (Folded &f : folded[j]) f.share /= total[j];
+      here[j].folded = std::move(folded[j]);
+      here[j].attenuation -= int(std::lround(10.0 * std::log10(total[j] / power[j]) / kAttenuationScale * 10.0));
+    }
+    here.resize(2);
+  }
+
   // The sends of what both oscillators play at middle C, each weighted by its level.
   static Sends melodySends(const PresetVoices &voices, const Run *const middle[2])
   {
@@ -854,28 +936,44 @@ private:
     cents += (out.rootKey - rootKey) * 100.0;
     out.voice = c;
     out.take = voices.take(c, cents, c.attenuation);
-    addFade(out.take, voices.heard(c), out.rootKey, keyFollow);
+    addFade(out.take, voices, c, out.rootKey, keyFollow);
     return out;
   }
 
   // The part of a sound's own fall that the channel's envelope does not give, baked into its
-  // take over its first seconds, as heard in the middle of its keys.
-  void addFade(Take &take, const Region &r, int rootKey, bool keyFollow) const
+  // take over its first seconds, as heard in the middle of its keys. A sound that plays for
+  // others falls as the mix of their powers does.
+  void addFade(Take &take, const PresetVoices &voices, const Candidate &c, int rootKey, bool keyFollow) const
   {
+    const Region r = voices.heard(c);
     const int low = std::clamp(r.keyLow, 21, 108), high = std::clamp(r.keyHigh, 21, 108);
     const int key = (low + high) / 2;
     const Fall own = fallOf(r, key);
+    std::vector<std::pair<Fall, double>> mix = {{own, 1.0}};
+    double settled = own.settled();
+    for (const Folded &f : c.folded) {
+      mix.push_back({fallOf(voices.region(f.region), key), f.share});
+      mix[0].second -= f.share;
+      settled = std::max(settled, mix.back().first.settled());
+    }
+    auto fallAt = [&](double t) {
+      if (mix.size() == 1) return own.at(t);
+      double sum = 0;
+      for (const auto &[fall, share] : mix) sum += share * std::pow(10.0, -fall.at(t) / 10.0);
+      return sum > 0 ? std::min(-10.0 * std::log10(sum), 96.0) : 96.0;
+    };
     const double valuesPerSecond = take.rate * (keyFollow ? std::exp2((key - rootKey) / 12.0) : 1.0);
     const double step = std::max(1.0, std::round(kFadePointSeconds * valuesPerSecond));
-    const double end = std::min(kFadeSeconds, std::max(own.settled(), channelFall.settled()));
+    const double end = std::min(kFadeSeconds, std::max(settled, channelFall.settled()));
     std::vector<int> points;
     int most = 0;
     for (int i = 0;; ++i) {
       const double t = i * step / valuesPerSecond;
-      const int difference = int(std::lround(std::max(0.0, own.at(t) - channelFall.at(t)) * 10.0));
+      const double fall = fallAt(t);
+      const int difference = int(std::lround(std::max(0.0, fall - channelFall.at(t)) * 10.0));
       most = std::max(most, difference);
       // Once the zone itself has fallen to silence, so has its take.
-      const int cb = own.at(t) * 10.0 >= kFadeSilentCentibels ? kFadeSilentCentibels : difference;
+      const int cb = fall * 10.0 >= kFadeSilentCentibels ? kFadeSilentCentibels : difference;
       points.push_back(std::min(cb, kFadeSilentCentibels));
       if (t >= end || cb >= kFadeSilentCentibels) break;
     }

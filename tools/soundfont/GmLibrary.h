@@ -2,8 +2,10 @@
 // drum kits and the sixteen-channel setup, with the wavetables and samples they play.
 //
 // A melodic program becomes one channel with up to two oscillators: at every key the loudest
-// sound the preset plays at velocity 100 goes to the first, the next loudest to the second, and
-// each oscillator's keys are cut into at most 16 zones. A drum kit gives every key 24..88 the
+// sound the preset plays at velocity 100 goes to the first, the next loudest to the second (any
+// further sound is heard through the one of them that falls most like it), and each
+// oscillator's keys are cut into at most 16 zones. The channel's envelope falls and releases as
+// the sound near middle C that lasts longest. A drum kit gives every key 24..88 the
 // loudest sound of its key, with its own pitch, level, pan, envelope and sends. Both halves of a
 // stereo pair (or one sample panned both ways) are mixed into one mono sample.
 #pragma once

@@ -657,6 +657,68 @@ TEST(GmLibrary, ZonesThatFallFasterCarryTheirFallInTheirTakes)
   }
 }
 
+// A preset of three sounds at every key: the two loudest go to the oscillators, the third is
+// heard through the kept one that falls most like it (its power added to that one's level, its
+// fall mixed into that one's take), and the channel falls and releases as the sound that lasts
+// longest, dropped or kept.
+TEST(GmLibrary, AThirdSoundKeepsItsTailAndItsLoudness)
+{
+  using namespace sf2;
+  struct Layer {
+    int attenuation;
+    bool quick; // falls 40 dB in 0.4 s and releases in 0.5 s; else held at full, released in 4 s
+  };
+  struct Case {
+    const char *name;
+    Layer layers[3];
+    const char *volume, *sustain, *release;
+    int cut[2];     // each oscillator's take against the loudest
+    int settles[2]; // where each oscillator's fade comes to rest; 0: no fade
+  };
+  const Case cases[] = {
+      // The slow sound is dropped: the first oscillator plays it too (+1.97 dB, 49 cB), and
+      // its take settles 4.4 dB down, where the mix of the two holds, not 40 dB down.
+      {"the dropped sound carries the tail", {{0, true}, {30, true}, {60, false}}, "-6.00", "100.0", "1.738", {0, 32}, {44, 400}},
+      // Two slow sounds alike: the second oscillator plays both, 3 dB up.
+      {"a kept sound carries the tail", {{0, true}, {60, false}, {60, false}}, "-7.36", "100.0", "1.738", {6, 0}, {400, 0}},
+      {"three sounds alike", {{0, false}, {0, false}, {0, false}}, "-4.96", "100.0", "1.738", {0, 30}, {0, 0}},
+      {"three quick sounds", {{0, true}, {30, true}, {60, true}}, "-6.00", "1.0", "0.217", {0, 32}, {0, 0}},
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(k.name);
+    std::vector<FixtureSample> samples;
+    std::vector<FixtureZone> zones;
+    for (int i = 0; i < 3; ++i) {
+      samples.push_back({"s" + std::to_string(i), std::vector<int16_t>(100, 10000), 10, 90});
+      std::vector<Gen> g = {gen(initialAttenuation, k.layers[i].attenuation), gen(sampleModes, 1)};
+      if (k.layers[i].quick)
+        g.insert(g.end(), {gen(decayVolEnv, 0), gen(sustainVolEnv, 400), gen(releaseVolEnv, -1200)});
+      else
+        g.push_back(gen(releaseVolEnv, 2400));
+      zones.push_back(Sf2Fixture::sampleZone(i, 0, 127, g));
+    }
+    sf2::SoundFont sf = melodic(samples, zones);
+    LibraryPlan plan = planGmLibrary(sf);
+    const PlannedChannel &c = program(plan, 0);
+    EXPECT_EQ(textOf(c, local::Volume), k.volume);
+    EXPECT_EQ(textOf(c, local::AmpEnvelope + 2), k.sustain);
+    EXPECT_EQ(textOf(c, local::AmpEnvelope + 3), k.release);
+    for (int osc = 0; osc < 2; ++osc) {
+      const PlannedWavetable *table = oscillator(plan, c, osc);
+      ASSERT_NE(table, nullptr) << osc;
+      ASSERT_EQ(table->zones.size(), 1u) << osc;
+      const Take &take = plan.takes[table->zones[0].take];
+      EXPECT_EQ(take.cutCentibels, k.cut[osc]) << osc;
+      if (k.settles[osc] == 0) {
+        EXPECT_TRUE(take.fadeCentibels.empty()) << osc;
+        continue;
+      }
+      ASSERT_FALSE(take.fadeCentibels.empty()) << osc;
+      EXPECT_NEAR(take.fadeCentibels.back(), k.settles[osc], 1) << osc;
+    }
+  }
+}
+
 TEST(GmLibrary, AFadedTakePlaysItsLoopOutThroughTheFade)
 {
   sf2::SoundFont sf = melodic({{"s", std::vector<int16_t>(10, 10000), 2, 6}}, {Sf2Fixture::sampleZone(0, 0, 127)});
