@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <xmmintrin.h>
 
 namespace {
 
@@ -112,56 +113,174 @@ void CSFXReverb::process(float* left, float* right, int frames) {
   if (lines[0].length <= 0 || predelayCapacity <= 0) return;
   ScopedFlushDenormals flushDenormals;
 
+  // A value written into a line is read no sooner than length - 1 frames later, so a run of
+  // frames shorter than the shortest line reads nothing the same run writes: its reads, damping
+  // and taps go line-parallel, four lines to a vector, and its writes follow.
+  int shortest = lines[0].length;
+  for (const FdnLine& line : lines) shortest = std::min(shortest, line.length);
+  const int most = std::min(kRun, shortest - 1);
+  if (most < 1) {
+    for (int frame = 0; frame < frames; ++frame) processFrame(left + frame, right + frame);
+    return;
+  }
+  for (int done = 0; done < frames;) {
+    const int count = std::min(most, frames - done);
+    processRun(left + done, right + done, count);
+    done += count;
+  }
+}
+
+float CSFXReverb::predelayed(float left, float right, int predelay) {
   float* const preL = predelayLeft.get();
   float* const preR = predelayRight.get();
+  if (predelayIndex >= predelayCapacity) {
+    // Every position has been written once now: at the longest pre-delay the read position
+    // never gets ahead of the write position, so this is where such a read becomes valid.
+    predelayIndex %= predelayCapacity;
+    predelayUnfilled = false;
+  }
+  int q = predelayIndex - predelay;
+  float e = 0.0f;
+  if (q < 0) {
+    q += predelayCapacity;
+    if (!predelayUnfilled) e = (preL[q] + preR[q]) * 0.5f;
+  } else {
+    predelayUnfilled = false;
+    e = (preL[q] + preR[q]) * 0.5f;
+  }
+  preL[predelayIndex] = sanitizeSample(left);
+  preR[predelayIndex] = sanitizeSample(right);
+  ++predelayIndex;
+  return e;
+}
+
+int CSFXReverb::predelayFrames() const {
   // In 1..capacity frames.
-  const int predelay = static_cast<int>(static_cast<float>(predelayCapacity - 1) * target[0]) + 1;
+  return static_cast<int>(static_cast<float>(predelayCapacity - 1) * target[0]) + 1;
+}
+
+void CSFXReverb::processFrame(float* left, float* right) {
   const float a = dampA, b = dampB;
   float level = smoothed[3];
+  slewParameter(&level, target[3], 1);
+  const float e = predelayed(*left, *right, predelayFrames());
 
-  for (int frame = 0; frame < frames; ++frame) {
-    slewParameter(&level, target[3], 1);
-
-    if (predelayIndex >= predelayCapacity) {
-      // Every position has been written once now: at the longest pre-delay the read position
-      // never gets ahead of the write position, so this is where such a read becomes valid.
-      predelayIndex %= predelayCapacity;
-      predelayUnfilled = false;
-    }
-    int q = predelayIndex - predelay;
-    float e = 0.0f;
-    if (q < 0) {
-      q += predelayCapacity;
-      if (!predelayUnfilled) e = (preL[q] + preR[q]) * 0.5f;
-    } else {
-      predelayUnfilled = false;
-      e = (preL[q] + preR[q]) * 0.5f;
-    }
-    preL[predelayIndex] = sanitizeSample(left[frame]);
-    preR[predelayIndex] = sanitizeSample(right[frame]);
-    ++predelayIndex;
-
-    float sum = 0.0f, accL = 0.0f, accR = 0.0f;
-    for (FdnLine& line : lines) {
-      line.wrap();
-      const float raw = line.read() * line.gain;
-      const float y = (line.lastRaw + raw) * a + line.damped * b;
-      line.lastRaw = raw;
-      line.damped = y;
-      sum += y;
-      accL += line.signLeft * y;
-      accR += line.signRight * y;
-    }
-
-    // Feedback through P - (2/12) J: each line takes the next line's output minus a sixth of
-    // the sum, plus the pre-delayed input.
-    const float g = e - sum * 0.16666667f;
-    for (int k = 0; k < kLineCount; ++k) lines[k].write(g + lines[(k + 1) % kLineCount].damped);
-
-    left[frame] = accL * level + e;
-    right[frame] = accR * level + e;
+  float sum = 0.0f, accL = 0.0f, accR = 0.0f;
+  for (FdnLine& line : lines) {
+    line.wrap();
+    const float raw = line.read() * line.gain;
+    const float y = (line.lastRaw + raw) * a + line.damped * b;
+    line.lastRaw = raw;
+    line.damped = y;
+    sum += y;
+    accL += line.signLeft * y;
+    accR += line.signRight * y;
   }
 
+  // Feedback through P - (2/12) J: each line takes the next line's output minus a sixth of
+  // the sum, plus the pre-delayed input.
+  const float g = e - sum * 0.16666667f;
+  for (int k = 0; k < kLineCount; ++k) lines[k].write(g + lines[(k + 1) % kLineCount].damped);
+
+  *left = accL * level + e;
+  *right = accR * level + e;
   smoothed[3] = level;
+  cleared = false;
+}
+
+void CSFXReverb::processRun(float* left, float* right, int frames) {
+  constexpr int kGroups = kLineCount / 4;
+  const int predelay = predelayFrames();
+  float e[kRun], level[kRun];
+  float current = smoothed[3];
+  for (int f = 0; f < frames; ++f) {
+    slewParameter(&current, target[3], 1);
+    level[f] = current;
+    e[f] = predelayed(left[f], right[f], predelay);
+  }
+  smoothed[3] = current;
+
+  // Each line's reads for the run, by frame, the lines side by side.
+  alignas(16) float raw[kRun][kLineCount];
+  for (int k = 0; k < kLineCount; ++k) {
+    FdnLine& line = lines[k];
+    // At most one wrap: the run is shorter than the line.
+    for (int f = 0; f < frames;) {
+      if (line.readIndex >= line.length) {
+        line.readIndex -= line.length;
+        line.unfilled = false;
+      }
+      const int end = std::min(frames, f + line.length - line.readIndex);
+      const float* from = line.buffer.get() + line.readIndex - f;
+      line.readIndex += end - f;
+      if (line.unfilled) {
+        for (; f < end; ++f) raw[f][k] = 0.0f;
+      } else {
+        for (; f < end; ++f) raw[f][k] = from[f];
+      }
+    }
+  }
+
+  // The damping low-passes, four lines at a time; y holds every line's output by frame.
+  alignas(16) float y[kRun][kLineCount];
+  alignas(16) float sums[kRun][4], tapsLeft[kRun][4], tapsRight[kRun][4];
+  const __m128 a = _mm_set1_ps(dampA), b = _mm_set1_ps(dampB);
+  __m128 gain[kGroups], lastRaw[kGroups], damped[kGroups], signLeft[kGroups], signRight[kGroups];
+  for (int g = 0; g < kGroups; ++g) {
+    const FdnLine* four = lines + 4 * g;
+    gain[g] = _mm_setr_ps(four[0].gain, four[1].gain, four[2].gain, four[3].gain);
+    lastRaw[g] = _mm_setr_ps(four[0].lastRaw, four[1].lastRaw, four[2].lastRaw, four[3].lastRaw);
+    damped[g] = _mm_setr_ps(four[0].damped, four[1].damped, four[2].damped, four[3].damped);
+    signLeft[g] = _mm_setr_ps(four[0].signLeft, four[1].signLeft, four[2].signLeft, four[3].signLeft);
+    signRight[g] = _mm_setr_ps(four[0].signRight, four[1].signRight, four[2].signRight, four[3].signRight);
+  }
+  for (int f = 0; f < frames; ++f) {
+    __m128 sum = _mm_setzero_ps(), accL = _mm_setzero_ps(), accR = _mm_setzero_ps();
+    for (int g = 0; g < kGroups; ++g) {
+      const __m128 r = _mm_mul_ps(_mm_load_ps(raw[f] + 4 * g), gain[g]);
+      const __m128 out = _mm_add_ps(_mm_mul_ps(_mm_add_ps(lastRaw[g], r), a), _mm_mul_ps(damped[g], b));
+      lastRaw[g] = r;
+      damped[g] = out;
+      _mm_store_ps(y[f] + 4 * g, out);
+      sum = _mm_add_ps(sum, out);
+      accL = _mm_add_ps(accL, _mm_mul_ps(signLeft[g], out));
+      accR = _mm_add_ps(accR, _mm_mul_ps(signRight[g], out));
+    }
+    _mm_store_ps(sums[f], sum);
+    _mm_store_ps(tapsLeft[f], accL);
+    _mm_store_ps(tapsRight[f], accR);
+  }
+  for (int g = 0; g < kGroups; ++g) {
+    alignas(16) float r[4], d[4];
+    _mm_store_ps(r, lastRaw[g]);
+    _mm_store_ps(d, damped[g]);
+    for (int i = 0; i < 4; ++i) {
+      lines[4 * g + i].lastRaw = r[i];
+      lines[4 * g + i].damped = d[i];
+    }
+  }
+
+  // Feedback through P - (2/12) J: each line takes the next line's output minus a sixth of
+  // the sum, plus the pre-delayed input.
+  float feedback[kRun];
+  for (int f = 0; f < frames; ++f) {
+    const float* s = sums[f];
+    const float* l = tapsLeft[f];
+    const float* r = tapsRight[f];
+    feedback[f] = e[f] - ((s[0] + s[1]) + (s[2] + s[3])) * 0.16666667f;
+    left[f] = ((l[0] + l[1]) + (l[2] + l[3])) * level[f] + e[f];
+    right[f] = ((r[0] + r[1]) + (r[2] + r[3])) * level[f] + e[f];
+  }
+  for (int k = 0; k < kLineCount; ++k) {
+    FdnLine& line = lines[k];
+    const int next = (k + 1) % kLineCount;
+    for (int f = 0; f < frames;) {
+      if (line.writeIndex >= line.length) line.writeIndex -= line.length;
+      const int end = std::min(frames, f + line.length - line.writeIndex);
+      float* to = line.buffer.get() + line.writeIndex - f;
+      line.writeIndex += end - f;
+      for (; f < end; ++f) to[f] = feedback[f] + y[f][next];
+    }
+  }
   cleared = false;
 }

@@ -35,6 +35,14 @@ class CSFXReverb : public CSFX {
   int getPredelayCapacity() const { return predelayCapacity; }
 
  private:
+  static constexpr int kRun = 16;  // frames whose lines run side by side
+  static_assert(kLineCount % 4 == 0);
+  float predelayed(float left, float right, int predelay);
+  int predelayFrames() const;
+  // One frame alone, where a line is a single frame long (only at rates far below audio).
+  void processFrame(float* left, float* right);
+  void processRun(float* left, float* right, int frames);
+
   int predelayCapacity = 0;  // frames; 0 while there is no sample rate
   std::unique_ptr<float[]> predelayLeft;
   std::unique_ptr<float[]> predelayRight;
