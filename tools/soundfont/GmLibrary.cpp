@@ -40,25 +40,34 @@ double libraryLevelDecibels(int centibels, double boost = 0.0)
 
 // A preset's chorus and reverb sends (permille) as common players return them: the chorus at
 // about 7.1 times the send and the reverb at about 0.89 times, in level against the dry sound.
-// The engine returns the chorus at the channel's send squared and the reverb at about 3.35
-// times a player's for the same send squared (its default system effects, a centred channel).
-// What a player's effects add beyond the engine's reach at matched sends goes into the
-// channel's level, so a preset heard mostly through its chorus plays as loud. A melodic patch
-// keeps the channel's own sends (the default setup, or a file's controllers 91 and 93): the
-// engine's chorus at full returns the dry sound's peaks once more, and with the level made up
-// on top, songs of chorused leads and pads passed full scale.
 constexpr double kPlayerChorusReturn = 7.1;
 constexpr double kPlayerReverbReturn = 0.89;
-constexpr double kEngineReverbShare = 1.0 / 3.35;
-// The level made up is at most this: a song of such presets (leads, pads) still peaks below
-// full scale where the players' chorus spreads the same level in time and over both sides.
+// A melodic patch keeps the channel's own sends (the default setup, or a file's controllers 91
+// and 93), so its level carries what a player's dry sound and effects have beyond what the
+// engine's dry sound and effects have at the default setup's sends: no chorus, and a reverb
+// that adds 0.40 of the dry power over a held note and its tail (measured, a centred channel).
+// A preset without sends plays that much below its SoundFont level.
+constexpr double kEngineDefaultEffectsPower = 0.40;
+// The level made up is at most this: a song of chorused leads and pads still peaks below full
+// scale where the players' chorus spreads the same level in time and over both sides.
 constexpr double kMostMakeUpDecibels = 8.0;
+
+double melodyMakeUpDecibels(double chorus, double reverb)
+{
+  const double chorusReturn = kPlayerChorusReturn * chorus, reverbReturn = kPlayerReverbReturn * reverb;
+  return std::min(10.0 * std::log10((1.0 + chorusReturn * chorusReturn + reverbReturn * reverbReturn) /
+                                    (1.0 + kEngineDefaultEffectsPower)),
+                  kMostMakeUpDecibels);
+}
+
+// A drum key carries its own sends: the engine returns the chorus at the send squared and the
+// reverb at about 3.35 times a player's for the same send squared.
+constexpr double kEngineReverbShare = 1.0 / 3.35;
 constexpr double kDrumChannelReverbSend = 0.3; // the kits' channel send, which the keys' sends scale
 
 struct Sends {
   double chorus = 0; // the engine's send, 0..1
   double reverb = 0;
-  double makeUpDecibels = 0;
 };
 
 double sendOf(int permille) { return std::clamp(permille / 1000.0, 0.0, 1.0); }
@@ -66,16 +75,9 @@ double sendOf(int permille) { return std::clamp(permille / 1000.0, 0.0, 1.0); }
 // The engine's sends for a sound with a player's sends (0..1).
 Sends sendsOf(double chorus, double reverb)
 {
-  const double chorusReturn = kPlayerChorusReturn * chorus, reverbReturn = kPlayerReverbReturn * reverb;
   Sends s;
-  const double chorusGain = std::min(chorusReturn, 1.0);
-  const double reverbGain = std::min(reverb * kEngineReverbShare, 1.0);
-  s.chorus = std::sqrt(chorusGain);
-  s.reverb = std::sqrt(reverbGain);
-  const double engineReverbReturn = reverbGain / kEngineReverbShare * kPlayerReverbReturn;
-  s.makeUpDecibels = std::min(10.0 * std::log10((1.0 + chorusReturn * chorusReturn + reverbReturn * reverbReturn) /
-                                                 (1.0 + chorusGain * chorusGain + engineReverbReturn * engineReverbReturn)),
-                               kMostMakeUpDecibels);
+  s.chorus = std::sqrt(std::min(kPlayerChorusReturn * chorus, 1.0));
+  s.reverb = std::sqrt(std::min(reverb * kEngineReverbShare, 1.0));
   return s;
 }
 
@@ -840,12 +842,12 @@ private:
       for (const Run &r : layers[layer])
         if (r.first <= kReferenceKey && kReferenceKey <= r.last && !r.silent()) middle[layer] = &r;
     const Region ref = voices.heard(middle[0]->sound.voice);
-    const Sends sends = melodySends(voices, middle);
+    const double makeUp = melodyMakeUp(voices, middle);
 
     // The channel's level carries the loudest zone and what the effects add; a second
     // oscillator halves the mix.
     text(channel, local::Volume,
-         decibelText(libraryLevelDecibels(loudest, (layers[1].empty() ? 0.0 : 6.02) + sends.makeUpDecibels)));
+         decibelText(libraryLevelDecibels(loudest, (layers[1].empty() ? 0.0 : 6.02) + makeUp)));
     int pan = middle[0]->sound.voice.pan;
     if (middle[1]) pan = (pan + middle[1]->sound.voice.pan) / 2;
     text(channel, local::Pan, panText(pan));
@@ -888,8 +890,9 @@ private:
     here.resize(2);
   }
 
-  // The sends of what both oscillators play at middle C, each weighted by its level.
-  static Sends melodySends(const PresetVoices &voices, const Run *const middle[2])
+  // The level the effects add, from the sends of what both oscillators play at middle C, each
+  // weighted by its level.
+  static double melodyMakeUp(const PresetVoices &voices, const Run *const middle[2])
   {
     double weight = 0, chorus = 0, reverb = 0;
     for (int layer = 0; layer < 2; ++layer) {
@@ -901,7 +904,7 @@ private:
       reverb += w * std::pow(sendOf(r.value[reverbEffectsSend]), 2);
       weight += w;
     }
-    return sendsOf(std::sqrt(chorus / weight), std::sqrt(reverb / weight));
+    return melodyMakeUpDecibels(std::sqrt(chorus / weight), std::sqrt(reverb / weight));
   }
 
   // The sound of a candidate at a key of an oscillator. Following the keys, the coarse tuning

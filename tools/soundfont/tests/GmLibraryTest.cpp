@@ -105,8 +105,8 @@ TEST(GmLibrary, StereoHalvesBecomeOneMonoSample)
   EXPECT_EQ(take.partner, 1);
   EXPECT_EQ(textOf(c, local::Pan), "C00");
   // The mid signal played in the centre is 3 dB quieter than the halves played apart (and the
-  // library plays 13.98 dB below the SoundFont).
-  EXPECT_EQ(textOf(c, local::Volume), "-10.98");
+  // library plays 13.98 dB below the SoundFont, 1.46 dB less for the default reverb).
+  EXPECT_EQ(textOf(c, local::Volume), "-12.44");
 
   TakeData data = renderTake(sf, take);
   ASSERT_EQ(data.values.size(), 150u); // cut after the loop
@@ -276,7 +276,7 @@ TEST(GmLibrary, TheLoudestSoundOfEachKeyGoesToTheFirstOscillator)
 
   // The channel carries the loudest level (20 cB heard at 0.4), and 6 dB for the mix of two
   // oscillators.
-  EXPECT_EQ(textOf(c, local::Volume), "-8.76");
+  EXPECT_EQ(textOf(c, local::Volume), "-10.22");
 }
 
 TEST(GmLibrary, OnlyTheVelocityLayerOf100IsKept)
@@ -393,7 +393,7 @@ TEST(GmLibrary, MelodicChannelTextsInTheEngineFormats)
     const char *text;
   };
   const Case cases[] = {
-      {local::Volume, "-15.38"},  // 35 cB heard at 0.4, below the library level
+      {local::Volume, "-16.84"},  // 35 cB heard at 0.4, below the library level and the default reverb
       {local::Pan, "L50"},     // half left
       {local::FilterCutoff, "440.0"},  // 6900 absolute cents
       {local::FilterResonance, "5.2"},    // no resonance: the two-pole filter's own peak
@@ -416,10 +416,10 @@ TEST(GmLibrary, MelodicChannelTextsInTheEngineFormats)
   EXPECT_EQ(span->target, "1760.0");
 }
 
-// What a preset's sends would have common players add beyond the engine's reach at matched
-// sends (chorus at about 7.1 times its send, reverb at about 0.3 times the engine's for the send
-// squared) goes into the level, up to a limit; the channel's own sends stay as the default setup
-// or the file's controllers leave them.
+// A preset's level carries what a player's dry sound, chorus (about 7.1 times its send) and
+// reverb (about 0.89 times) have beyond the engine's dry sound and its default setup's effects
+// (no chorus; a reverb adding 0.40 of the dry power), up to a limit; the channel's own sends
+// stay as the default setup or the file's controllers leave them.
 TEST(GmLibrary, PresetSendsGoIntoTheLevelAndLeaveTheChannelSends)
 {
   using namespace sf2;
@@ -431,20 +431,22 @@ TEST(GmLibrary, PresetSendsGoIntoTheLevelAndLeaveTheChannelSends)
       zones.push_back(Sf2Fixture::sampleZone(1, 0, 127, {gen(initialAttenuation, 150), gen(chorusEffectsSend, layerChorus)}));
     return planGmLibrary(melodic({{"s", ramp(100)}, {"t", ramp(90)}}, zones));
   };
+  // Without sends a preset plays below the library level by the engine's default reverb.
   const double plainVolume = std::stod(textOf(program(plan(0, 0), 0), local::Volume));
+  EXPECT_NEAR(plainVolume, -13.98 - 1.46, 0.005);
   const double plainTwoLayers = std::stod(textOf(program(plan(0, 0, 0), 0), local::Volume));
   struct Case {
     int chorus, reverb, layerChorus;
     double levelDb; // against the same sound without sends
   };
   const Case cases[] = {
-      {50, 0, -1, 0.0},    // a return of 0.36: within reach
-      {200, 0, -1, 1.8},   // 1.42 against the engine's 1
-      {300, 0, -1, 4.4},   // 2.13
-      {1000, 0, -1, 8.0},  // 7.1 would want 14.1 dB: the level made up stops at 8
-      {1511, 0, -1, 8.0},  // beyond full, as full
-      {0, 1000, -1, 0.0},  // the engine's reverb reaches a player's
-      {0, 0, 1000, 7.45},  // the quieter layer's chorus counts by its share of the power: as 447
+      {50, 0, -1, 0.52},   // a chorus return of 0.36 adds its power
+      {200, 0, -1, 4.79},  // 1.42: the engine's default setup has no chorus to match it
+      {300, 0, -1, 7.43},  // 2.13
+      {1000, 0, -1, 9.46}, // 7.1 would want 17.1 dB: the level made up stops 8 dB above the library level
+      {1511, 0, -1, 9.46}, // beyond full, as full
+      {0, 1000, -1, 2.53}, // a player's reverb at full, 0.89
+      {0, 0, 500, 5.48},   // the quieter layer's chorus counts by its share of the power: as 224
   };
   for (const Case &k : cases) {
     SCOPED_TRACE(testing::Message() << k.chorus << " / " << k.reverb << " / " << k.layerChorus);
@@ -678,11 +680,11 @@ TEST(GmLibrary, AThirdSoundKeepsItsTailAndItsLoudness)
   const Case cases[] = {
       // The slow sound is dropped: the first oscillator plays it too (+1.97 dB, 49 cB), and
       // its take settles 4.4 dB down, where the mix of the two holds, not 40 dB down.
-      {"the dropped sound carries the tail", {{0, true}, {30, true}, {60, false}}, "-6.00", "100.0", "1.738", {0, 32}, {44, 400}},
+      {"the dropped sound carries the tail", {{0, true}, {30, true}, {60, false}}, "-7.46", "100.0", "1.738", {0, 32}, {44, 400}},
       // Two slow sounds alike: the second oscillator plays both, 3 dB up.
-      {"a kept sound carries the tail", {{0, true}, {60, false}, {60, false}}, "-7.36", "100.0", "1.738", {6, 0}, {400, 0}},
-      {"three sounds alike", {{0, false}, {0, false}, {0, false}}, "-4.96", "100.0", "1.738", {0, 30}, {0, 0}},
-      {"three quick sounds", {{0, true}, {30, true}, {60, true}}, "-6.00", "1.0", "0.217", {0, 32}, {0, 0}},
+      {"a kept sound carries the tail", {{0, true}, {60, false}, {60, false}}, "-8.82", "100.0", "1.738", {6, 0}, {400, 0}},
+      {"three sounds alike", {{0, false}, {0, false}, {0, false}}, "-6.42", "100.0", "1.738", {0, 30}, {0, 0}},
+      {"three quick sounds", {{0, true}, {30, true}, {60, true}}, "-7.46", "1.0", "0.217", {0, 32}, {0, 0}},
   };
   for (const Case &k : cases) {
     SCOPED_TRACE(k.name);

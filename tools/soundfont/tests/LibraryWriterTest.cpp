@@ -113,7 +113,8 @@ TEST(LibraryWriter, WritesALibraryTheBankLoadersRead)
   auto at = [&](int id) { return values[id - kFirstLocal]; };
   EXPECT_EQ(at(local::Mode), 0.0f);
   EXPECT_EQ(at(local::On), 1.0f);
-  EXPECT_FLOAT_EQ(at(local::Volume), 7.96f / 1000.0f);  // two oscillators, the loudest at the library level
+  // Two oscillators, the loudest at the library level less the default reverb.
+  EXPECT_FLOAT_EQ(at(local::Volume), 9.42f / 1000.0f);
   EXPECT_EQ(at(local::SeqLength), 5.0f / 21.0f);      // untouched: the default channel's
   const SampleRecord *low = lib.play(at(local::OscWave), 40), *high = lib.play(at(local::OscWave), 80);
   ASSERT_TRUE(low && high);
