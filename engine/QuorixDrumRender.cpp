@@ -150,12 +150,34 @@ void renderDrumVoice(VoiceRecord &v, DrumKeyState &sk, const DrumKeyState &tk, c
     float step = v.layerGains[0];
     float *memory = v.filterMemory;
 
+    // The sample's values first, then the filter and the mix: the reads wait on no filter step.
+    float x[kMaxSubBlock];
+    int endAt = n; // the sample at which a one-shot (or the reversed sample) ran out
+    if (!reverse) {
+        const int stoppedAt = readForward(data, size, loopStart, index, accumulator, step, x, n);
+        if (stoppedAt >= 0)
+            endAt = stoppedAt;
+    } else {
+        for (int j = 0; j < n; ++j) {
+            bool stopped = false;
+            const float f = advanceReadPosition(index, accumulator, size, loopStart, stopped);
+            if (stopped && endAt == n) {
+                endAt = j;
+                step = 0.0f;
+            }
+            x[j] = cubicSampleReverse(data, size, size - index + 2, f);
+            accumulator = f + step;
+        }
+    }
+
     const float gainStep = (gain1 - gain0) / fn, panStep = (pan1 - pan0) / fn;
     const float chorusStep = (chorus1 - chorus0) / fn, reverbStep = (reverb1 - reverb0) / fn;
     float gain = gain0, pan = pan0, chorus = chorus0, reverb = reverb0;
     float amp = v.ampEnv.output;
-    const float ampStep = v.ampEnv.step;
-    bool ended = false;
+    float ampStep = v.ampEnv.step;
+    const bool ended = endAt < n;
+    // The filter's memory in locals: the bus writes below could alias the voice's own.
+    float w[4] = {memory[0], memory[1], memory[2], memory[3]};
     for (int j = 0; j < n; ++j) {
         gain += gainStep;
         pan += panStep;
@@ -166,18 +188,13 @@ void renderDrumVoice(VoiceRecord &v, DrumKeyState &sk, const DrumKeyState &tk, c
             c[s].a2 += d[s].a2;
             c[s].gain += d[s].gain;
         }
-        bool stopped = false;
-        const float f = advanceReadPosition(index, accumulator, size, loopStart, stopped);
-        if (stopped && !ended) {
-            // The one-shot (or the reversed sample) has played out: the voice ends now.
-            ended = true;
-            step = 0.0f;
+        if (j == endAt) {
+            // The sample has played out: the voice is silent from here and ends.
             amp = 0.0f;
+            ampStep = 0.0f;
         }
-        const float x = reverse ? cubicSampleReverse(data, size, size - index + 2, f) : cubicSample(data, index, f);
-        accumulator = f + step;
-        const float y = biquadFourPole(c, memory, x);
-        amp = std::max(amp + (ended ? 0.0f : ampStep), 0.0f);
+        const float y = biquadFourPole(c, w, x[j]);
+        amp = std::max(amp + ampStep, 0.0f);
         const float m = y * gain * amp;
         const float r = pan * m;
         const float l = m - r;
@@ -192,6 +209,8 @@ void renderDrumVoice(VoiceRecord &v, DrumKeyState &sk, const DrumKeyState &tk, c
             reverbRight[j] += reverb * r;
         }
     }
+    for (int i = 0; i < 4; ++i)
+        memory[i] = w[i];
     v.layerPositions[0] = SampleLayerPosition{index, accumulator};
     v.layerGains[0] = step;
     v.ampEnv.output = amp;

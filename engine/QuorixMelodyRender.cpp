@@ -1003,6 +1003,17 @@ LfoBlock advanceLfo(const MelodyState &tm, const MelodyState &sm, ChannelPlaySta
 
 } // namespace
 
+int engine::readForward(const int16_t *data, int32_t size, int32_t loopStart, int32_t &index, float &fraction,
+                        float &step, float *out, int steps)
+{
+    LayerRun run{data, size, loopStart, index, fraction, step, -1};
+    readLayer(run, out, steps);
+    index = run.index;
+    fraction = run.accumulator;
+    step = run.step;
+    return run.stoppedAt;
+}
+
 VoiceVectors engine::widestVoiceVectors()
 {
     return cpuHasAvx512 ? VoiceVectors::Avx512 : cpuHasAvx2 ? VoiceVectors::Avx2 : VoiceVectors::Sse2;

@@ -17,6 +17,13 @@ enum class VoiceVectors { Sse2, Avx2, Avx512 };
 VoiceVectors widestVoiceVectors();
 void limitVoiceVectors(VoiceVectors widest);
 
+// Reads steps interpolated values of a sample played forward into out, from index (1..size) and
+// fraction (plus the step still to be applied), step apart; each read's position comes from the
+// first, so no read waits on the one before. A loop start of 1..size loops; 0 plays once, and
+// there the step becomes 0 and the return value is the read at which the sample ran out (else -1).
+int readForward(const int16_t *data, int32_t size, int32_t loopStart, int32_t &index, float &fraction, float &step,
+                float *out, int steps);
+
 inline constexpr uint8_t kVoiceKeyHeld = 1;
 inline constexpr uint8_t kVoiceGliding = 2;
 inline constexpr uint8_t kVoiceFadeRequested = 4;
