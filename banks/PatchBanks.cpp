@@ -219,7 +219,9 @@ bool loadPatches(const BankLoadSetup &setup)
         setup.showError("Memory allocation for patch list is failed.", "");
         return false;
     }
+    // The user banks go after the factory categories.
     numPatchCategories = n;
+    firstUserCategory = n;
     int32_t combinations = 0, singles = 0;
     // A damaged file keeps its slot as an empty category, so the later categories and the first user
     // bank keep their indexes; the next file is read all the same.

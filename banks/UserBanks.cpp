@@ -72,6 +72,40 @@ bool makeEmptyPatch(PatchRecord &patch, const EmptyPatchTemplate *emptyPatch, bo
     return true;
 }
 
+// Makes the category an empty user bank: the number, "User <ordinal>" and a full table of empty
+// patches. False when memory ran out; what was made is then kept whole, so it can be freed.
+bool fillEmptyBank(const UserBankSetup &setup, PatchCategory &category, int32_t number, int32_t ordinal,
+                   int32_t index)
+{
+    freePatchCategory(category);
+    category.number = number;
+    char name[32];
+    std::snprintf(name, sizeof name, "User %d", ordinal);
+    copyNameField(category.name, name);
+    category.type = 3;
+    category.patches = new (std::nothrow) PatchRecord[kMaxPatchesPerCategory]();
+    if (!category.patches) {
+        setup.log(4, true, formatText("%03d %s", index, category.name));
+        setup.showError("user: Memory allocation for user is failed.", category.name);
+        return false;
+    }
+    category.patchCapacity = kMaxPatchesPerCategory;
+    category.numPatches = kMaxPatchesPerCategory;
+    for (int32_t p = 0; p < kMaxPatchesPerCategory; ++p) {
+        bool channelFailed = false;
+        if (makeEmptyPatch(category.patches[p], setup.emptyPatch, &channelFailed))
+            continue;
+        if (channelFailed) {
+            setup.log(4, true, formatText("%03d %s - %03d", index, category.name, p));
+            setup.showError("user: Memory allocation for channels is failed.", category.name);
+        } else {
+            setup.showError("user: Memory allocation for a channel is failed.", category.name);
+        }
+        return false;
+    }
+    return true;
+}
+
 bool isUserBank(int32_t index) { return index >= firstUserCategory && index < numPatchCategories; }
 
 bool numberInUse(int32_t number, int32_t except)
@@ -320,6 +354,63 @@ bool readUserBanks(const UserBankSetup &setup, int32_t first, UserBankLoad &load
     return true;
 }
 
+void backUpDamagedUserBanks(const UserBankSetup &setup, UserBankLoad &load)
+{
+    for (int32_t i = 0; i < load.count; ++i) {
+        if (!load.renew[i])
+            continue;
+        const podoStr original = setup.folder + load.files[i] + ".usr";
+        if (!setup.backup || !setup.backup(original)) {
+            // Never written over: the damaged file is all the user has of this bank.
+            setup.log(4, true, formatText("%s : could not be moved to its backup name", original.getNarrow()));
+            load.renew[i] = false;
+        }
+    }
+}
+
+bool renewUserBanks(const UserBankSetup &setup, UserBankLoad &load)
+{
+    // A number is taken by a factory category or by another bank of the load, which is what the
+    // user part of the table holds once the load is in.
+    auto taken = [&](int32_t number, int32_t except) {
+        for (int32_t i = 0; i < load.count; ++i)
+            if (i != except && load.categories[i].number == number)
+                return true;
+        for (int32_t i = 0; patchCategories && i < std::min(load.first, numPatchCategories); ++i)
+            if (patchCategories[i].number == number)
+                return true;
+        return false;
+    };
+    bool whole = true;
+    // In reverse order, as the files are dealt with: a later bank has its number before an
+    // earlier one looks for a free one.
+    for (int32_t i = load.count - 1; i >= 0; --i) {
+        if (!load.renew[i])
+            continue;
+        PatchCategory &category = load.categories[i];
+        const int32_t own = category.number;
+        int32_t number = own;
+        if (own < 0 || own >= kBankNumberCount || taken(own, i)) {
+            number = -1;
+            for (int32_t n = kFirstUserBankNumber + i; n < kBankNumberCount && number < 0; ++n)
+                if (!taken(n, i))
+                    number = n;
+        }
+        if (number < 0)
+            number = kFirstUserBankNumber + i;
+        if (!fillEmptyBank(setup, category, number, i + 1, load.first + i)) {
+            freePatchCategory(category);
+            load.renew[i] = false;
+            whole = false;
+            continue;
+        }
+        load.numbers[i] = number;
+        std::memcpy(load.names[i], category.name, sizeof category.name);
+        load.renewed[i] = encodeUserBank(category, setup.byteOrderMark, setup.emptyPatch);
+    }
+    return whole;
+}
+
 bool installUserBanks(const UserBankSetup &setup, UserBankLoad &load)
 {
     if (!patchCategories) {
@@ -330,13 +421,20 @@ bool installUserBanks(const UserBankSetup &setup, UserBankLoad &load)
             return false;
         }
     }
+    // The user banks of an earlier load leave the number table and go back with the load.
+    const int32_t before = std::clamp(numPatchCategories, load.first, kMaxPatchCategories);
+    for (int32_t k = load.first; k < before; ++k) {
+        const int32_t number = patchCategories[k].number;
+        if (number >= 0 && number < kBankNumberCount && patchCategoryIndex[number] == k)
+            patchCategoryIndex[number] = kNoIndex;
+    }
     firstUserCategory = load.first;
-    for (int32_t i = 0; i < load.count; ++i) {
+    for (int32_t k = load.first; k < std::max(before, load.first + load.count); ++k) {
         // What stood in the slot goes back with the load, to be freed after the caller's lock.
-        std::swap(patchCategories[load.first + i], load.categories[i]);
-        const int32_t number = patchCategories[load.first + i].number;
-        if (!load.outside[i])
-            patchCategoryIndex[number] = load.first + i;
+        const int32_t i = k - load.first;
+        std::swap(patchCategories[k], load.categories[i]);
+        if (i < load.count && !load.outside[i])
+            patchCategoryIndex[patchCategories[k].number] = k;
     }
     numPatchCategories = load.first + load.count;
     return true;
@@ -345,27 +443,18 @@ bool installUserBanks(const UserBankSetup &setup, UserBankLoad &load)
 bool finishUserBanks(const UserBankSetup &setup, UserBankLoad &load)
 {
     // Bring the files in line with the table. In reverse order: a bank's new file name can only
-    // be the old name of a later bank, which has moved on by then.
+    // be the old name of a later bank, which has moved on by then. Only the load's own record is
+    // read here, never the table.
     for (int32_t i = load.count - 1; i >= 0; --i) {
-        const int32_t k = load.first + i;
         const podoStr original = setup.folder + load.files[i] + ".usr";
+        const podoStr wanted = bankFilePath(setup.folder, load.numbers[i], load.names[i], ".usr");
         if (load.renew[i]) {
-            const PatchCategory &category = patchCategories[k];
-            if (!setup.backup || !setup.backup(original)) {
-                // Never written over: the damaged file is all the user has of this bank.
-                setup.log(4, true, formatText("%s : could not be moved to its backup name", original.getNarrow()));
-                continue;
-            }
-            if (!initUserBank(setup, k))
-                return false;
-            if (clearWay(setup, bankFilePath(setup.folder, category.number, category.name, ".usr")))
-                saveUserBanks(setup, k);
+            if (clearWay(setup, wanted))
+                writeUserBanks(setup, {{wanted, load.renewed[i]}});
             continue;
         }
         if (load.unread[i])
             continue;
-        // From the load's own record: the table is not read here.
-        const podoStr wanted = bankFilePath(setup.folder, load.numbers[i], load.names[i], ".usr");
         if (wanted == original || !clearWay(setup, wanted))
             continue;
         if (!podo::moveFile(original, wanted))
@@ -375,20 +464,14 @@ bool finishUserBanks(const UserBankSetup &setup, UserBankLoad &load)
     return true;
 }
 
-bool renewsUserBanks(const UserBankLoad &load)
-{
-    for (int32_t i = 0; i < load.count; ++i)
-        if (load.renew[i])
-            return true;
-    return false;
-}
-
 bool loadUserBanks(const UserBankSetup &setup)
 {
     auto load = std::make_unique<UserBankLoad>();
-    if (!readUserBanks(setup, patchCategories ? numPatchCategories : 0, *load))
+    if (!readUserBanks(setup, patchCategories ? firstUserCategory : 0, *load))
         return false;
-    return installUserBanks(setup, *load) && finishUserBanks(setup, *load);
+    backUpDamagedUserBanks(setup, *load);
+    const bool renewed = renewUserBanks(setup, *load);
+    return installUserBanks(setup, *load) && finishUserBanks(setup, *load) && renewed;
 }
 
 bool initUserBank(const UserBankSetup &setup, int32_t index)
@@ -416,34 +499,10 @@ bool initUserBank(const UserBankSetup &setup, int32_t index)
             number = freeNumber(kFirstUserBankNumber + j - firstUserCategory, j);
         if (number < 0)
             number = kFirstUserBankNumber + j - firstUserCategory;
-        freePatchCategory(category);
-        category.number = number;
-        char name[32];
-        std::snprintf(name, sizeof name, "User %d", j - firstUserCategory + 1);
-        copyNameField(category.name, name);
-        category.type = 3;
         if (number < kBankNumberCount)
             patchCategoryIndex[number] = j;
-        category.patches = new (std::nothrow) PatchRecord[kMaxPatchesPerCategory]();
-        if (!category.patches) {
-            setup.log(4, true, formatText("%03d %s", j, category.name));
-            setup.showError("user: Memory allocation for user is failed.", category.name);
+        if (!fillEmptyBank(setup, category, number, j - firstUserCategory + 1, j))
             return false;
-        }
-        category.patchCapacity = kMaxPatchesPerCategory;
-        category.numPatches = kMaxPatchesPerCategory;
-        for (int32_t p = 0; p < kMaxPatchesPerCategory; ++p) {
-            bool channelFailed = false;
-            if (makeEmptyPatch(category.patches[p], setup.emptyPatch, &channelFailed))
-                continue;
-            if (channelFailed) {
-                setup.log(4, true, formatText("%03d %s - %03d", j, category.name, p));
-                setup.showError("user: Memory allocation for channels is failed.", category.name);
-            } else {
-                setup.showError("user: Memory allocation for a channel is failed.", category.name);
-            }
-            return false;
-        }
     }
     return true;
 }

@@ -32,16 +32,24 @@ struct UserBankSetup : BankLoadSetup {
     std::function<bool(const podoStr &path)> backup;
 };
 
-// Appends every ".usr" bank of setup.folder after the factory categories (firstUserCategory is
-// set to the factory count). False only when memory ran out.
+// Puts every ".usr" bank of setup.folder after the factory categories (from firstUserCategory on,
+// in place of the user banks loaded before). False only when memory ran out.
 bool loadUserBanks(const UserBankSetup &setup);
 
-// loadUserBanks in three steps, so that a caller reads the files holding no lock of its own:
-// readUserBanks reads every bank file into categories of the load (first: the table index the
-// first user bank takes; false when memory ran out); installUserBanks puts them into the table,
-// taking back what stood there to be freed with the load (false without memory for the table);
-// finishUserBanks brings the file names in line with the table and renews the damaged banks
-// (only these read and write the table: without one, it needs no lock).
+// loadUserBanks in steps, so that a caller touches files holding no lock of its own and changes
+// the table in one short step:
+// - readUserBanks reads every bank file into categories of the load (first: the table index the
+//   first user bank takes; false when memory ran out); needs no lock;
+// - backUpDamagedUserBanks moves each damaged bank's file to its backup name (a bank whose file
+//   cannot be moved is left empty and not renewed); needs no lock;
+// - renewUserBanks makes each damaged bank empty in the load, under its own number unless another
+//   category carries it, and encodes its file (false when memory ran out); reads the factory
+//   categories: the caller holds the table at least shared;
+// - installUserBanks puts the load into the table, taking back what stood there (user banks of an
+//   earlier load included) to be freed with the load (false without memory for the table); the
+//   caller holds the table exclusively;
+// - finishUserBanks brings the file names in line with the load and writes the renewed banks;
+//   it reads only the load, so it needs no lock.
 struct UserBankLoad {
     UserBankLoad() = default;
     UserBankLoad(const UserBankLoad &) = delete;
@@ -53,16 +61,18 @@ struct UserBankLoad {
     PatchCategory categories[kMaxBankFiles] = {};
     podoStr files[kMaxBankFiles]; // the file stem each bank came from
     bool outside[kMaxBankFiles] = {}; // its number lies outside the table
-    bool renew[kMaxBankFiles] = {};   // damaged: renewed empty by the finish
+    bool renew[kMaxBankFiles] = {};   // damaged: renewed empty before the install
     bool unread[kMaxBankFiles] = {};
     int32_t numbers[kMaxBankFiles] = {};     // number and name each bank was given
     char names[kMaxBankFiles][kNameSize] = {};
+    std::vector<uint8_t> renewed[kMaxBankFiles]; // a renewed bank's file
     int32_t combinations = 0, singles = 0;
 };
 bool readUserBanks(const UserBankSetup &setup, int32_t first, UserBankLoad &load);
+void backUpDamagedUserBanks(const UserBankSetup &setup, UserBankLoad &load);
+bool renewUserBanks(const UserBankSetup &setup, UserBankLoad &load);
 bool installUserBanks(const UserBankSetup &setup, UserBankLoad &load);
 bool finishUserBanks(const UserBankSetup &setup, UserBankLoad &load);
-bool renewsUserBanks(const UserBankLoad &load);
 
 // -1: adds empty banks up to four user banks; an index: makes that user bank empty (keeping its
 // number when no other bank carries it). False when memory ran out.

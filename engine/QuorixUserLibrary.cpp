@@ -65,9 +65,8 @@ banks::UserBankSetup Quorix::userBankSetup(const banks::EmptyPatchTemplate *empt
     return setup;
 }
 
-// The files are read holding no lock a render takes; the table takes the banks in one short
-// exclusive step, and the banks they replace are freed after it. Only a damaged bank, renewed
-// and written afresh, keeps the table locked while its file is dealt with.
+// The files are read, moved and written holding no lock a render takes; the table takes the banks
+// in one short exclusive step, and the banks they replace are freed after it.
 bool Quorix::loadUserBanks()
 {
     auto emptyPatch = std::make_unique<banks::EmptyPatchTemplate>();
@@ -77,20 +76,22 @@ bool Quorix::loadUserBanks()
     int32_t first = 0;
     {
         EngineReadBlock shared(engineSharedLock());
-        first = patchCategories ? numPatchCategories : 0;
+        first = patchCategories ? firstUserCategory : 0;
     }
     if (!banks::readUserBanks(setup, first, *load))
         return false;
-    if (banks::renewsUserBanks(*load)) {
-        EngineWriteBlock shared(engineSharedLock());
-        return banks::installUserBanks(setup, *load) && banks::finishUserBanks(setup, *load);
+    banks::backUpDamagedUserBanks(setup, *load);
+    bool renewed = true;
+    {
+        EngineReadBlock shared(engineSharedLock());
+        renewed = banks::renewUserBanks(setup, *load);
     }
     {
-        EngineWriteBlock shared(engineSharedLock());
+        EngineWriteBlock exclusive(engineSharedLock());
         if (!banks::installUserBanks(setup, *load))
             return false;
     }
-    return banks::finishUserBanks(setup, *load);
+    return banks::finishUserBanks(setup, *load) && renewed;
 }
 
 bool Quorix::initUserBank(int32_t index)

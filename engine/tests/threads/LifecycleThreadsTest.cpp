@@ -2,19 +2,26 @@
 // shared library exactly once, the last one saves the shared files and frees it, and the shared
 // assignment tables are only ever touched under their locks; a reload of the library while the
 // only instance plays (this binary runs under ThreadSanitizer, which fails it on any unguarded
-// access).
+// access); loads of the user banks while an instance plays, which it sees whole and which never
+// hold it up while they show a box or deal with files.
+#include "banks/UserBanks.h"
 #include "banks/tests/BankTestLibrary.h"
 #include "engine/ParameterIndex.h"
 #include "engine/Quorix.h"
 #include "foundation/podoLog.h"
+#include "foundation/podoWnd.h"
 #include "tools/tests/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <latch>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -190,4 +197,194 @@ TEST(LifecycleThreads, AReloadOfTheLibraryWaitsForTheRenderOfTheOnlyInstance)
     EXPECT_GT(q.getChannelVoiceCount(0), 0) << "the channel plays";
     EXPECT_EQ(numSampleBanks, 2);
     EXPECT_EQ(numPatchCategories, 1 + banks::kMinUserBanks);
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Up to ten seconds: a thread-sanitized program on a busy machine can be slow to start a thread.
+template <typename Condition>
+bool eventually(Condition &&condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return condition();
+}
+
+// Blocks completed by the playing instance's render thread.
+std::atomic<int> renderedBlocks{0};
+// Boxes and load totals met, and how many of them found the render standing still.
+std::atomic<int> loaderPauses{0};
+std::atomic<int> renderStalls{0};
+
+// Where a load shows a box or logs its total, the render must go on: no lock it needs is held.
+void renderMustGoOn()
+{
+    ++loaderPauses;
+    const int from = renderedBlocks.load();
+    if (!eventually([from] { return renderedBlocks.load() >= from + 3; }))
+        ++renderStalls;
+}
+
+int32_t boxWaitingForTheRender(podoWnd *, const podoStr &, const podoStr &, int32_t)
+{
+    renderMustGoOn();
+    return podo::idOk;
+}
+
+void totalWaitingForTheRender(const char16_t *piece)
+{
+    if (std::u16string_view(piece).find(u"Total ") != std::u16string_view::npos)
+        renderMustGoOn();
+}
+
+// The only instance, playing notes on channel 0 from the test library on its own thread; after
+// each block it hands the shared tables, held as a render holds them, to a check.
+class PlayingInstance
+{
+public:
+    template <typename Check>
+    explicit PlayingInstance(Check check)
+    {
+        {
+            KestraneVST identity;
+            EXPECT_TRUE(identity.writeMachineRegistryString("Path", lib.setup.folder));
+        }
+        EXPECT_TRUE(content.write(lib.setup.folder, banks::kLittleEndianMark));
+        q = std::make_unique<ThreadQuorix>();
+        q->dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
+        const std::pair<int, float> melody[] = {
+            {engine::local::Mode, 0.0f},
+            {engine::local::On, 1.0f},
+            {engine::local::VoiceLimit, 16 / 64.0f},
+            {engine::local::OscWave, (2 * 128 + 1) / 16384.0f}, // category 2's first wavetable
+        };
+        for (const auto &[localId, value] : melody)
+            q->setParameterValue(engine::parameterIndex(0, localId), value);
+        renderedBlocks = 0;
+        audio = std::thread([this, check] {
+            std::vector<float> buffers(4 * 64);
+            float *outputs[4] = {&buffers[0], &buffers[64], &buffers[128], &buffers[192]};
+            struct {
+                VstEvents head;
+                VstEvent *more[1];
+            } list{};
+            for (int k = 0; running.load(); ++k) {
+                VstMidiEvent event = note(k % 2 == 0, 48 + k % 24);
+                list.head.numEvents = 1;
+                list.head.events[0] = reinterpret_cast<VstEvent *>(&event);
+                q->dispatcher(effProcessEvents, 0, 0, &list.head, 0.0f);
+                q->processReplacing(nullptr, outputs, 64);
+                {
+                    EngineReadBlock shared(engineSharedLock());
+                    check();
+                }
+                ++renderedBlocks;
+            }
+        });
+    }
+    ~PlayingInstance()
+    {
+        running = false;
+        audio.join();
+    }
+    Quorix &instrument() { return *q; }
+
+private:
+    LibraryFolder lib;
+    TestLibrary content;
+    std::unique_ptr<ThreadQuorix> q;
+    std::atomic<bool> running{true};
+    std::thread audio;
+};
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void removeUserBanks()
+{
+    std::error_code ignored;
+    for (const auto &entry : fs::directory_iterator(userFolder(), ignored))
+        if (entry.path().extension() == ".usr" || entry.path().extension() == ".bak")
+            fs::remove(entry.path(), ignored);
+}
+
+// Four banks whose patches all carry the set's letter; the second set also has a damaged bank,
+// which its load renews empty ("<empty>" patches) and writes afresh.
+void writeUserSet(char letter, bool damaged)
+{
+    removeUserBanks();
+    fs::create_directories(userFolder());
+    ChannelProgram channel{};
+    channel.numValues = 1;
+    banks::copyNameField(channel.name, "c");
+    float globals[banks::kPatchGlobalValues] = {};
+    PatchRecord patches[2] = {};
+    const char name[2] = {letter, 0};
+    for (PatchRecord &patch : patches) {
+        banks::copyNameField(patch.name, name);
+        patch.numChannels = 1;
+        patch.channels = &channel;
+        patch.numGlobalValues = banks::kPatchGlobalValues;
+        patch.globals = globals;
+    }
+    PatchCategory bank{};
+    bank.numPatches = 2;
+    bank.patches = patches;
+    const std::vector<uint8_t> bytes = banks::encodeUserBank(bank, banks::kLittleEndianMark, nullptr);
+    for (int i = 0; i < 4; ++i)
+        writeFile(userFolder() + std::to_string(120 + i) + " Set.usr", std::string(bytes.begin(), bytes.end()));
+    if (damaged)
+        writeFile(userFolder() + "124 Broken.usr", "not a bank");
+}
+
+// The user banks' first patches, one letter a bank.
+std::string userBankLetters()
+{
+    std::string letters;
+    for (int32_t k = firstUserCategory; patchCategories && k < numPatchCategories; ++k) {
+        const PatchCategory &bank = patchCategories[k];
+        letters += bank.numPatches > 0 && bank.patches ? bank.patches[0].name[0] : '-';
+    }
+    return letters;
+}
+
+} // namespace
+
+TEST(LifecycleThreads, UserBanksLoadWhileTheInstancePlaysAndItSeesOneSetWhole)
+{
+    writeUserSet('A', false);
+    std::atomic<int> mixed{0};
+    loaderPauses = 0;
+    renderStalls = 0;
+    {
+        PlayingInstance playing([&mixed] {
+            const std::string letters = userBankLetters();
+            if (letters != "AAAA" && letters != "BBBB<")
+                ++mixed;
+        });
+        const podo::MessageBoxHook previousBox = podo::setMessageBoxHook(boxWaitingForTheRender);
+        const podo::DebugSink previousSink = podo::setDebugSink(totalWaitingForTheRender);
+        for (int round = 0; round < 12; ++round) {
+            const bool second = round % 2 == 0;
+            writeUserSet(second ? 'B' : 'A', second);
+            EXPECT_TRUE(playing.instrument().loadUserBanks()) << round;
+            EXPECT_TRUE(!second || fs::exists(userFolder() + "124 User 5.usr")) << "the damaged bank is written afresh";
+        }
+        podo::setMessageBoxHook(previousBox);
+        podo::setDebugSink(previousSink);
+        EngineReadBlock shared(engineSharedLock());
+        EXPECT_EQ(userBankLetters(), "AAAA");
+    }
+    removeUserBanks();
+    EXPECT_EQ(mixed.load(), 0) << "a block saw the banks of two loads at once";
+    EXPECT_GE(loaderPauses.load(), 12);
+    EXPECT_EQ(renderStalls.load(), 0) << "a load held the render up while it showed a box or dealt with files";
 }
