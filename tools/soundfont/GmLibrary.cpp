@@ -49,8 +49,9 @@ constexpr double kPlayerReverbReturn = 0.89;
 // A preset without sends plays that much below its SoundFont level.
 constexpr double kEngineDefaultEffectsPower = 0.40;
 // The level made up is at most this: a song of chorused leads and pads still peaks below full
-// scale where the players' chorus spreads the same level in time and over both sides.
-constexpr double kMostMakeUpDecibels = 8.0;
+// scale where the players' chorus spreads the same level in time and over both sides (at 8 dB,
+// songs of pads whose third sounds fold into their level passed it).
+constexpr double kMostMakeUpDecibels = 7.0;
 
 double melodyMakeUpDecibels(double chorus, double reverb)
 {

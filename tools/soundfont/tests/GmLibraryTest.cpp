@@ -443,8 +443,8 @@ TEST(GmLibrary, PresetSendsGoIntoTheLevelAndLeaveTheChannelSends)
       {50, 0, -1, 0.52},   // a chorus return of 0.36 adds its power
       {200, 0, -1, 4.79},  // 1.42: the engine's default setup has no chorus to match it
       {300, 0, -1, 7.43},  // 2.13
-      {1000, 0, -1, 9.46}, // 7.1 would want 17.1 dB: the level made up stops 8 dB above the library level
-      {1511, 0, -1, 9.46}, // beyond full, as full
+      {1000, 0, -1, 8.46}, // 7.1 would want 17.1 dB: the level made up stops 7 dB above the library level
+      {1511, 0, -1, 8.46}, // beyond full, as full
       {0, 1000, -1, 2.53}, // a player's reverb at full, 0.89
       {0, 0, 500, 5.48},   // the quieter layer's chorus counts by its share of the power: as 224
   };
