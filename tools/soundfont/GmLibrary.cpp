@@ -362,14 +362,18 @@ public:
   // a note held `seconds` at a key; a sample that does not loop is silent once played out.
   double heldDecibels(const Candidate &c, int key, double seconds) const
   {
-    const Region &r = regions[c.region];
     const double rms = level(c.region);
-    if (!(rms > 0)) return -std::numeric_limits<double>::infinity();
-    if (!spans[c.region].looped) {
-      const double step = std::exp2(((key - rootKey(c.region)) * r.value[scaleTuning] + tuningCents(c.region)) / 1200.0);
-      if (playedLength(c.region) / (sampleRate(c.region) * step) < seconds) return -std::numeric_limits<double>::infinity();
-    }
-    return 20.0 * std::log10(rms) - attenuationDecibels(c.attenuation) - fallOf(r, key).at(seconds);
+    if (!(rms > 0) || playedSeconds(c.region, key) < seconds) return -std::numeric_limits<double>::infinity();
+    return 20.0 * std::log10(rms) - attenuationDecibels(c.attenuation) - fallOf(regions[c.region], key).at(seconds);
+  }
+
+  // How long a region's sample plays at a key before it runs out; a looped one plays on.
+  double playedSeconds(int i, int key) const
+  {
+    if (spans[i].looped) return std::numeric_limits<double>::infinity();
+    const Region &r = regions[i];
+    const double step = std::exp2(((key - rootKey(i)) * r.value[scaleTuning] + tuningCents(i)) / 1200.0);
+    return playedLength(i) / (sampleRate(i) * step);
   }
 
   // The power a candidate plays at (its sample's mean square under its attenuation).
@@ -953,17 +957,23 @@ private:
     const int low = std::clamp(r.keyLow, 21, 108), high = std::clamp(r.keyHigh, 21, 108);
     const int key = (low + high) / 2;
     const Fall own = fallOf(r, key);
-    std::vector<std::pair<Fall, double>> mix = {{own, 1.0}};
+    // The sounds it plays for, each with its share of the power and how long its sample lasts.
+    struct Part {
+      Fall fall;
+      double share, seconds;
+    };
+    std::vector<Part> mix = {{own, 1.0, std::numeric_limits<double>::infinity()}};
     double settled = own.settled();
     for (const Folded &f : c.folded) {
-      mix.push_back({fallOf(voices.region(f.region), key), f.share});
-      mix[0].second -= f.share;
-      settled = std::max(settled, mix.back().first.settled());
+      mix.push_back({fallOf(voices.region(f.region), key), f.share, voices.playedSeconds(f.region, key)});
+      mix[0].share -= f.share;
+      settled = std::max(settled, std::min(mix.back().fall.settled(), mix.back().seconds));
     }
     auto fallAt = [&](double t) {
       if (mix.size() == 1) return own.at(t);
       double sum = 0;
-      for (const auto &[fall, share] : mix) sum += share * std::pow(10.0, -fall.at(t) / 10.0);
+      for (const Part &p : mix)
+        if (t < p.seconds) sum += p.share * std::pow(10.0, -p.fall.at(t) / 10.0);
       return sum > 0 ? std::min(-10.0 * std::log10(sum), 96.0) : 96.0;
     };
     const double valuesPerSecond = take.rate * (keyFollow ? std::exp2((key - rootKey) / 12.0) : 1.0);

@@ -669,6 +669,7 @@ TEST(GmLibrary, AThirdSoundKeepsItsTailAndItsLoudness)
   struct Layer {
     int attenuation;
     bool quick; // falls 40 dB in 0.4 s and releases in 0.5 s; else held at full, released in 4 s
+    bool once = false; // its sample plays once, for 2 ms, instead of looping
   };
   struct Case {
     const char *name;
@@ -685,6 +686,9 @@ TEST(GmLibrary, AThirdSoundKeepsItsTailAndItsLoudness)
       {"a kept sound carries the tail", {{0, true}, {60, false}, {60, false}}, "-8.82", "100.0", "1.738", {6, 0}, {400, 0}},
       {"three sounds alike", {{0, false}, {0, false}, {0, false}}, "-6.42", "100.0", "1.738", {0, 30}, {0, 0}},
       {"three quick sounds", {{0, true}, {30, true}, {60, true}}, "-7.46", "1.0", "0.217", {0, 32}, {0, 0}},
+      // A dropped sound that plays out at once adds its power only while it plays: the first
+      // oscillator then settles 2 dB below its raised level.
+      {"the dropped sound plays out", {{0, true}, {30, true}, {60, false, true}}, "-7.46", "1.0", "0.217", {0, 32}, {20, 0}},
   };
   for (const Case &k : cases) {
     SCOPED_TRACE(k.name);
@@ -692,7 +696,7 @@ TEST(GmLibrary, AThirdSoundKeepsItsTailAndItsLoudness)
     std::vector<FixtureZone> zones;
     for (int i = 0; i < 3; ++i) {
       samples.push_back({"s" + std::to_string(i), std::vector<int16_t>(100, 10000), 10, 90});
-      std::vector<Gen> g = {gen(initialAttenuation, k.layers[i].attenuation), gen(sampleModes, 1)};
+      std::vector<Gen> g = {gen(initialAttenuation, k.layers[i].attenuation), gen(sampleModes, k.layers[i].once ? 0 : 1)};
       if (k.layers[i].quick)
         g.insert(g.end(), {gen(decayVolEnv, 0), gen(sustainVolEnv, 400), gen(releaseVolEnv, -1200)});
       else
