@@ -19,6 +19,16 @@ inline constexpr int kSequencerLanes = 5;
 inline constexpr int kSequencerSteps = 64;
 inline constexpr int kDrumKeys = 65;             // drum key k answers MIDI key 24 + k
 inline constexpr int kDrumKeyValues = 17;        // parameters of one drum key
+inline constexpr int kDrumKitSlots = 16;         // patches of the drum kit category
+inline constexpr int kSecondElectronicKitProgram = 25;
+inline constexpr int kSecondElectronicKitSlot = 8; // the first slot no group of eight programs takes
+
+// The kit slot a rhythm part's program selects: its group of eight (0, 8, ..., 56 for the first
+// eight slots, 120..127 the last), except program 25, a kit of its own beside 24 on GS devices.
+inline constexpr int drumKitSlotOfProgram(int program)
+{
+    return program == kSecondElectronicKitProgram ? kSecondElectronicKitSlot : program / 8;
+}
 inline constexpr int kVoicesPerChannel = 128;    // a 129th voice drops the oldest
 inline constexpr int kHeldKeysPerChannel = 128;  // a 129th held key drops the oldest
 inline constexpr int kSequencerHeldKeys = 5;     // a sixth drops the oldest

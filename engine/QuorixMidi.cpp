@@ -124,7 +124,7 @@ void Quorix::handleMidiMessage(int32_t channel, int32_t type, int32_t d1, int32_
             number = controller.bankLsb;
         } else if (controller.rhythmPart) {
             number = 1;
-            program /= 8;
+            program = drumKitSlotOfProgram(program);
         }
         recallProgram(channel, number, program);
         return; // program changes are not learned or assigned

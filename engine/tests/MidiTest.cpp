@@ -245,7 +245,7 @@ TEST_F(Midi, ProgramChangesNameTheBankFromTheBankSelectAndTheRhythmPart)
 {
     melody(0);
     sharedConfiguration().programChangeOn = 1;
-    midi(0xC9, 17, 0); // rhythm part: drum category, program / 8
+    midi(0xC9, 17, 0); // rhythm part: drum category, the program's group of eight
     midi(0xC0, 17, 0);
     midi(0xB0, 0, 127);
     midi(0xB0, 32, 40);
@@ -262,6 +262,23 @@ TEST_F(Midi, ProgramChangesNameTheBankFromTheBankSelectAndTheRhythmPart)
     midi(0xC0, 4, 0);
     EXPECT_EQ(q->programs.size(), 3u);
     sharedConfiguration().programChangeOn = 1;
+}
+
+TEST_F(Midi, RhythmPartProgramsSelectTheirKitsSlot)
+{
+    // Each group of eight programs shares a slot; program 25 has the ninth slot to itself.
+    const struct {
+        int program, slot;
+    } cases[] = {{0, 0}, {7, 0}, {8, 1}, {24, 3}, {25, 8}, {26, 3}, {31, 3}, {56, 7}, {127, 15}};
+    melody(0);
+    sharedConfiguration().programChangeOn = 1;
+    for (const auto &c : cases) {
+        q->programs.clear();
+        midi(0xC9, static_cast<uint8_t>(c.program), 0);
+        ASSERT_EQ(q->programs.size(), 1u) << c.program;
+        EXPECT_EQ(q->programs[0].bankNumber, 1) << c.program;
+        EXPECT_EQ(q->programs[0].program, c.slot) << c.program;
+    }
 }
 
 TEST_F(Midi, ResetControllersKeepsTheBankAndRhythmPartOnlyWhenAskedTo)

@@ -383,6 +383,25 @@ public:
     return rms * rms * std::pow(10.0, -attenuationDecibels(c.attenuation) / 10.0);
   }
 
+  // The first of a key's sounds, as loud as it plays with its exact copies among the others
+  // (a kit that lays its keys twice): a player sums the copies in phase.
+  Candidate withCopies(const std::vector<Candidate> &here) const
+  {
+    Candidate first = here.front();
+    auto same = [this](int a, int b) {
+      if (a < 0 || b < 0) return a == b;
+      const Region &x = regions[a], &y = regions[b];
+      return x.sample == y.sample && x.keyLow == y.keyLow && x.keyHigh == y.keyHigh && x.velocityLow == y.velocityLow &&
+             x.velocityHigh == y.velocityHigh && x.value == y.value;
+    };
+    int copies = 1;
+    for (size_t i = 1; i < here.size(); ++i)
+      if (same(here[i].region, here.front().region) && same(here[i].partner, here.front().partner)) ++copies;
+    // n sounds in phase are n times the level: 20 log10(n) dB as heard.
+    first.attenuation -= int(std::lround(20.0 * std::log10(copies) * 10.0 / kAttenuationScale));
+    return first;
+  }
+
   // The preset's level at a key against velocity 127, velocity layers (each as loud as a note
   // of it plays) and the default velocity attenuation together; the default curve where a
   // velocity plays nothing.
@@ -1058,8 +1077,7 @@ private:
     int preset = findDrumPreset(sf, program);
     if (preset < 0 && program != 0) {
       preset = findDrumPreset(sf, 0);
-      if (slot < 8 || slot == 15)
-        plan.notes.push_back(format("drum kit %d: no preset; it plays the standard kit", program));
+      plan.notes.push_back(format("drum kit %d: no preset; it plays the standard kit", program));
     }
     if (preset < 0) {
       for (size_t i = 0; i < sf.presets.size() && preset < 0; ++i)
@@ -1085,7 +1103,7 @@ private:
     std::array<Candidate, kDrumKeys> chosen{};
     for (int d = 0; d < kDrumKeys; ++d) {
       std::vector<Candidate> here = voices.at(kFirstDrumKey + d);
-      if (!here.empty()) chosen[d] = here[0];
+      if (!here.empty()) chosen[d] = voices.withCopies(here);
     }
     std::array<int, kDrumKeys> groups = muteGroups(voices, chosen);
     for (int d = 0; d < kDrumKeys; ++d)
@@ -1261,6 +1279,7 @@ int findDrumPreset(const SoundFont &sf, int program)
 int drumProgramOfSlot(int slot)
 {
   if (slot >= 0 && slot < 8) return slot * 8;
+  if (slot == engine::kSecondElectronicKitSlot) return engine::kSecondElectronicKitProgram;
   return slot == 15 ? 127 : 0;
 }
 

@@ -10,6 +10,7 @@
 // stereo pair (or one sample panned both ways) are mixed into one mono sample.
 #pragma once
 
+#include "engine/EngineLimits.h"
 #include "tools/soundfont/LibraryPlan.h"
 #include "tools/soundfont/SoundFont.h"
 
@@ -20,7 +21,7 @@ inline constexpr int kDrumPatchCategory = 1;
 inline constexpr int kSetupPatchCategory = 50;
 inline constexpr int kMelodyWaveCategories = 16; // one per instrument family, numbered 0..15
 inline constexpr int kFirstDrumWaveCategory = 16;
-inline constexpr int kDrumKitSlots = 16;         // program p selects kit p / 8
+using engine::kDrumKitSlots; // a rhythm part's program selects engine::drumKitSlotOfProgram
 
 // The SoundFont preset that plays melodic program p (0..127): bank 0, else the lowest other
 // melodic bank that has it; -1 when none has.
@@ -29,8 +30,8 @@ int findMelodyPreset(const sf2::SoundFont &sf, int program);
 // The bank-128 preset of a drum program, or -1.
 int findDrumPreset(const sf2::SoundFont &sf, int program);
 
-// The drum program stored in kit slot s (0..15): 0, 8, ..., 56 for the first eight, 127 in the
-// last, and Standard (0) in the others.
+// The drum program stored in kit slot s (0..15): 0, 8, ..., 56 for the first eight, 25 in the
+// ninth, 127 in the last, and Standard (0) in the others.
 int drumProgramOfSlot(int slot);
 
 LibraryPlan planGmLibrary(const sf2::SoundFont &sf);

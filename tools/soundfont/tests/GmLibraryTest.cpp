@@ -460,7 +460,7 @@ TEST(GmLibrary, PresetSendsGoIntoTheLevelAndLeaveTheChannelSends)
 
 // A drum kit with a snare two keys above its root, a closed and an open hi-hat, and three keys
 // in two other exclusive classes.
-sf2::SoundFont drumKit(bool withCm64 = false)
+sf2::SoundFont drumKit(bool moreKits = false)
 {
   using namespace sf2;
   Sf2Fixture f;
@@ -480,7 +480,11 @@ sf2::SoundFont drumKit(bool withCm64 = false)
   f.addPreset({"Piano", 0, 0, {Sf2Fixture::instrumentZone(1)}});
   f.addPreset({"Standard", 0, 128, {Sf2Fixture::instrumentZone(0)}});
   f.addPreset({"Room", 8, 128, {Sf2Fixture::instrumentZone(0)}});
-  if (withCm64) f.addPreset({"CM-64/32", 127, 128, {Sf2Fixture::instrumentZone(0)}});
+  if (moreKits) {
+    f.addPreset({"CM-64/32", 127, 128, {Sf2Fixture::instrumentZone(0)}});
+    f.addPreset({"Electronic", 24, 128, {Sf2Fixture::instrumentZone(0)}});
+    f.addPreset({"Analog", 25, 128, {Sf2Fixture::instrumentZone(0)}});
+  }
   return read(f);
 }
 
@@ -533,6 +537,40 @@ TEST(GmLibrary, DrumKeysCarryTheirOwnPitchLevelPanAndSends)
     EXPECT_EQ(kit.find(at(g.key, local::DrumMuteGroup))->value, g.value) << g.key;
 }
 
+// A key laid twice with the same sound plays it 6 dB louder (three times, 9.5 dB), as the copies
+// play in phase; a second
+// sound that differs in anything is no copy and leaves the level alone.
+TEST(GmLibrary, DrumKeysLaidTwiceWithOneSoundPlayItTwiceAsLoud)
+{
+  using namespace sf2;
+  struct Case {
+    const char *what;
+    std::vector<std::vector<Gen>> others; // further zones of key 42 besides the plain one
+    int otherSample;
+    const char *volume;
+  };
+  const Case cases[] = {
+      {"alone", {}, 0, "-13.98"},
+      {"one copy", {{}}, 0, "-7.94"},
+      {"two copies", {{}, {}}, 0, "-4.42"},
+      {"panned aside", {{gen(pan, 100)}}, 0, "-13.98"},
+      {"tuned apart", {{gen(fineTune, 30)}}, 0, "-13.98"},
+      {"another sample", {{}}, 1, "-13.98"},
+  };
+  for (const Case &c : cases) {
+    Sf2Fixture f;
+    f.addSample({"hat", ramp(200, 30)});
+    f.addSample({"shaker", ramp(200, 30)});
+    FixtureInstrument kit{"kit", {Sf2Fixture::sampleZone(0, 42, 42, {})}};
+    for (const auto &gens : c.others) kit.zones.push_back(Sf2Fixture::sampleZone(c.otherSample, 42, 42, gens));
+    f.addInstrument(kit);
+    f.addPreset({"Standard", 0, 128, {Sf2Fixture::instrumentZone(0)}});
+    LibraryPlan plan = planGmLibrary(read(f));
+    const PlannedChannel &channel = plan.patchCategories[1].patches[0].channels[0];
+    EXPECT_EQ(textOf(channel, local::DrumVolume + 17 * (42 - 24)), c.volume) << c.what;
+  }
+}
+
 // A drum key's cutoff: where the modulation envelope holds the filter over a hit, an octave up
 // for the steeper drum filter; open past the SoundFont's highest cutoff.
 TEST(GmLibrary, DrumCutoffsFollowTheModulationEnvelopeOverAHit)
@@ -565,21 +603,25 @@ TEST(GmLibrary, DrumCutoffsFollowTheModulationEnvelopeOverAHit)
   }
 }
 
-TEST(GmLibrary, KitSlotsFollowTheProgramDividedByEight)
+TEST(GmLibrary, KitSlotsHoldTheKitsRhythmProgramsSelect)
 {
-  for (bool withCm64 : {false, true}) {
-    SCOPED_TRACE(withCm64 ? "with CM-64/32" : "without");
-    LibraryPlan plan = planGmLibrary(drumKit(withCm64));
+  for (bool moreKits : {false, true}) {
+    SCOPED_TRACE(moreKits ? "with more kits" : "Standard and Room only");
+    LibraryPlan plan = planGmLibrary(drumKit(moreKits));
     const auto &kits = plan.patchCategories[1].patches;
     ASSERT_EQ(kits.size(), 16u);
     EXPECT_EQ(kits[0].name, "Standard");
     EXPECT_EQ(kits[1].name, "Room");
-    for (int slot : {2, 3, 7, 8, 14}) EXPECT_EQ(kits[slot].name, "Standard") << slot;
-    EXPECT_EQ(kits[15].name, withCm64 ? "CM-64/32" : "Standard");
+    for (int slot : {2, 7, 9, 14}) EXPECT_EQ(kits[slot].name, "Standard") << slot;
+    EXPECT_EQ(kits[15].name, moreKits ? "CM-64/32" : "Standard");
+    // Program 25 is a kit of its own, kept in the ninth slot; without it that slot plays Standard.
+    EXPECT_EQ(kits[3].name, moreKits ? "Electronic" : "Standard");
+    EXPECT_EQ(kits[8].name, moreKits ? "Analog" : "Standard");
     EXPECT_EQ(plan.patchCategories[2].patches[0].channels[9].name, "Standard");
   }
-  EXPECT_EQ(drumProgramOfSlot(3), 24);
-  EXPECT_EQ(drumProgramOfSlot(15), 127);
+  // Each program's slot holds that program's kit.
+  for (int program : {0, 8, 24, 25, 56, 127})
+    EXPECT_EQ(drumProgramOfSlot(engine::drumKitSlotOfProgram(program)), program) << program;
   EXPECT_EQ(drumProgramOfSlot(9), 0);
 }
 
