@@ -4,16 +4,6 @@
 #include <emmintrin.h>
 #include <numbers>
 
-float curveLookup(double level) {
-  if (!(level > 0.0)) level = 0.0;  // NaN reads as 0
-  if (level > 255.0) level = 255.0;
-  // Halves to even under the default rounding, in one instruction (nearbyint is a library call).
-  const int index = _mm_cvtsd_si32(_mm_set_sd(level));
-  const float t = static_cast<float>(level - static_cast<double>(index));
-  return catmullRom(envelopeCurve[index - 1], envelopeCurve[index], envelopeCurve[index + 1],
-                    envelopeCurve[index + 2], t);
-}
-
 void adsrStep(float attackTime, float sustain, EnvelopeState& e, const EnvelopeRates& rates, int n) {
   const float perSample = 1.0f / static_cast<float>(n > 0 ? n : 1);
   if (e.state == kEnvAttack) {
