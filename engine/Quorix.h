@@ -378,7 +378,9 @@ protected:
     // drives its own parameter over the full range, as the factory set has it: the slot of that
     // parameter, or -1.
     static int32_t soundControllerSlot(int32_t source, int32_t localId, const ControllerAssignment &entry);
-    void renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold);
+    // Renders from offset: one sub-block of at most kMaxSubBlock frames, or all the frames when
+    // nothing sounds. Returns the frames rendered.
+    int32_t renderSubBlock(float **outputs, int32_t offset, int32_t frames, bool replace, bool fold);
     // A channel with nothing to render: no voice, no pattern, no insert effect and every value
     // it slews at its target. Such a channel is skipped until an event may have changed that.
     bool melodyChannelIdle(int32_t channel) const;

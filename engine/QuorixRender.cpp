@@ -171,11 +171,8 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
                 }
             }
         }
-        while (start < p) {
-            const int32_t n = std::min(p - start, static_cast<int32_t>(kMaxSubBlock));
-            renderSubBlock(outputs, start, n, replace, fold);
-            start += n;
-        }
+        while (start < p)
+            start += renderSubBlock(outputs, start, p - start, replace, fold);
         if (e < count) {
             if (!eventDispatched[e])
                 dispatchEvent(event);
@@ -187,7 +184,7 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
     postBlockEnd();
 }
 
-void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool replace, bool fold)
+int32_t Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t frames, bool replace, bool fold)
 {
     MasterState &master = state.target.master;
     const bool chorusOn = master.chorus.on != 0;
@@ -216,17 +213,21 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
         return true;
     };
     if (silent()) {
-        // The outputs get silence; only the skipped channels' LFOs and the song position move on.
+        // Nothing changes that until the next event: the whole stretch at once. The outputs get
+        // silence; only the skipped channels' LFOs and the song position move on, the position
+        // by the sub-blocks it would have moved by.
         for (int32_t c = 0; c < kChannelCount; ++c)
-            if (state.target.channels[c].on && (state.play[c].lfoIdleSamples += n) >= (1 << 24))
+            if (state.target.channels[c].on && (state.play[c].lfoIdleSamples += frames) >= (1 << 24))
                 catchUpLfo(c);
         if (replace)
             for (int32_t i = 0; i < 4; ++i)
                 if (outputs[i] && (i < 2 || !fold))
-                    std::memset(outputs[i] + offset, 0, sizeof(float) * static_cast<size_t>(n));
-        hostPosition = keepPositionInRange(hostPosition + n * beatsPerSample);
-        return;
+                    std::memset(outputs[i] + offset, 0, sizeof(float) * static_cast<size_t>(frames));
+        for (int32_t done = 0; done < frames; done += kMaxSubBlock)
+            hostPosition = keepPositionInRange(hostPosition + std::min(frames - done, static_cast<int32_t>(kMaxSubBlock)) * beatsPerSample);
+        return frames;
     }
+    const int32_t n = std::min(frames, static_cast<int32_t>(kMaxSubBlock));
 
     float mainLeft[kMaxSubBlock], mainRight[kMaxSubBlock], subLeft[kMaxSubBlock], subRight[kMaxSubBlock];
     float chorusLeft[kMaxSubBlock], chorusRight[kMaxSubBlock], reverbLeft[kMaxSubBlock], reverbRight[kMaxSubBlock];
@@ -360,6 +361,7 @@ void Quorix::renderSubBlock(float **outputs, int32_t offset, int32_t n, bool rep
             }
         }
     }
+    return n;
 }
 
 void Quorix::markIdleChannels()
