@@ -517,35 +517,35 @@ public:
     return t;
   }
 
-private:
-  // The mean power of a note of a region at a key as common players render it: its sample at
-  // the key's pitch through the SoundFont's two-pole low-pass (the modulation envelope moving
-  // the cutoff; the resonance's peak paid for by half its height in gain) and under its volume
-  // envelope. Velocity layers often differ only there, a soft layer darker or shorter, and so
-  // in level.
-  double notePower(int i, int key) const
+  // A note of a region at a key as common players render it: its sample at the key's pitch
+  // through the SoundFont's two-pole low-pass (the modulation envelope moving the cutoff; the
+  // resonance's peak paid for by half its height in gain) and under its volume envelope. The
+  // filter and its envelope are those of `filter`, the region's own by default.
+  std::vector<double> note(int i, int key, const Region *filter = nullptr) const
   {
-    const Region &r = regions[i];
+    const Region &r = regions[i], &shaping = filter ? *filter : r;
     const SampleSpan &s = spans[i];
-    auto envelope = [&](int delay, int attack, int hold, int keyHold, int decay, int keyDecay, int sustain, int release) {
+    auto envelope = [&](const Region &from, int delay, int attack, int hold, int keyHold, int decay, int keyDecay,
+                        int sustain, int release) {
       PlayerEnvelope e;
-      e.delay = timecentsToSeconds(r.value[delay]);
-      e.attack = timecentsToSeconds(r.value[attack]);
-      e.hold = timecentsToSeconds(r.value[hold] + r.value[keyHold] * (60 - key));
-      e.decay = timecentsToSeconds(r.value[decay] + r.value[keyDecay] * (60 - key));
-      e.sustain = 1.0 - std::clamp(r.value[sustain], 0, 1000) / 1000.0;
-      e.release = timecentsToSeconds(r.value[release]);
+      e.delay = timecentsToSeconds(from.value[delay]);
+      e.attack = timecentsToSeconds(from.value[attack]);
+      e.hold = timecentsToSeconds(from.value[hold] + from.value[keyHold] * (60 - key));
+      e.decay = timecentsToSeconds(from.value[decay] + from.value[keyDecay] * (60 - key));
+      e.sustain = 1.0 - std::clamp(from.value[sustain], 0, 1000) / 1000.0;
+      e.release = timecentsToSeconds(from.value[release]);
       return e;
     };
-    const PlayerEnvelope volume = envelope(delayVolEnv, attackVolEnv, holdVolEnv, keynumToVolEnvHold, decayVolEnv,
+    const PlayerEnvelope volume = envelope(r, delayVolEnv, attackVolEnv, holdVolEnv, keynumToVolEnvHold, decayVolEnv,
                                            keynumToVolEnvDecay, sustainVolEnv, releaseVolEnv);
-    const PlayerEnvelope modulation = envelope(delayModEnv, attackModEnv, holdModEnv, keynumToModEnvHold, decayModEnv,
-                                               keynumToModEnvDecay, sustainModEnv, releaseModEnv);
-    const double q = std::pow(10.0, (std::clamp(r.value[initialFilterQ] / 10.0, 0.0, 96.0) - 3.01) / 20.0);
+    const PlayerEnvelope modulation = envelope(shaping, delayModEnv, attackModEnv, holdModEnv, keynumToModEnvHold,
+                                               decayModEnv, keynumToModEnvDecay, sustainModEnv, releaseModEnv);
+    const double q = std::pow(10.0, (std::clamp(shaping.value[initialFilterQ] / 10.0, 0.0, 96.0) - 3.01) / 20.0);
     const double step = std::exp2(((key - rootKey(i)) * r.value[scaleTuning] + tuningCents(i)) / 1200.0) *
                         sampleRate(i) / kNoteRate;
     const int count = int(kNoteHeardSeconds * kNoteRate);
-    double position = s.start, gain = 0, b0 = 0, b1 = 0, a1 = 0, a2 = 0, z1 = 0, z2 = 0, sum = 0;
+    std::vector<double> out(size_t(count), 0.0);
+    double position = s.start, gain = 0, b0 = 0, b1 = 0, a1 = 0, a2 = 0, z1 = 0, z2 = 0;
     for (int n = 0; n < count; ++n) {
       if (s.looped)
         while (position >= s.loopEnd) position -= s.loopEnd - s.loopStart;
@@ -553,7 +553,8 @@ private:
         break;
       const double t = n / kNoteRate;
       if (n % kNoteStep == 0) {
-        const double cents = r.value[initialFilterFc] + r.value[modEnvToFilterFc] * modulation.value(t, kNoteHeldSeconds);
+        const double cents =
+            shaping.value[initialFilterFc] + shaping.value[modEnvToFilterFc] * modulation.value(t, kNoteHeldSeconds);
         const double w = 2.0 * std::numbers::pi * std::clamp(absoluteCentsToHertz(int(cents)), 5.0, 0.45 * kNoteRate) / kNoteRate;
         const double alpha = std::sin(w) / (2.0 * q), a0 = 1.0 + alpha;
         b1 = (1.0 - std::cos(w)) / a0 / std::sqrt(q);
@@ -568,12 +569,22 @@ private:
       const double x = sf.sampleData[k] * (1.0 - f) + sf.sampleData[next] * f;
       position += step;
       const double w0 = x - a1 * z1 - a2 * z2;
-      const double y = (b0 * w0 + b1 * z1 + b0 * z2) * gain;
+      out[size_t(n)] = (b0 * w0 + b1 * z1 + b0 * z2) * gain;
       z2 = z1;
       z1 = w0;
-      sum += y * y;
     }
-    return sum / count;
+    return out;
+  }
+
+private:
+  // The mean power of a note of a region at a key (see note). Velocity layers often differ
+  // only there, a soft layer darker or shorter, and so in level.
+  double notePower(int i, int key) const
+  {
+    const std::vector<double> y = note(i, key);
+    double sum = 0;
+    for (double v : y) sum += v * v;
+    return y.empty() ? 0.0 : sum / double(y.size());
   }
 
   // Where the mix of two halves sits: between their pans, towards the louder half, so a stereo
@@ -866,10 +877,13 @@ private:
       for (const Run &r : layers[layer])
         if (r.first <= kReferenceKey && kReferenceKey <= r.last && !r.silent()) middle[layer] = &r;
     const Region ref = voices.heard(middle[0]->sound.voice);
-    const double makeUp = melodyMakeUp(voices, middle);
+    auto oneFilter = oneFilterByPreset.find(preset);
+    if (oneFilter == oneFilterByPreset.end())
+      oneFilter = oneFilterByPreset.emplace(preset, oneFilterDecibels(voices, middle, ref)).first;
+    const double makeUp = melodyMakeUp(voices, middle) + oneFilter->second;
 
-    // The channel's level carries the loudest zone and what the effects add; a second
-    // oscillator halves the mix.
+    // The channel's level carries the loudest zone, what the effects add and what one filter
+    // for both oscillators changes; a second oscillator halves the mix.
     text(channel, local::Volume,
          decibelText(libraryLevelDecibels(loudest, (layers[1].empty() ? 0.0 : 6.02) + makeUp)));
     int pan = middle[0]->sound.voice.pan;
@@ -912,6 +926,34 @@ private:
       here[j].attenuation -= int(std::lround(10.0 * std::log10(total[j] / power[j]) / kAttenuationScale * 10.0));
     }
     here.resize(2);
+  }
+
+  // Both oscillators play through the channel's one filter, the first's, where a player filters
+  // each sound by its own. A preset may layer a sample with itself darkened (a guitar's body
+  // under its strings): here both play bright and in phase, 6 dB above the first alone. For
+  // such a pair, the level a note of the two at middle C loses or gains through the one filter
+  // against its two. (Other pairs add in power, where the one filter changes less than how it
+  // differs from a player's.)
+  static double oneFilterDecibels(const PresetVoices &voices, const Run *const middle[2], const Region &filter)
+  {
+    if (!middle[0] || !middle[1] ||
+        voices.region(middle[0]->sound.voice.region).sample != voices.region(middle[1]->sound.voice.region).sample)
+      return 0.0;
+    std::vector<double> own, one;
+    for (int layer = 0; layer < 2; ++layer) {
+      const Candidate &c = middle[layer]->sound.voice;
+      const double gain = std::pow(10.0, -attenuationDecibels(c.attenuation) / 20.0);
+      const std::vector<double> a = voices.note(c.region, kReferenceKey), b = voices.note(c.region, kReferenceKey, &filter);
+      own.resize(a.size(), 0.0);
+      one.resize(b.size(), 0.0);
+      for (size_t n = 0; n < a.size(); ++n) own[n] += gain * a[n];
+      for (size_t n = 0; n < b.size(); ++n) one[n] += gain * b[n];
+    }
+    double ownPower = 0, onePower = 0;
+    for (double v : own) ownPower += v * v;
+    for (double v : one) onePower += v * v;
+    if (!(ownPower > 0.0) || !(onePower > 0.0)) return 0.0;
+    return 10.0 * std::log10(ownPower / onePower);
   }
 
   // The level the effects add, from the sends of what both oscillators play at middle C, each
@@ -1251,6 +1293,7 @@ private:
 
   const SoundFont &sf;
   LibraryPlan plan;
+  std::map<int, double> oneFilterByPreset; // programs without a preset of their own share one
   Fall channelFall; // the volume envelope of the melodic channel being planned
   int drumWavetableCount = 0;
   std::map<int, int> drumTables; // take -> wave number

@@ -458,6 +458,42 @@ TEST(GmLibrary, PresetSendsGoIntoTheLevelAndLeaveTheChannelSends)
   }
 }
 
+// The channel's one filter is the first oscillator's. A preset layering a sample with itself
+// through a darker filter would play both bright and in phase, 6 dB above a player's mix: the
+// level carries the difference. Other layers add in power and keep their level.
+TEST(GmLibrary, ASampleLayeredWithItselfDarkenedKeepsThePlayersLevel)
+{
+  using namespace sf2;
+  std::vector<int16_t> saw(100); // 441 Hz at middle C, no offset for a low-pass to keep
+  for (int i = 0; i < 100; ++i) saw[size_t(i)] = int16_t((i - 50) * 200);
+  auto volume = [&](bool sameSample, int secondCutoff) {
+    std::vector<Gen> second = {gen(sampleModes, 1)};
+    if (secondCutoff > 0) second.push_back(gen(initialFilterFc, secondCutoff));
+    sf2::SoundFont sf = melodic({{"s", saw, 0, 100}, {"t", saw, 0, 100}},
+                                {Sf2Fixture::sampleZone(0, 0, 127, {gen(sampleModes, 1)}),
+                                 Sf2Fixture::sampleZone(sameSample ? 0 : 1, 0, 127, second)});
+    return std::stod(textOf(program(planGmLibrary(sf), 0), local::Volume));
+  };
+  struct Case {
+    const char *name;
+    bool sameSample;
+    int secondCutoff; // absolute cents; 0: open
+    double levelDb;   // against the same layers both open
+    double within;
+  };
+  const Case cases[] = {
+      // 100 Hz: for a player the darkened twin is all but silent (what is left of it, late in
+      // phase, takes a little from the first), 6 dB down from both in phase.
+      {"twin darkened far", true, 4335, -6.3, 0.2},
+      {"twin darkened a little", true, 11500, -0.22, 0.1}, // 6 kHz keeps most of a sawtooth
+      {"another sample darkened", false, 4335, 0.0, 0.005},
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(k.name);
+    EXPECT_NEAR(volume(k.sameSample, k.secondCutoff) - volume(k.sameSample, 0), k.levelDb, k.within);
+  }
+}
+
 // A drum kit with a snare two keys above its root, a closed and an open hi-hat, and three keys
 // in two other exclusive classes.
 sf2::SoundFont drumKit(bool moreKits = false)
