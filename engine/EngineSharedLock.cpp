@@ -7,30 +7,49 @@ namespace {
 thread_local int sharedDepth = 0;
 thread_local int sharedInsideWrite = 0;
 
+// The guard is held for a few instructions at a time: a thread that finds it taken tries again
+// for a while rather than sleep, since waking an audio thread can take far longer than the hold.
+constexpr int kGuardSpins = 1000;
+
+std::unique_lock<std::mutex> enterGuard(std::mutex &guard)
+{
+    for (int spin = 0; spin < kGuardSpins; ++spin)
+        if (guard.try_lock())
+            return std::unique_lock<std::mutex>(guard, std::adopt_lock);
+    return std::unique_lock<std::mutex>(guard);
+}
+
 } // namespace
 
 void EngineSharedLock::lockShared()
 {
-    std::unique_lock<std::mutex> hold(guard);
+    // A nested hold changes only this thread's depth: the guard is left to the outermost ones.
+    if (sharedDepth > 0) {
+        ++sharedDepth;
+        return;
+    }
+    std::unique_lock<std::mutex> hold = enterGuard(guard);
     if (writingHere()) {
         ++sharedInsideWrite;
         return;
     }
-    if (sharedDepth++ > 0)
-        return;
+    ++sharedDepth;
     released.wait(hold, [this] { return writer == std::thread::id(); });
     ++readers;
 }
 
 void EngineSharedLock::unlockShared()
 {
-    std::lock_guard<std::mutex> hold(guard);
     if (sharedInsideWrite > 0) {
         --sharedInsideWrite;
         return;
     }
-    if (--sharedDepth > 0)
+    if (sharedDepth > 1) {
+        --sharedDepth;
         return;
+    }
+    std::unique_lock<std::mutex> hold = enterGuard(guard);
+    --sharedDepth;
     --readers;
     // A waiting upgrade needs one reader left (itself), a plain writer none.
     if (waitingWriters > 0 && readers <= 1)

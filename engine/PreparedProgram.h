@@ -1,12 +1,15 @@
 #pragma once
 // A whole program (a host chunk, or the program itself again) decoded apart from the running
 // state: every value applied to a copy of the target image, its waves looked up, its ranges
-// ordered and its insert effects built, so that the instance puts it in place in one short step
-// under its lock. Made and published by Quorix (engine/QuorixProgramLoad.cpp).
+// ordered and its insert effects built, so that the instance puts it in place in one short step:
+// the render at its next block start, or the caller under the lock when no render runs. Made and
+// published by Quorix (engine/QuorixProgramLoad.cpp).
 
 #include "engine/EngineLimits.h"
 #include "engine/EngineState.h"
 #include "engine/ProgramBlock.h"
+
+#include <atomic>
 
 struct PreparedProgram {
     PreparedProgram() = default;
@@ -21,4 +24,8 @@ struct PreparedProgram {
     // publication, the effect it replaced.
     InsertEffectSlot effects[engine::kChannelCount][engine::kInsertSlotsPerChannel];
     bool effectFailed[engine::kChannelCount][engine::kInsertSlotsPerChannel] = {};
+    // What the running state is asked for next: its image copied into scratch, or this program
+    // put in place; taken is set by the render that did it.
+    enum class Step { CopyRunning, Install } step = Step::CopyRunning;
+    std::atomic<bool> taken{false};
 };

@@ -7,7 +7,7 @@
 // Locks (all re-entrant): instanceLock (the frame's, one per instance) serialises every host
 // entry and every engine operation, and the render holds it for its whole block: what takes
 // long (a program load, a patch store) is prepared apart and holds it only to put its result in
-// place; engineSharedLock (process-wide, a reader/writer lock) guards
+// place, and a program load leaves even that to the render's next block start; engineSharedLock (process-wide, a reader/writer lock) guards
 // what instances share (configuration, tunings' user rows, sound library, assignment tables):
 // renders and MIDI take it shared, changes exclusively and briefly; always inside instanceLock;
 // processLock (the frame's) guards the instance count and editor creation. The editor's queue
@@ -27,9 +27,12 @@
 #include "foundation/podoSyncCritical.h"
 #include "host/KestraneVST.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 class Quorix_Editor;
 class podoFile;
@@ -328,12 +331,21 @@ protected:
     // (they run on the audio thread from program changes and resets).
     void nameProgram(const char *name, int32_t categoryIndex, int32_t patchIndex);
     void nameChannel(int32_t channel, const char *name);
-    // A whole program into the running state: decoded and applied apart, holding instanceLock
-    // only to copy the target image (prepareProgram; null without memory), then put in place
-    // in one short step and posted to the editor (publishProgram). loadProgram does both.
+    // A whole program into the running state: decoded and applied apart from a copy of the target
+    // image (prepareProgram; null without memory), then put in place in one short step and posted
+    // to the editor (publishProgram). loadProgram does both.
     std::unique_ptr<PreparedProgram> prepareProgram(const ProgramBlock &block);
     void publishProgram(PreparedProgram &prepared);
     bool loadProgram(const ProgramBlock &block);
+    // The steps that meet the running state: the copy of the running image a program starts from,
+    // and the publication's short step. Run by the render at its next block start, or, when no
+    // render runs elsewhere, by the caller under instanceLock (runAtBlockStart).
+    void runAtBlockStart(PreparedProgram &prepared);
+    void runPreparedStep(PreparedProgram &prepared);
+    void installProgram(PreparedProgram &prepared);
+    bool renderRunsElsewhere();
+    // At a block start: notes the render's thread and time, and runs a handed-over step.
+    void takeRenderProgram();
     // Runs the one operation a parameter value asked for.
     void performSideEffect(const engine::ApplyOutcome &outcome, int32_t index);
     // Sets parameters first..last to their stored values (force) or posts them (no force),
@@ -430,4 +442,14 @@ protected:
     uint8_t drumKeysSettled[engine::kChannelCount] = {};
     bool drumKeysStale = true;
     uint32_t idleBlockCount = 0;
+
+    // A program a host call is preparing or publishing, whose step the render runs at its next
+    // block start (it sets the program's taken flag); one hand-over at a time, never locked by
+    // the render.
+    std::atomic<PreparedProgram *> programForRender{nullptr};
+    std::mutex programHandOver;
+    // When (steady clock, ns) and on which thread the last block started.
+    std::atomic<int64_t> renderStartTime{0};
+    std::atomic<int64_t> renderInterval{0}; // between the last two block starts
+    std::atomic<std::thread::id> renderThread{};
 };

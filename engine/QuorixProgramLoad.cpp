@@ -1,7 +1,9 @@
 // A whole program into the running state without holding up the render: every value is applied
 // to a copy of the target image on the caller's thread, with the waves looked up and the insert
-// effects built there; the instance lock is then held only to put the image in place, to run
-// what the change means for the sounding notes, and to post the values to the editor in batches.
+// effects built there. What meets the running state (the copy of its image the values apply to,
+// then putting the result in place and running what the change means for the sounding notes)
+// is done by the render at its next block start, so the audio thread never waits for it; the
+// values then go to the editor in batches.
 //
 // The result is the one of applying the values one by one under bulk loading: the image is the
 // same, and the operations on the sounding notes (voices dropped on a mode change, a link cut,
@@ -15,15 +17,29 @@
 #include "foundation/podoWnd.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 
 using namespace engine;
 
 namespace {
 
 constexpr const char *kErrorCaption = "Kestrane Quorix";
+// A render that started a block this recently runs. A hand-over it has not taken within four of
+// its block intervals (held to 2..250 ms) is run by the caller: a host that does not render
+// while it waits for the call is held up that long only.
+constexpr int64_t kRenderAliveNs = 250'000'000;
+constexpr int64_t kShortestHandOverNs = 2'000'000;
+
+int64_t steadyNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 // Values posted to the editor per hold of the instance lock.
 constexpr int32_t kPostBatch = 1024;
 
@@ -68,11 +84,9 @@ std::unique_ptr<PreparedProgram> Quorix::prepareProgram(const ProgramBlock &bloc
     std::memcpy(static_cast<void *>(&prepared->block), &block, sizeof block);
     EngineState &scratch = prepared->scratch;
     clearEngineState(scratch);
-    {
-        // The values of the other mode and what no value sets stay as they run.
-        podoSyncCriticalBlock lock(&instanceLock);
-        std::memcpy(static_cast<void *>(&scratch.target), &state.target, sizeof scratch.target);
-    }
+    // The values of the other mode and what no value sets stay as they run.
+    prepared->step = PreparedProgram::Step::CopyRunning;
+    runAtBlockStart(*prepared);
     // The copied effect pointers belong to the running slots: never touched here.
     scratch.bulkLoading = 1;
     int32_t wantedType[kChannelCount][kInsertSlotsPerChannel] = {};
@@ -138,98 +152,156 @@ std::unique_ptr<PreparedProgram> Quorix::prepareProgram(const ProgramBlock &bloc
     return prepared;
 }
 
-void Quorix::publishProgram(PreparedProgram &prepared)
+void Quorix::installProgram(PreparedProgram &prepared)
 {
     const EngineImage &next = prepared.scratch.target;
-    {
-        podoSyncCriticalBlock lock(&instanceLock);
-        if (instrumentEditor) {
-            instrumentEditor->clearMessages();
-            postEditorFloat(tag::BulkLoading, 1.0f);
-        }
-        MasterState &master = state.target.master;
-        for (int32_t s = 0; s < 2; ++s) {
-            const SystemEffectSlot &now = s == 0 ? master.chorus : master.reverb;
-            const SystemEffectSlot &wanted = s == 0 ? next.master.chorus : next.master.reverb;
-            if (wanted.on && !now.on && now.effect)
-                now.effect->clear();
-        }
-        {
-            MasterState taken = next.master;
-            taken.chorus.effect = master.chorus.effect;
-            taken.reverb.effect = master.reverb.effect;
-            master = taken;
-        }
-        for (int32_t c = 0; c < kChannelCount; ++c) {
-            ChannelState &now = state.target.channels[c];
-            const ChannelState &wanted = next.channels[c];
-            ChannelPlayState &play = state.play[c];
-            if (wanted.mode != now.mode)
-                dropVoices(c);
-            const uint8_t seqWasOn = now.seqOn;
-            const uint8_t arpWasOn = now.melody.arpOn;
-            const bool waveReset = (wanted.mode == 0 || wanted.mode == 1) && anyWaveSet(now, wanted.mode);
-            // A cut link stops the span as a value-by-value load meets it: this channel with its
-            // new mode and old link, the channels below already whole.
-            now.mode = wanted.mode;
-            now.on = wanted.on;
-            if (!wanted.link && sounding(play)) {
-                int32_t first = 0, last = -1;
-                linkedChannelSpan(state.target, c, &first, &last);
-                for (int32_t stopped = first; stopped <= last; ++stopped)
-                    allSoundOff(stopped, 0.0f);
-            }
-
-            // What only runs: the lanes' sounding notes and the key following taken at note-on.
-            struct LaneRun {
-                uint8_t tied;
-                int32_t lastKey;
-                float lastLevel;
-                int32_t noteId;
-            } lanes[kSequencerLanes];
-            for (int32_t l = 0; l < kSequencerLanes; ++l)
-                lanes[l] = {now.lanes[l].tied, now.lanes[l].lastKey, now.lanes[l].lastLevel, now.lanes[l].noteId};
-            uint8_t keyFollow[2] = {now.melody.oscKeyFollow[0], now.melody.oscKeyFollow[1]};
-            CIFX *replaced[kInsertSlotsPerChannel];
-            for (int32_t s = 0; s < kInsertSlotsPerChannel; ++s)
-                replaced[s] = now.insertEffects[s].effect;
-
-            now = wanted;
-            for (int32_t l = 0; l < kSequencerLanes; ++l) {
-                SequencerLane &lane = now.lanes[l];
-                lane.tied = lanes[l].tied;
-                lane.lastKey = lanes[l].lastKey;
-                lane.lastLevel = lanes[l].lastLevel;
-                lane.noteId = lanes[l].noteId;
-            }
-            now.melody.oscKeyFollow[0] = keyFollow[0];
-            now.melody.oscKeyFollow[1] = keyFollow[1];
-            for (int32_t s = 0; s < kInsertSlotsPerChannel; ++s) {
-                InsertEffectSlot &built = prepared.effects[c][s];
-                now.insertEffects[s].type = built.type;
-                now.insertEffects[s].effect = built.effect;
-                built.effect = replaced[s]; // deleted with the prepared program, after the lock
-            }
-
-            play.seqOrderValid = 0;
-            if (seqWasOn != wanted.seqOn && (!wanted.seqOn || sounding(play)))
-                switchPattern(c, 0, wanted.seqOn != 0);
-            if (wanted.mode == 0) {
-                play.lfoDisplay = 0.0f;
-                play.lfoDisplayScaled = 0.0f;
-                play.lfoHeldRandom = 0.0f;
-            }
-            if (waveReset && play.voiceCount != 0)
-                resetChannel(c, 0);
-            if (wanted.mode == 0) {
-                if (arpWasOn != wanted.melody.arpOn && (!wanted.melody.arpOn || sounding(play)))
-                    switchPattern(c, 1, wanted.melody.arpOn != 0);
-                play.arpOrderValid = 0;
-            }
-        }
-        std::memcpy(static_cast<void *>(&programBlock), &prepared.block, sizeof programBlock);
-        drumKeysStale = true; // the render compares the drum keys again
+    if (instrumentEditor) {
+        instrumentEditor->clearMessages();
+        postEditorFloat(tag::BulkLoading, 1.0f);
     }
+    MasterState &master = state.target.master;
+    for (int32_t s = 0; s < 2; ++s) {
+        const SystemEffectSlot &now = s == 0 ? master.chorus : master.reverb;
+        const SystemEffectSlot &wanted = s == 0 ? next.master.chorus : next.master.reverb;
+        if (wanted.on && !now.on && now.effect)
+            now.effect->clear();
+    }
+    {
+        MasterState taken = next.master;
+        taken.chorus.effect = master.chorus.effect;
+        taken.reverb.effect = master.reverb.effect;
+        master = taken;
+    }
+    for (int32_t c = 0; c < kChannelCount; ++c) {
+        ChannelState &now = state.target.channels[c];
+        const ChannelState &wanted = next.channels[c];
+        ChannelPlayState &play = state.play[c];
+        if (wanted.mode != now.mode)
+            dropVoices(c);
+        const uint8_t seqWasOn = now.seqOn;
+        const uint8_t arpWasOn = now.melody.arpOn;
+        const bool waveReset = (wanted.mode == 0 || wanted.mode == 1) && anyWaveSet(now, wanted.mode);
+        // A cut link stops the span as a value-by-value load meets it: this channel with its
+        // new mode and old link, the channels below already whole.
+        now.mode = wanted.mode;
+        now.on = wanted.on;
+        if (!wanted.link && sounding(play)) {
+            int32_t first = 0, last = -1;
+            linkedChannelSpan(state.target, c, &first, &last);
+            for (int32_t stopped = first; stopped <= last; ++stopped)
+                allSoundOff(stopped, 0.0f);
+        }
+
+        // What only runs: the lanes' sounding notes and the key following taken at note-on.
+        struct LaneRun {
+            uint8_t tied;
+            int32_t lastKey;
+            float lastLevel;
+            int32_t noteId;
+        } lanes[kSequencerLanes];
+        for (int32_t l = 0; l < kSequencerLanes; ++l)
+            lanes[l] = {now.lanes[l].tied, now.lanes[l].lastKey, now.lanes[l].lastLevel, now.lanes[l].noteId};
+        uint8_t keyFollow[2] = {now.melody.oscKeyFollow[0], now.melody.oscKeyFollow[1]};
+        CIFX *replaced[kInsertSlotsPerChannel];
+        for (int32_t s = 0; s < kInsertSlotsPerChannel; ++s)
+            replaced[s] = now.insertEffects[s].effect;
+
+        now = wanted;
+        for (int32_t l = 0; l < kSequencerLanes; ++l) {
+            SequencerLane &lane = now.lanes[l];
+            lane.tied = lanes[l].tied;
+            lane.lastKey = lanes[l].lastKey;
+            lane.lastLevel = lanes[l].lastLevel;
+            lane.noteId = lanes[l].noteId;
+        }
+        now.melody.oscKeyFollow[0] = keyFollow[0];
+        now.melody.oscKeyFollow[1] = keyFollow[1];
+        for (int32_t s = 0; s < kInsertSlotsPerChannel; ++s) {
+            InsertEffectSlot &built = prepared.effects[c][s];
+            now.insertEffects[s].type = built.type;
+            now.insertEffects[s].effect = built.effect;
+            built.effect = replaced[s]; // deleted with the prepared program, after the lock
+        }
+
+        play.seqOrderValid = 0;
+        if (seqWasOn != wanted.seqOn && (!wanted.seqOn || sounding(play)))
+            switchPattern(c, 0, wanted.seqOn != 0);
+        if (wanted.mode == 0) {
+            play.lfoDisplay = 0.0f;
+            play.lfoDisplayScaled = 0.0f;
+            play.lfoHeldRandom = 0.0f;
+        }
+        if (waveReset && play.voiceCount != 0)
+            resetChannel(c, 0);
+        if (wanted.mode == 0) {
+            if (arpWasOn != wanted.melody.arpOn && (!wanted.melody.arpOn || sounding(play)))
+                switchPattern(c, 1, wanted.melody.arpOn != 0);
+            play.arpOrderValid = 0;
+        }
+    }
+    std::memcpy(static_cast<void *>(&programBlock), &prepared.block, sizeof programBlock);
+    drumKeysStale = true; // the render compares the drum keys again
+}
+
+void Quorix::runPreparedStep(PreparedProgram &prepared)
+{
+    if (prepared.step == PreparedProgram::Step::CopyRunning)
+        std::memcpy(static_cast<void *>(&prepared.scratch.target), &state.target, sizeof state.target);
+    else
+        installProgram(prepared);
+}
+
+bool Quorix::renderRunsElsewhere()
+{
+    if (suspended.load() || renderThread.load(std::memory_order_relaxed) == std::this_thread::get_id())
+        return false;
+    const int64_t started = renderStartTime.load(std::memory_order_relaxed);
+    return steadyNanoseconds() - started < kRenderAliveNs;
+}
+
+void Quorix::takeRenderProgram()
+{
+    renderThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    const int64_t now = steadyNanoseconds();
+    renderInterval.store(now - renderStartTime.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    renderStartTime.store(now, std::memory_order_relaxed);
+    if (!programForRender.load(std::memory_order_relaxed))
+        return;
+    if (PreparedProgram *next = programForRender.exchange(nullptr, std::memory_order_acq_rel)) {
+        runPreparedStep(*next);
+        next->taken.store(true, std::memory_order_release);
+    }
+}
+
+void Quorix::runAtBlockStart(PreparedProgram &prepared)
+{
+    // A running render takes the step at its next block start, so that it never waits for the
+    // copies; this thread waits for it instead. Without a render (suspended, stalled, or this is
+    // its thread) the step runs here under the lock.
+    std::lock_guard<std::mutex> one(programHandOver);
+    bool handed = false;
+    if (renderRunsElsewhere()) {
+        prepared.taken.store(false, std::memory_order_relaxed);
+        programForRender.store(&prepared, std::memory_order_release);
+        handed = true;
+        const int64_t wait = std::clamp<int64_t>(4 * renderInterval.load(std::memory_order_relaxed),
+                                                 kShortestHandOverNs, kRenderAliveNs);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(wait);
+        while (!prepared.taken.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    if (!handed || !prepared.taken.load(std::memory_order_acquire)) {
+        podoSyncCriticalBlock lock(&instanceLock);
+        // A block that started meanwhile may have taken it after all; it ended before this hold.
+        if (!handed || programForRender.exchange(nullptr, std::memory_order_acq_rel) == &prepared)
+            runPreparedStep(prepared);
+    }
+}
+
+void Quorix::publishProgram(PreparedProgram &prepared)
+{
+    prepared.step = PreparedProgram::Step::Install;
+    runAtBlockStart(prepared);
 
     for (int32_t c = 0; c < kChannelCount; ++c)
         for (int32_t s = 0; s < kInsertSlotsPerChannel; ++s)

@@ -1,7 +1,8 @@
 // The process-wide engine lock under ThreadSanitizer: readers share it (two instances render at
 // the same time), a writer has it alone, an upgrade without waiting fails while another thread
 // reads, and instances that render and learn on their own threads while the user-interface
-// thread rewrites the shared tables touch them only under the lock.
+// thread rewrites the shared tables touch them only under the lock; and a chunk loaded while an
+// instance renders reaches its render whole.
 #include "engine/EngineSharedLock.h"
 #include "engine/ParameterIndex.h"
 #include "engine/ProgramBlock.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -233,6 +235,73 @@ TEST(SharedLockThreads, ChunksStoresAndRecallsReachARenderingInstanceWhole)
     EXPECT_EQ(q.getParameterValue(volume), 0.25f);
     EXPECT_EQ(q.getChannelMode(3), 0);
     EXPECT_EQ(q.getInsertEffectType(1, 0), 9);
+}
+
+// What a program load leaves for the render to see: the volumes of the first and last channel,
+// as the running state and as the program hold them, in one hold of the instance's lock.
+class WatchedQuorix : public ThreadQuorix
+{
+public:
+    std::array<float, 4> volumes()
+    {
+        podoSyncCriticalBlock lock(&instanceLock);
+        const int first = engine::parameterIndex(0, engine::local::Volume);
+        const int last = engine::parameterIndex(15, engine::local::Volume);
+        return {state.target.channels[0].volume, state.target.channels[15].volume, float(programBlock.values[first]),
+                float(programBlock.values[last])};
+    }
+};
+
+// The host loads chunks in a loop while the instance renders on its own thread: the render goes
+// on completing blocks, every block meets one chunk whole (never the first channel of one and
+// the last of the other), and the caller reads back the chunk it gave as soon as the load returns.
+TEST(SharedLockThreads, ChunkLoadsMeetTheRenderWholeAndInOrder)
+{
+    WatchedQuorix q;
+    void *data = nullptr;
+    const intptr_t size = q.dispatcher(effGetChunk, 0, 0, &data, 0.0f);
+    ASSERT_EQ(size, engine::kProgramBlockSize);
+    std::vector<uint8_t> chunks[2];
+    std::array<float, 4> seen[2];
+    for (int i = 0; i < 2; ++i) {
+        chunks[i].assign(static_cast<const uint8_t *>(data), static_cast<const uint8_t *>(data) + size);
+        ProgramBlock &block = *reinterpret_cast<ProgramBlock *>(chunks[i].data());
+        for (int c = 0; c < 16; ++c)
+            block.values[engine::parameterIndex(c, engine::local::Volume)] = i == 0 ? 0.25f : 0.75f;
+    }
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(q.dispatcher(effSetChunk, 0, size, chunks[i].data(), 0.0f), 1);
+        seen[i] = q.volumes();
+    }
+    ASSERT_NE(seen[0], seen[1]);
+
+    std::atomic<bool> running{true};
+    std::atomic<int> blocks{0}, halves{0};
+    std::thread audio([&] {
+        std::vector<float> buffers(4 * 16);
+        float *outputs[4] = {&buffers[0], &buffers[16], &buffers[32], &buffers[48]};
+        while (running.load()) {
+            q.processReplacing(nullptr, outputs, 16);
+            const std::array<float, 4> now = q.volumes();
+            if (now != seen[0] && now != seen[1])
+                ++halves;
+            ++blocks;
+        }
+    });
+    ASSERT_TRUE(eventually([&] { return blocks.load() > 10; }));
+    int readBack = 0;
+    for (int round = 0; round < 40; ++round) {
+        const int i = round % 2;
+        const int before = blocks.load();
+        ASSERT_EQ(q.dispatcher(effSetChunk, 0, size, chunks[i].data(), 0.0f), 1);
+        if (q.volumes() == seen[i])
+            ++readBack;
+        EXPECT_TRUE(eventually([&] { return blocks.load() > before + 2; })) << "the render stopped";
+    }
+    running = false;
+    audio.join();
+    EXPECT_EQ(halves.load(), 0) << "a block met half a chunk";
+    EXPECT_EQ(readBack, 40) << "a load returned before its chunk was in place";
 }
 
 } // namespace
