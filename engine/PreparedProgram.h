@@ -9,8 +9,6 @@
 #include "engine/EngineState.h"
 #include "engine/ProgramBlock.h"
 
-#include <atomic>
-
 struct PreparedProgram {
     PreparedProgram() = default;
     PreparedProgram(const PreparedProgram &) = delete;
@@ -24,8 +22,4 @@ struct PreparedProgram {
     // publication, the effect it replaced.
     InsertEffectSlot effects[engine::kChannelCount][engine::kInsertSlotsPerChannel];
     bool effectFailed[engine::kChannelCount][engine::kInsertSlotsPerChannel] = {};
-    // What the running state is asked for next: its image copied into scratch, or this program
-    // put in place; taken is set by the render that did it.
-    enum class Step { CopyRunning, Install } step = Step::CopyRunning;
-    std::atomic<bool> taken{false};
 };

@@ -337,15 +337,21 @@ protected:
     std::unique_ptr<PreparedProgram> prepareProgram(const ProgramBlock &block);
     void publishProgram(PreparedProgram &prepared);
     bool loadProgram(const ProgramBlock &block);
-    // The steps that meet the running state: the copy of the running image a program starts from,
-    // and the publication's short step. Run by the render at its next block start, or, when no
-    // render runs elsewhere, by the caller under instanceLock (runAtBlockStart).
-    void runAtBlockStart(PreparedProgram &prepared);
-    void runPreparedStep(PreparedProgram &prepared);
-    void installProgram(PreparedProgram &prepared);
+    // Work of another thread that meets the running state: run by the render at its next block
+    // start, so that the audio thread never waits for it, while the caller waits; run by the
+    // caller under instanceLock when no render runs elsewhere or the caller holds the lock.
+    struct BlockStartJob {
+        void (*run)(Quorix &q, void *context);
+        void *context;
+        std::atomic<bool> done{false};
+    };
+    void runAtBlockStart(BlockStartJob &job);
     bool renderRunsElsewhere();
-    // At a block start: notes the render's thread and time, and runs a handed-over step.
-    void takeRenderProgram();
+    // At a block start: notes the render's thread and time, and runs a handed-over job.
+    void takeBlockStartJob();
+    // The publication's short step; the caller holds instanceLock.
+    void installProgram(PreparedProgram &prepared);
+    int32_t recallPatchHere(int32_t firstChannel, int32_t categoryIndex, int32_t patchIndex);
     // Runs the one operation a parameter value asked for.
     void performSideEffect(const engine::ApplyOutcome &outcome, int32_t index);
     // Sets parameters first..last to their stored values (force) or posts them (no force),
@@ -443,11 +449,10 @@ protected:
     bool drumKeysStale = true;
     uint32_t idleBlockCount = 0;
 
-    // A program a host call is preparing or publishing, whose step the render runs at its next
-    // block start (it sets the program's taken flag); one hand-over at a time, never locked by
-    // the render.
-    std::atomic<PreparedProgram *> programForRender{nullptr};
-    std::mutex programHandOver;
+    // The job the render runs at its next block start (it sets the job's done flag); one
+    // hand-over at a time, never locked by the render.
+    std::atomic<BlockStartJob *> jobForRender{nullptr};
+    std::mutex jobHandOver;
     // When (steady clock, ns) and on which thread the last block started.
     std::atomic<int64_t> renderStartTime{0};
     std::atomic<int64_t> renderInterval{0}; // between the last two block starts

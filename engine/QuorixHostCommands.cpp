@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace engine;
 
@@ -64,9 +65,15 @@ int64_t Quorix::onVendorSpecific(int32_t index, int32_t value, void *ptr, float 
     }
     if (value == code("load")) {
         // A MIDI message takes the locks it needs itself: holding the shared lock exclusively
-        // here would stop every instance's render for the whole program change.
-        if (ptr)
-            dispatchMidiBytes(static_cast<const uint8_t *>(ptr));
+        // here would stop every instance's render for the whole program change. A running
+        // render takes it at its next block start, so that it never waits for a recall.
+        if (ptr) {
+            uint8_t bytes[3];
+            std::memcpy(bytes, ptr, sizeof bytes);
+            BlockStartJob job{[](Quorix &q, void *context) { q.dispatchMidiBytes(static_cast<const uint8_t *>(context)); },
+                              bytes};
+            runAtBlockStart(job);
+        }
         return 0;
     }
     podoSyncCriticalBlock lock(&instanceLock);

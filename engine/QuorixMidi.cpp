@@ -413,5 +413,5 @@ void Quorix::recallProgram(int32_t channel, int32_t bankNumber, int32_t program)
         return;
     if (program < 0 || program >= patchCategories[category].numPatches)
         return;
-    recallPatch(channel, category, program);
+    recallPatchHere(channel, category, program);
 }

@@ -188,7 +188,23 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
     return storedIndex >= 0 ? first : -1;
 }
 
+// From the editor or the host the recall runs at the render's next block start, as a program
+// change in its MIDI would, so that the render never waits for it.
 int32_t Quorix::recallPatch(int32_t firstChannel, int32_t categoryIndex, int32_t patchIndex)
+{
+    struct Recall {
+        int32_t firstChannel, categoryIndex, patchIndex;
+    } recall{firstChannel, categoryIndex, patchIndex};
+    BlockStartJob job{[](Quorix &q, void *context) {
+                          const Recall &r = *static_cast<const Recall *>(context);
+                          q.recallPatchHere(r.firstChannel, r.categoryIndex, r.patchIndex);
+                      },
+                      &recall};
+    runAtBlockStart(job);
+    return 0;
+}
+
+int32_t Quorix::recallPatchHere(int32_t firstChannel, int32_t categoryIndex, int32_t patchIndex)
 {
     if (firstChannel < 0 || firstChannel >= kChannelCount)
         return 0;

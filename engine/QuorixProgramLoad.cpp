@@ -85,8 +85,11 @@ std::unique_ptr<PreparedProgram> Quorix::prepareProgram(const ProgramBlock &bloc
     EngineState &scratch = prepared->scratch;
     clearEngineState(scratch);
     // The values of the other mode and what no value sets stay as they run.
-    prepared->step = PreparedProgram::Step::CopyRunning;
-    runAtBlockStart(*prepared);
+    BlockStartJob copy{[](Quorix &q, void *target) {
+                           std::memcpy(target, &q.state.target, sizeof q.state.target);
+                       },
+                       &scratch.target};
+    runAtBlockStart(copy);
     // The copied effect pointers belong to the running slots: never touched here.
     scratch.bulkLoading = 1;
     int32_t wantedType[kChannelCount][kInsertSlotsPerChannel] = {};
@@ -243,14 +246,6 @@ void Quorix::installProgram(PreparedProgram &prepared)
     drumKeysStale = true; // the render compares the drum keys again
 }
 
-void Quorix::runPreparedStep(PreparedProgram &prepared)
-{
-    if (prepared.step == PreparedProgram::Step::CopyRunning)
-        std::memcpy(static_cast<void *>(&prepared.scratch.target), &state.target, sizeof state.target);
-    else
-        installProgram(prepared);
-}
-
 bool Quorix::renderRunsElsewhere()
 {
     if (suspended.load() || renderThread.load(std::memory_order_relaxed) == std::this_thread::get_id())
@@ -259,49 +254,50 @@ bool Quorix::renderRunsElsewhere()
     return steadyNanoseconds() - started < kRenderAliveNs;
 }
 
-void Quorix::takeRenderProgram()
+void Quorix::takeBlockStartJob()
 {
     renderThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     const int64_t now = steadyNanoseconds();
     renderInterval.store(now - renderStartTime.load(std::memory_order_relaxed), std::memory_order_relaxed);
     renderStartTime.store(now, std::memory_order_relaxed);
-    if (!programForRender.load(std::memory_order_relaxed))
+    if (!jobForRender.load(std::memory_order_relaxed))
         return;
-    if (PreparedProgram *next = programForRender.exchange(nullptr, std::memory_order_acq_rel)) {
-        runPreparedStep(*next);
-        next->taken.store(true, std::memory_order_release);
+    if (BlockStartJob *job = jobForRender.exchange(nullptr, std::memory_order_acq_rel)) {
+        job->run(*this, job->context);
+        job->done.store(true, std::memory_order_release);
     }
 }
 
-void Quorix::runAtBlockStart(PreparedProgram &prepared)
+void Quorix::runAtBlockStart(BlockStartJob &job)
 {
-    // A running render takes the step at its next block start, so that it never waits for the
-    // copies; this thread waits for it instead. Without a render (suspended, stalled, or this is
-    // its thread) the step runs here under the lock.
-    std::lock_guard<std::mutex> one(programHandOver);
-    bool handed = false;
-    if (renderRunsElsewhere()) {
-        prepared.taken.store(false, std::memory_order_relaxed);
-        programForRender.store(&prepared, std::memory_order_release);
-        handed = true;
+    // A caller holding the lock runs it at once: the render cannot start a block meanwhile.
+    if (instanceLock.heldByThisThread() || !renderRunsElsewhere()) {
+        podoSyncCriticalBlock lock(&instanceLock);
+        job.run(*this, job.context);
+        return;
+    }
+    std::lock_guard<std::mutex> one(jobHandOver);
+    job.done.store(false, std::memory_order_relaxed);
+    jobForRender.store(&job, std::memory_order_release);
+    {
         const int64_t wait = std::clamp<int64_t>(4 * renderInterval.load(std::memory_order_relaxed),
                                                  kShortestHandOverNs, kRenderAliveNs);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(wait);
-        while (!prepared.taken.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+        while (!job.done.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    if (!handed || !prepared.taken.load(std::memory_order_acquire)) {
+    if (!job.done.load(std::memory_order_acquire)) {
         podoSyncCriticalBlock lock(&instanceLock);
         // A block that started meanwhile may have taken it after all; it ended before this hold.
-        if (!handed || programForRender.exchange(nullptr, std::memory_order_acq_rel) == &prepared)
-            runPreparedStep(prepared);
+        if (jobForRender.exchange(nullptr, std::memory_order_acq_rel) == &job)
+            job.run(*this, job.context);
     }
 }
 
 void Quorix::publishProgram(PreparedProgram &prepared)
 {
-    prepared.step = PreparedProgram::Step::Install;
-    runAtBlockStart(prepared);
+    BlockStartJob install{[](Quorix &q, void *p) { q.installProgram(*static_cast<PreparedProgram *>(p)); }, &prepared};
+    runAtBlockStart(install);
 
     for (int32_t c = 0; c < kChannelCount; ++c)
         for (int32_t s = 0; s < kInsertSlotsPerChannel; ++s)

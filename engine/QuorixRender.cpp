@@ -88,8 +88,8 @@ void Quorix::renderBlock(float **outputs, int32_t frames, bool replace)
         return;
     EngineReadBlock shared(engineSharedLock());
     ScopedFlushDenormals flush;
-    // A chunk or program load of another thread goes in before this block's events.
-    takeRenderProgram();
+    // A chunk load or patch recall of another thread goes in before this block's events.
+    takeBlockStartJob();
     // Values may have changed between blocks. The drum keys, many, are compared again when a
     // parameter or an event may have moved them, and every 16th block whatever changed them.
     idleStale = true;

@@ -1,16 +1,35 @@
 #include "foundation/podoSyncCritical.h"
 
+void podoSyncCritical::entered()
+{
+    if (depth++ == 0)
+        owner.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
 void podoSyncCritical::enter()
 {
     for (int spin = 0; spin < spinCount; ++spin)
-        if (mutex.try_lock())
+        if (mutex.try_lock()) {
+            entered();
             return;
+        }
     mutex.lock();
+    entered();
+}
+
+void podoSyncCritical::leave()
+{
+    if (--depth == 0)
+        owner.store(std::thread::id(), std::memory_order_relaxed);
+    mutex.unlock();
 }
 
 bool podoSyncCritical::tryLock()
 {
-    return mutex.try_lock();
+    if (!mutex.try_lock())
+        return false;
+    entered();
+    return true;
 }
 
 void podoSyncCritical::lock()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 // A re-entrant lock. A thread that entered k times must leave k times before
 // another thread can enter. Every lock of the system is one of these; which lock
@@ -19,6 +21,8 @@ public:
     virtual void lock();
     // Leaving a lock the calling thread does not hold is the caller's error.
     virtual void unlock();
+    // True when the calling thread holds the lock.
+    bool heldByThisThread() const { return owner.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
 
 private:
     friend class podoSyncCriticalBlock;
@@ -28,9 +32,14 @@ private:
 
     // The guard enters and leaves here, never through the virtual operations.
     void enter();
-    void leave() { mutex.unlock(); }
+    void leave();
+    void entered();
 
     std::recursive_mutex mutex;
+    // The holding thread and its depth: only the holder sets them, so only the holder can read
+    // its own id there.
+    std::atomic<std::thread::id> owner{};
+    int depth = 0;
 };
 
 // Holds a lock for its own lifetime; a null lock makes it do nothing.

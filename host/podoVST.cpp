@@ -477,40 +477,41 @@ intptr_t podoVST::vendorSpecific(int32_t index, intptr_t value, void *ptr, float
     if (index == vstFourCC("stCA") && value == code("Whee")) {
         if (editor && editor->onWheel(opt))
             answer = 1;
-    } else {
+    } else if (index == vstFourCC("host") && (value == code("cS2V") || value == code("cV2S") ||
+                                                value == code("pHst") || value == code("pSPr"))) {
+        // Only these hold the lock here: the others take what they need in the hook, so that a
+        // program change sent this way does not hold up the render.
         podoSyncCriticalBlock block(&instanceLock);
         // The host parameter index travels in opt; anything but a whole slot number is refused.
         bool slotValid = std::isfinite(opt) && opt >= 0.0f && opt < float(numParams);
         int32_t slot = slotValid ? int32_t(opt) : -1;
-        if (index == vstFourCC("host")) {
-            if (value == code("cS2V")) {
-                if (slotValid && ptr) {
-                    float result = 0.0f;
-                    // The host's text is read no further than its conventional buffer.
-                    podoStr hostText;
-                    hostText.setNarrow(static_cast<const char *>(ptr), int(strnlen(static_cast<const char *>(ptr), 255)));
-                    if (parseHostParameterText(slot, hostText, result)) {
-                        std::memcpy(ptr, &result, sizeof result);
-                        answer = 1;
-                    }
+        if (value == code("cS2V")) {
+            if (slotValid && ptr) {
+                float result = 0.0f;
+                // The host's text is read no further than its conventional buffer.
+                podoStr hostText;
+                hostText.setNarrow(static_cast<const char *>(ptr), int(strnlen(static_cast<const char *>(ptr), 255)));
+                if (parseHostParameterText(slot, hostText, result)) {
+                    std::memcpy(ptr, &result, sizeof result);
+                    answer = 1;
                 }
-            } else if (value == code("cV2S")) {
-                if (slotValid && ptr) {
-                    float in;
-                    std::memcpy(&in, ptr, sizeof in);
-                    podoStr text;
-                    if (hostParameterText(slot, in, text)) {
-                        copyText(static_cast<char *>(ptr), text.getNarrow(), hostTextBytes);
-                        answer = 1;
-                    }
-                }
-            } else if (value == code("pHst")) {
-                if (ptr)
-                    hostUserPointer = ptr;
-                answer = reinterpret_cast<intptr_t>(hostUserPointer);
-            } else if (value == code("pSPr")) {
-                hostProcedure = reinterpret_cast<HostProcedure>(ptr);
             }
+        } else if (value == code("cV2S")) {
+            if (slotValid && ptr) {
+                float in;
+                std::memcpy(&in, ptr, sizeof in);
+                podoStr text;
+                if (hostParameterText(slot, in, text)) {
+                    copyText(static_cast<char *>(ptr), text.getNarrow(), hostTextBytes);
+                    answer = 1;
+                }
+            }
+        } else if (value == code("pHst")) {
+            if (ptr)
+                hostUserPointer = ptr;
+            answer = reinterpret_cast<intptr_t>(hostUserPointer);
+        } else if (value == code("pSPr")) {
+            hostProcedure = reinterpret_cast<HostProcedure>(ptr);
         }
     }
     int64_t hook = onVendorSpecific(index, int32_t(value), ptr, opt);

@@ -34,6 +34,31 @@ TEST(podoSyncCritical, NestedGuardsReleaseOnlyAfterTheOuterEnds)
     EXPECT_TRUE(freeForOtherThread(lock));
 }
 
+// Only the holding thread reads the lock as its own, through every nesting, and no longer once
+// the outermost hold ended.
+TEST(podoSyncCritical, OnlyTheHolderSeesItHeldUntilTheOuterEnds)
+{
+    podoSyncCritical lock;
+    auto heldByOther = [&] {
+        bool held = true;
+        std::thread([&] { held = lock.heldByThisThread(); }).join();
+        return held;
+    };
+    EXPECT_FALSE(lock.heldByThisThread());
+    {
+        podoSyncCriticalBlock outer(&lock);
+        ASSERT_TRUE(lock.tryLock());
+        lock.unlock();
+        EXPECT_TRUE(lock.heldByThisThread()) << "the inner hold left it held";
+        EXPECT_FALSE(heldByOther());
+    }
+    EXPECT_FALSE(lock.heldByThisThread());
+    lock.lock();
+    EXPECT_TRUE(lock.heldByThisThread());
+    lock.unlock();
+    EXPECT_FALSE(lock.heldByThisThread());
+}
+
 TEST(podoSyncCritical, TryLockIsCountedLikeLock)
 {
     podoSyncCritical lock;

@@ -110,6 +110,7 @@ public:
         setSampleRate(44100.0f);
         dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
     }
+    podoSyncCritical &lock() { return instanceLock; }
 };
 
 VstMidiEvent controller(int32_t number, int32_t value)
@@ -302,6 +303,66 @@ TEST(SharedLockThreads, ChunkLoadsMeetTheRenderWholeAndInOrder)
     audio.join();
     EXPECT_EQ(halves.load(), 0) << "a block met half a chunk";
     EXPECT_EQ(readBack, 40) << "a load returned before its chunk was in place";
+}
+
+// The editor recalls patches and the host sends program changes through its "load" command
+// while the instance renders on its own thread: the render goes on completing blocks and each
+// call returns with its patch already on the channel, also when the caller holds the instance's
+// lock (as a reset does), which the render would otherwise wait for.
+TEST(SharedLockThreads, RecallsFromOtherThreadsAreInPlaceWhenTheyReturn)
+{
+    ThreadQuorix q;
+    // Two patches of the first user bank, which a program change reaches as bank 127/LSB.
+    const int32_t user = firstUserCategory;
+    ASSERT_TRUE(patchCategories && user >= 0 && user < numPatchCategories);
+    q.setCurrentChannel(0);
+    ASSERT_EQ(q.storePatch(user, 0, false), 0);
+    ASSERT_EQ(q.storePatch(user, 1, false), 0);
+    const int32_t bank = patchCategories[user].number;
+    std::atomic<bool> running{true};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+        std::vector<float> buffers(4 * 16);
+        float *outputs[4] = {&buffers[0], &buffers[16], &buffers[32], &buffers[48]};
+        while (running.load()) {
+            q.processReplacing(nullptr, outputs, 16);
+            ++blocks;
+        }
+    });
+    ASSERT_TRUE(eventually([&] { return blocks.load() > 10; }));
+    const int32_t code = int32_t(uint32_t('h') << 24 | uint32_t('o') << 16 | uint32_t('s') << 8 | uint32_t('t'));
+    const int32_t load = int32_t(uint32_t('l') << 24 | uint32_t('o') << 16 | uint32_t('a') << 8 | uint32_t('d'));
+    int inPlace = 0, rounds = 0;
+    for (int round = 0; round < 24; ++round) {
+        const int32_t channel = round % 8, patch = round % 2;
+        const int before = blocks.load();
+        switch (round % 3) {
+        case 0:
+            q.recallPatch(channel, user, patch);
+            break;
+        case 1: {
+            const uint8_t select[][3] = {{uint8_t(0xB0 | channel), 0, 127},
+                                         {uint8_t(0xB0 | channel), 32, uint8_t(bank)},
+                                         {uint8_t(0xC0 | channel), uint8_t(patch), 0}};
+            for (const auto &message : select)
+                q.dispatcher(effVendorSpecific, code, load, const_cast<uint8_t *>(message), 0.0f);
+            break;
+        }
+        default: {
+            podoSyncCriticalBlock held(&q.lock());
+            q.recallPatch(channel, user, patch);
+            break;
+        }
+        }
+        int32_t category = -1, index = -1;
+        ++rounds;
+        if (q.getChannelPatchSource(channel, &category, &index) && category == user && index == patch)
+            ++inPlace;
+        EXPECT_TRUE(eventually([&] { return blocks.load() > before + 2; })) << "the render stopped";
+    }
+    running = false;
+    audio.join();
+    EXPECT_EQ(inPlace, rounds) << "a recall returned before its patch was in place";
 }
 
 } // namespace
