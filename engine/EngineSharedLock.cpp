@@ -1,5 +1,7 @@
 #include "engine/EngineSharedLock.h"
 
+#include <chrono>
+
 namespace {
 
 // This thread's nesting: shared holds counted as a reader, and shared holds taken while it
@@ -10,6 +12,17 @@ thread_local int sharedInsideWrite = 0;
 // The guard is held for a few instructions at a time: a thread that finds it taken tries again
 // for a while rather than sleep, since waking an audio thread can take far longer than the hold.
 constexpr int kGuardSpins = 1000;
+
+// A writer holds it only to swap in what it prepared: a reader that finds one inside waits that
+// long on its own core before it sleeps on the condition.
+constexpr auto kWriterSpin = std::chrono::microseconds(100);
+
+void spinPause()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
 
 std::unique_lock<std::mutex> enterGuard(std::mutex &guard)
 {
@@ -27,6 +40,14 @@ void EngineSharedLock::lockShared()
     if (sharedDepth > 0) {
         ++sharedDepth;
         return;
+    }
+    if (writerIn.load(std::memory_order_relaxed)) {
+        const auto until = std::chrono::steady_clock::now() + kWriterSpin;
+        for (int spin = 1; writerIn.load(std::memory_order_relaxed); ++spin) {
+            spinPause();
+            if (spin % 64 == 0 && std::chrono::steady_clock::now() >= until)
+                break;
+        }
     }
     std::unique_lock<std::mutex> hold = enterGuard(guard);
     if (writingHere()) {
@@ -68,6 +89,7 @@ void EngineSharedLock::lock()
     released.wait(hold, [this, own] { return writer == std::thread::id() && readers == own; });
     --waitingWriters;
     writer = std::this_thread::get_id();
+    writerIn.store(true, std::memory_order_relaxed);
     writerDepth = 1;
 }
 
@@ -82,6 +104,7 @@ bool EngineSharedLock::tryLock()
     if (writer != std::thread::id() || readers != own)
         return false;
     writer = std::this_thread::get_id();
+    writerIn.store(true, std::memory_order_relaxed);
     writerDepth = 1;
     return true;
 }
@@ -92,6 +115,7 @@ void EngineSharedLock::unlock()
     if (--writerDepth > 0)
         return;
     writer = std::thread::id();
+    writerIn.store(false, std::memory_order_relaxed);
     released.notify_all();
 }
 

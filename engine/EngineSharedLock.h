@@ -12,6 +12,7 @@
 // thread at a time may wait for such an upgrade, since two would wait for each other.
 // There is one object of this class (its per-thread depths are thread-local).
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -41,6 +42,7 @@ private:
     int readers = 0;        // threads holding it shared (not counting depth); under guard
     int waitingWriters = 0; // under guard
     std::thread::id writer; // under guard for others; the writer's own reads see its own writes
+    std::atomic<bool> writerIn{false}; // writer set: what a reader spins on outside the guard
     int writerDepth = 0;    // touched by the writer only
 };
 
