@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 PatchCategory *patchCategories = nullptr;
 int32_t numPatchCategories = 0;
@@ -203,31 +204,37 @@ PatchFileResult readPatchFile(BankReader &reader, const BankLoadSetup &setup, in
     return PatchFileResult::loaded;
 }
 
-bool loadPatches(const BankLoadSetup &setup)
+PatchTables::PatchTables() { std::fill(std::begin(index), std::end(index), kNoIndex); }
+
+PatchTables::~PatchTables()
 {
-    freePatches(setup);
-    firstUserCategory = 0;
-    std::fill(std::begin(patchCategoryIndex), std::end(patchCategoryIndex), kNoIndex);
+    for (int32_t i = 0; i < count && categories; ++i)
+        freePatchCategory(categories[i]);
+    delete[] categories;
+}
+
+bool readPatchTables(const BankLoadSetup &setup, PatchTables &into)
+{
     podoStr stems[kMaxBankFiles];
     const int listed = listBankFiles(setup.folder, ".pth", 0, stems);
     const int n = std::min(listed, kMaxFactoryCategories);
     if (listed > n)
         setup.log(3, true, formatText("%s:%s: %d patch files not loaded: the user banks need their room", kMakerWord,
                                       kProductWord, listed - n));
-    patchCategories = new (std::nothrow) PatchCategory[kMaxPatchCategories]();
-    if (!patchCategories) {
+    into.categories = new (std::nothrow) PatchCategory[kMaxPatchCategories]();
+    if (!into.categories) {
         setup.showError("Memory allocation for patch list is failed.", "");
         return false;
     }
     // The user banks go after the factory categories.
-    numPatchCategories = n;
-    firstUserCategory = n;
+    into.count = n;
+    into.firstUser = n;
     int32_t combinations = 0, singles = 0;
     // A damaged file keeps its slot as an empty category, so the later categories and the first user
     // bank keep their indexes; the next file is read all the same.
     bool whole = true;
     for (int i = 0; i < n; ++i) {
-        PatchCategory &category = patchCategories[i];
+        PatchCategory &category = into.categories[i];
         char name[kNameSize];
         bankFileName(stems[i], name);
         const int32_t number = bankFileNumber(stems[i]);
@@ -241,7 +248,7 @@ bool loadPatches(const BankLoadSetup &setup)
             continue;
         }
         category.number = number;
-        patchCategoryIndex[number] = i;
+        into.index[number] = i;
         category.type = factoryCategoryType(number);
         podoFile file;
         if (file.open(path, podoFileFlags::read) != 0) {
@@ -267,6 +274,23 @@ bool loadPatches(const BankLoadSetup &setup)
     setup.log(1, false,
               formatText("%s:%s: Total %d Patches (Combi %d, Single %d)", kMakerWord, kProductWord,
                          combinations + singles, combinations, singles));
+    return whole;
+}
+
+void swapPatchTables(PatchTables &other)
+{
+    std::swap(patchCategories, other.categories);
+    std::swap(numPatchCategories, other.count);
+    std::swap(firstUserCategory, other.firstUser);
+    std::swap(patchCategoryIndex, other.index);
+}
+
+bool loadPatches(const BankLoadSetup &setup)
+{
+    // Whatever a previous load left, user banks included, goes with the fresh tables.
+    PatchTables fresh;
+    const bool whole = readPatchTables(setup, fresh);
+    swapPatchTables(fresh);
     return whole;
 }
 

@@ -63,11 +63,28 @@ namespace banks {
 // The browser's look of a factory category by its number.
 int16_t factoryCategoryType(int32_t number);
 
-// Frees what a previous load left, resets the number table to kNoIndex and loads every ".pth"
-// file of setup.folder. False when the load stopped (number, open, identification, counts,
-// damage, memory); a file of another version, or whose stored number differs from its name's,
-// only leaves its category empty.
+// Loads every ".pth" file of setup.folder in place of what a previous load left (user banks
+// included: they follow, from firstUserCategory on). False when a file could not be read whole
+// (number, open, identification, counts, damage, memory); it stays as an empty category in its
+// place, as does a file of another version or whose stored number differs from its name's.
 bool loadPatches(const BankLoadSetup &setup);
+
+// Factory categories read apart from the table recalls read (see SampleTables); no user banks.
+struct PatchTables {
+    PatchCategory *categories = nullptr; // kMaxPatchCategories records
+    int32_t count = 0;
+    int32_t firstUser = 0;
+    int32_t index[kBankNumberCount];
+    PatchTables();
+    PatchTables(const PatchTables &) = delete;
+    PatchTables &operator=(const PatchTables &) = delete;
+    ~PatchTables(); // frees the categories it holds
+};
+// loadPatches into tables of the caller's; touches no shared table.
+bool readPatchTables(const BankLoadSetup &setup, PatchTables &into);
+// Exchanges the tables with the process's, without allocating or freeing. Caller holds the
+// library exclusively.
+void swapPatchTables(PatchTables &other);
 
 // What reading one patch file did.
 enum class PatchFileResult { loaded, skipped, abort };

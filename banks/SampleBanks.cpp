@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <utility>
 
 int32_t numSampleBanks = 0;
 SampleBank *sampleBanks = nullptr;
@@ -184,33 +185,36 @@ bool readSampleBank(BankReader &reader, const BankLoadSetup &setup, int index, c
     return true;
 }
 
-bool loadSampleBanks(const BankLoadSetup &setup)
+SampleTables::SampleTables() { std::fill(std::begin(index), std::end(index), kNoIndex); }
+
+SampleTables::~SampleTables()
 {
-    freeSamples(true, setup);
-    closeSampleReloader();
-    std::fill(std::begin(sampleBankIndex), std::end(sampleBankIndex), kNoIndex);
-    emptySample = SampleRecord{};
-    for (podoStr &stem : sampleFileNames)
-        stem.clear();
-    const int n = listBankFiles(setup.folder, ".smp", 0, sampleFileNames);
+    for (int32_t i = 0; i < count && banks; ++i)
+        freeSampleBank(banks[i]);
+    delete[] banks;
+}
+
+bool readSampleTables(const BankLoadSetup &setup, SampleTables &into)
+{
+    const int n = listBankFiles(setup.folder, ".smp", 0, into.stems);
     if (n > 0) {
-        sampleBanks = new (std::nothrow) SampleBank[n]();
-        if (!sampleBanks) {
+        into.banks = new (std::nothrow) SampleBank[n]();
+        if (!into.banks) {
             setup.showError("Memory allocation for sample list is failed.", "");
             return false;
         }
     }
-    numSampleBanks = n;
+    into.count = n;
     int32_t total = 0, looped = 0, oneShot = 0;
     // A damaged file stays as an empty bank in its place, so the banks after it keep their indexes.
     bool whole = true;
     for (int j = 0; j < n; ++j) {
-        SampleBank &bank = sampleBanks[j];
-        bank.number = bankFileNumber(sampleFileNames[j]);
+        SampleBank &bank = into.banks[j];
+        bank.number = bankFileNumber(into.stems[j]);
         if (bank.number >= 0 && bank.number < kBankNumberCount)
-            sampleBankIndex[bank.number] = j;
-        bankFileName(sampleFileNames[j], bank.name);
-        const podoStr path = setup.folder + sampleFileNames[j] + ".smp";
+            into.index[bank.number] = j;
+        bankFileName(into.stems[j], bank.name);
+        const podoStr path = setup.folder + into.stems[j] + ".smp";
         podoFile file;
         if (file.open(path, podoFileFlags::read) != 0) {
             setup.showError("Samples file open error.", path);
@@ -230,6 +234,26 @@ bool loadSampleBanks(const BankLoadSetup &setup)
     }
     setup.log(1, false,
               formatText("%s:%s: Total %d Samples (Loop %d, 1shot %d)", kMakerWord, kProductWord, total, looped, oneShot));
+    return whole;
+}
+
+void swapSampleTables(SampleTables &other)
+{
+    std::swap(numSampleBanks, other.count);
+    std::swap(sampleBanks, other.banks);
+    std::swap(sampleBankIndex, other.index);
+    for (int i = 0; i < kMaxBankFiles; ++i)
+        sampleFileNames[i].swap(other.stems[i]);
+}
+
+bool loadSampleBanks(const BankLoadSetup &setup)
+{
+    // Whatever a previous load left goes with the fresh tables.
+    SampleTables fresh;
+    const bool whole = readSampleTables(setup, fresh);
+    swapSampleTables(fresh);
+    closeSampleReloader();
+    emptySample = SampleRecord{};
     return whole;
 }
 
@@ -260,6 +284,29 @@ void freeSamples(bool freeTables, const BankLoadSetup &setup)
         delete[] sampleBanks;
         sampleBanks = nullptr;
         numSampleBanks = 0;
+    }
+}
+
+int32_t heldSampleData()
+{
+    int32_t held = 0;
+    for (int32_t i = 0; i < numSampleBanks && sampleBanks; ++i)
+        for (int32_t j = 0; j < sampleBanks[i].numSamples && sampleBanks[i].samples; ++j)
+            held += sampleBanks[i].samples[j].data ? 1 : 0;
+    return held;
+}
+
+void takeSampleData(std::vector<int16_t *> &taken)
+{
+    for (int32_t i = 0; i < numSampleBanks && sampleBanks; ++i) {
+        SampleBank &bank = sampleBanks[i];
+        for (int32_t j = 0; j < bank.numSamples && bank.samples; ++j) {
+            SampleRecord &record = bank.samples[j];
+            if (record.data)
+                taken.push_back(record.data);
+            record.data = nullptr;
+            record.size = 0;
+        }
     }
 }
 

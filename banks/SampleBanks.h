@@ -61,10 +61,28 @@ namespace banks {
 // Whether a record read from a file describes a sample a voice can play.
 bool isPlayableSample(int32_t rate, int32_t loopStart, int32_t size);
 
-// Frees what a previous load left, resets the number table to kNoIndex and loads every ".smp"
-// file of setup.folder. False when the load stopped (open, identification, version, counts,
-// damage, memory); the banks before the failing file stay loaded.
+// Loads every ".smp" file of setup.folder in place of what a previous load left. False when a
+// file could not be read whole (open, identification, version, counts, damage, memory); it stays
+// as an empty bank in its place.
 bool loadSampleBanks(const BankLoadSetup &setup);
+
+// A sample library read apart from the tables the renders read, so that a reload reads its files
+// holding no lock and puts them in place in one short step.
+struct SampleTables {
+    int32_t count = 0;
+    SampleBank *banks = nullptr;
+    int32_t index[kBankNumberCount];
+    podoStr stems[kMaxBankFiles];
+    SampleTables();
+    SampleTables(const SampleTables &) = delete;
+    SampleTables &operator=(const SampleTables &) = delete;
+    ~SampleTables(); // frees the banks it holds
+};
+// loadSampleBanks into tables of the caller's; touches no shared table.
+bool readSampleTables(const BankLoadSetup &setup, SampleTables &into);
+// Exchanges the tables with the process's, without allocating or freeing. Caller holds the
+// library exclusively; the reload's file should be closed after.
+void swapSampleTables(SampleTables &other);
 
 // Loads one bank from a source positioned at the start of a file: what the loader does for each
 // file, and what a fuzzer calls. index and the bank's number and name are only for messages.
@@ -74,6 +92,13 @@ bool readSampleBank(BankReader &reader, const BankLoadSetup &setup, int index, c
 
 // Releases every sample's data; with freeTables also every bank's table and the bank table.
 void freeSamples(bool freeTables, const BankLoadSetup &setup);
+// freeSamples without freeing the tables, in two steps so that the data is freed holding no lock:
+// heldSampleData counts the samples that have data (caller holds the library at least shared);
+// takeSampleData moves every sample's data into taken, leaving the records empty, and allocates
+// only when taken has no room left (caller holds the library exclusively). The caller frees what
+// it took with delete[].
+int32_t heldSampleData();
+void takeSampleData(std::vector<int16_t *> &taken);
 // Frees one bank's samples and table (a bank read outside the tables, e.g. by readSampleBank).
 void freeSampleBank(SampleBank &bank);
 

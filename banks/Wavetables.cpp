@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cstring>
 #include <new>
+#include <utility>
 
 int32_t numWavetableCategories = 0;
 WavetableCategory *wavetableCategories = nullptr;
@@ -135,29 +136,34 @@ bool readWavetableCategory(BankReader &reader, const BankLoadSetup &setup, int i
     return true;
 }
 
-bool loadWavetables(const BankLoadSetup &setup)
+WavetableTables::~WavetableTables()
 {
-    freeWavetables(setup);
-    std::fill(std::begin(wavetableCategoryIndex), std::end(wavetableCategoryIndex), 0);
+    for (int32_t i = 0; i < count && categories; ++i)
+        freeWavetableCategory(categories[i]);
+    delete[] categories;
+}
+
+bool readWavetableTables(const BankLoadSetup &setup, WavetableTables &into)
+{
     podoStr stems[kMaxBankFiles];
     const int n = listBankFiles(setup.folder, ".wvt", 0, stems);
     if (n > 0) {
-        wavetableCategories = new (std::nothrow) WavetableCategory[n]();
-        if (!wavetableCategories) {
+        into.categories = new (std::nothrow) WavetableCategory[n]();
+        if (!into.categories) {
             setup.showError("Memory allocation for wavetable list is failed.", "");
             return false;
         }
     }
-    numWavetableCategories = n;
+    into.count = n;
     int32_t total = 0, melody = 0, drum = 0;
     // A damaged file stays as an empty category in its place: wave numbers count from the category
     // numbers, so the files after it keep theirs.
     bool whole = true;
     for (int j = 0; j < n; ++j) {
-        WavetableCategory &category = wavetableCategories[j];
+        WavetableCategory &category = into.categories[j];
         category.number = bankFileNumber(stems[j]);
         if (category.number >= 0 && category.number < kBankNumberCount)
-            wavetableCategoryIndex[category.number] = j;
+            into.index[category.number] = j;
         bankFileName(stems[j], category.name);
         const podoStr path = setup.folder + stems[j] + ".wvt";
         podoFile file;
@@ -182,6 +188,22 @@ bool loadWavetables(const BankLoadSetup &setup)
     setup.log(1, false,
               formatText("%s:%s: Total %d Wavetables (Melody %d, Drum %d)", kMakerWord, kProductWord, total, melody,
                          drum));
+    return whole;
+}
+
+void swapWavetableTables(WavetableTables &other)
+{
+    std::swap(numWavetableCategories, other.count);
+    std::swap(wavetableCategories, other.categories);
+    std::swap(wavetableCategoryIndex, other.index);
+}
+
+bool loadWavetables(const BankLoadSetup &setup)
+{
+    // Whatever a previous load left goes with the fresh tables.
+    WavetableTables fresh;
+    const bool whole = readWavetableTables(setup, fresh);
+    swapWavetableTables(fresh);
     return whole;
 }
 

@@ -45,9 +45,25 @@ extern int32_t wavetableCategoryIndex[banks::kBankNumberCount];
 
 namespace banks {
 
-// Frees what a previous load left, resets the number table to 0 and loads every ".wvt" file of
-// setup.folder. False when the load stopped; the categories before the failing file stay.
+// Loads every ".wvt" file of setup.folder in place of what a previous load left. False when a
+// file could not be read whole; it stays as an empty category in its place.
 bool loadWavetables(const BankLoadSetup &setup);
+
+// Wavetable categories read apart from the tables note starts read (see SampleTables).
+struct WavetableTables {
+    int32_t count = 0;
+    WavetableCategory *categories = nullptr;
+    int32_t index[kBankNumberCount] = {};
+    WavetableTables() = default;
+    WavetableTables(const WavetableTables &) = delete;
+    WavetableTables &operator=(const WavetableTables &) = delete;
+    ~WavetableTables(); // frees the categories it holds
+};
+// loadWavetables into tables of the caller's; touches no shared table.
+bool readWavetableTables(const BankLoadSetup &setup, WavetableTables &into);
+// Exchanges the tables with the process's, without allocating or freeing. Caller holds the
+// library exclusively.
+void swapWavetableTables(WavetableTables &other);
 
 // One category from a source at the start of a file (the loader's step, and the fuzzers' entry).
 // False when the load must stop; the category then holds what was read completely.

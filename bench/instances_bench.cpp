@@ -5,7 +5,8 @@
 //   render thread slept (on a lock) per block.
 // - audioThreadWait: the audio thread renders 16-frame blocks while another thread calls one
 //   host or editor operation in a loop; the longest time a block slept on a lock, against the
-//   same render with nobody else calling ("none").
+//   same render with nobody else calling ("none"); reloadSamples is the host's "free" and the
+//   reading back of the library's samples at its next resume.
 // - programChanges: one 128-frame block carrying 16 MIDI program changes, against the same
 //   block without them; the difference over 16 is one program change's cost.
 #include "banks/PatchBanks.h"
@@ -193,7 +194,7 @@ void parallelInstances(benchmark::State &st)
 
 BENCHMARK(parallelInstances)->ArgName("instances")->Arg(1)->Arg(2)->Arg(4)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-enum class Operation { none, setChunk, recallPatch, hostProgramChange, storePatch, loadUserBanks, saveConfiguration };
+enum class Operation { none, setChunk, recallPatch, hostProgramChange, storePatch, loadUserBanks, saveConfiguration, reloadSamples };
 
 constexpr int32_t fourCC(const char (&text)[5])
 {
@@ -241,6 +242,11 @@ void audioThreadWait(benchmark::State &st, Operation operation)
                 break;
             case Operation::saveConfiguration:
                 q.saveConfiguration();
+                break;
+            case Operation::reloadSamples:
+                // The host's "free", then what its next resume reads back.
+                q.freeSamples(false);
+                q.reloadReleasedSamples(0);
                 break;
             }
             ++calls;
@@ -291,6 +297,8 @@ BENCHMARK_CAPTURE(audioThreadWait, storePatch, Operation::storePatch)->UseManual
 BENCHMARK_CAPTURE(audioThreadWait, loadUserBanks, Operation::loadUserBanks)
     ->UseManualTime()->MinTime(1.0)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(audioThreadWait, saveConfiguration, Operation::saveConfiguration)
+    ->UseManualTime()->MinTime(1.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(audioThreadWait, reloadSamples, Operation::reloadSamples)
     ->UseManualTime()->MinTime(1.0)->Unit(benchmark::kMicrosecond);
 
 // 16 program changes in one block, each channel between two programs, or none.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -58,16 +59,29 @@ void Quorix::loadSharedBanks()
     podoSyncCriticalBlock process(&processLock());
     if (getInstanceCount() > 1)
         return;
+    // The files are read holding no lock a render takes. This instance may be playing: its voices
+    // point into the sample data, so they go in the step that puts the new library in place, and
+    // the old one is freed once the render can no longer reach it.
+    struct FreshLibrary {
+        banks::SampleTables samples;
+        banks::WavetableTables wavetables;
+        banks::PatchTables patches;
+    };
+    auto fresh = std::make_unique<FreshLibrary>();
+    const banks::BankLoadSetup setup = bankLoadSetup();
+    banks::readSampleTables(setup, fresh->samples);
+    banks::readWavetableTables(setup, fresh->wavetables);
+    banks::readPatchTables(setup, fresh->patches);
     {
-        // This instance may be playing: its render reads the tables the loaders free and fill, and
-        // its voices point into the sample data, so they go before the library does.
         podoSyncCriticalBlock lock(&instanceLock);
         EngineWriteBlock shared(engineSharedLock());
         resetChannel(-1, 1);
-        loadSampleBanks();
-        loadWavetables();
-        loadPatches();
+        banks::swapSampleTables(fresh->samples);
+        banks::swapWavetableTables(fresh->wavetables);
+        banks::swapPatchTables(fresh->patches);
     }
+    banks::closeSampleReloader();
+    fresh.reset();
     loadUserLibrary(*this);
 }
 
@@ -97,12 +111,29 @@ void Quorix::freeWavetables() { banks::freeWavetables(bankLoadSetup()); }
 
 void Quorix::freeSamples(bool freeTables)
 {
-    podoSyncCriticalBlock lock(&instanceLock);
-    EngineWriteBlock shared(engineSharedLock());
-    banks::freeSamples(freeTables, bankLoadSetup());
-    if (freeTables)
+    if (freeTables) {
+        podoSyncCriticalBlock lock(&instanceLock);
+        EngineWriteBlock shared(engineSharedLock());
+        banks::freeSamples(true, bankLoadSetup());
         banks::closeSampleReloader();
-    samplesReleased.store(!freeTables);
+        samplesReleased.store(false);
+        return;
+    }
+    // The host's "free" while renders may run: the data leaves its records in one short step and
+    // is freed after it.
+    std::vector<int16_t *> taken;
+    {
+        EngineReadBlock shared(engineSharedLock());
+        taken.reserve(size_t(banks::heldSampleData()));
+    }
+    {
+        podoSyncCriticalBlock lock(&instanceLock);
+        EngineWriteBlock shared(engineSharedLock());
+        banks::takeSampleData(taken);
+        samplesReleased.store(true);
+    }
+    for (int16_t *data : taken)
+        delete[] data;
 }
 
 void Quorix::reloadReleasedSamples(int32_t bankLimit)

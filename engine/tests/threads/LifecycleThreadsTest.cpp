@@ -2,8 +2,8 @@
 // shared library exactly once, the last one saves the shared files and frees it, and the shared
 // assignment tables are only ever touched under their locks; a reload of the library while the
 // only instance plays (this binary runs under ThreadSanitizer, which fails it on any unguarded
-// access); loads of the user banks while an instance plays, which it sees whole and which never
-// hold it up while they show a box or deal with files.
+// access); loads of the user banks and reloads of the library while an instance plays, which it
+// sees whole and which never hold it up while they show a box or read and write files.
 #include "banks/UserBanks.h"
 #include "banks/tests/BankTestLibrary.h"
 #include "engine/ParameterIndex.h"
@@ -259,13 +259,16 @@ public:
         q = std::make_unique<ThreadQuorix>();
         q->dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
         const std::pair<int, float> melody[] = {
-            {engine::local::Mode, 0.0f},
-            {engine::local::On, 1.0f},
-            {engine::local::VoiceLimit, 16 / 64.0f},
+            {engine::local::Mode, 0.0f},           {engine::local::On, 1.0f},
+            {engine::local::Volume, 0.7f},         {engine::local::VoiceLimit, 16 / 64.0f},
+            {engine::local::KeyRangeLow, 0.0f},    {engine::local::KeyRangeHigh, 1.0f},
+            {engine::local::VelocityRangeLow, 0.0f}, {engine::local::VelocityRangeHigh, 1.0f},
+            {engine::local::SeqOn, 0.0f},          {engine::local::ArpOn, 0.0f},
             {engine::local::OscWave, (2 * 128 + 1) / 16384.0f}, // category 2's first wavetable
         };
         for (const auto &[localId, value] : melody)
             q->setParameterValue(engine::parameterIndex(0, localId), value);
+        q->setParameterValue(engine::master::VoiceLimit, 1.0f);
         renderedBlocks = 0;
         audio = std::thread([this, check] {
             std::vector<float> buffers(4 * 64);
@@ -294,6 +297,7 @@ public:
         audio.join();
     }
     Quorix &instrument() { return *q; }
+    std::string libraryFolder() const { return lib.setup.folder.getNarrow(); }
 
 private:
     LibraryFolder lib;
@@ -387,4 +391,44 @@ TEST(LifecycleThreads, UserBanksLoadWhileTheInstancePlaysAndItSeesOneSetWhole)
     EXPECT_EQ(mixed.load(), 0) << "a block saw the banks of two loads at once";
     EXPECT_GE(loaderPauses.load(), 12);
     EXPECT_EQ(renderStalls.load(), 0) << "a load held the render up while it showed a box or dealt with files";
+}
+
+TEST(LifecycleThreads, TheLibraryReloadsWhileTheOnlyInstancePlaysAndItSeesOneLibraryWhole)
+{
+    removeUserBanks();
+    std::atomic<int> mixed{0};
+    loaderPauses = 0;
+    renderStalls = 0;
+    {
+        // Sample banks, wavetable categories and factory categories: the test library's, or one
+        // more of each from the damaged files (each stays as an empty entry in its place).
+        PlayingInstance playing([&mixed] {
+            const std::vector<int32_t> shape = {numSampleBanks, numWavetableCategories, firstUserCategory};
+            if (shape != std::vector<int32_t>{2, 2, 1} && shape != std::vector<int32_t>{3, 3, 2})
+                ++mixed;
+        });
+        const podo::MessageBoxHook previousBox = podo::setMessageBoxHook(boxWaitingForTheRender);
+        const podo::DebugSink previousSink = podo::setDebugSink(totalWaitingForTheRender);
+        const std::string folder = playing.libraryFolder();
+        for (int round = 0; round < 6; ++round) {
+            for (const char *name : {"50 Broken.smp", "41 Broken.wvt", "51 Broken.pth"}) {
+                if (round % 2 == 0)
+                    writeFile(folder + name, "not a bank");
+                else
+                    fs::remove(folder + name);
+            }
+            playing.instrument().loadSharedBanks();
+        }
+        podo::setMessageBoxHook(previousBox);
+        podo::setDebugSink(previousSink);
+        EXPECT_TRUE(eventually([&] { return playing.instrument().getChannelVoiceCount(0) > 0; }))
+            << "the channel plays the reloaded samples";
+        EngineReadBlock shared(engineSharedLock());
+        EXPECT_EQ(numSampleBanks, 2);
+        EXPECT_EQ(numPatchCategories, 1 + banks::kMinUserBanks);
+    }
+    removeUserBanks();
+    EXPECT_EQ(mixed.load(), 0) << "a block saw parts of two libraries";
+    EXPECT_GE(loaderPauses.load(), 6 * 3);
+    EXPECT_EQ(renderStalls.load(), 0) << "a reload held the render up while it showed a box or read files";
 }
