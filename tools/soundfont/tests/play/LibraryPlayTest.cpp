@@ -582,6 +582,38 @@ TEST_F(GeneralMidiLibrary, EveryPercussionKeyOfTheStandardKitSounds)
   for (size_t i = 0; i < differences.size(); ++i) EXPECT_NEAR(differences[i], offset, 10.0) << "key " << keys[i].key;
 }
 
+// A rhythm part's program plays its own kit at the reference's level: program 25 is a kit apart
+// from program 24's, and its keys, each laid twice in the SoundFont, sound as loud as both.
+TEST_F(GeneralMidiLibrary, RhythmProgramsPlayTheirOwnKitsAtTheReferenceLevel)
+{
+  const double rate = 44100.0, held = 0.3, gap = 0.2;
+  Instrument instrument(rate);
+  ASSERT_TRUE(instrument.loaded) << instrument.plugin.error();
+  instrument.play(0.05);
+  std::vector<Note> notes;
+  for (int program : {0, 24, 25})
+    for (int key : {36, 38, 39}) notes.push_back({program, key});
+  const std::vector<Reference> reference = referenceNotes(QUORIX_SHIPPED_SOUNDFONT, 9, notes, held, gap);
+  if (reference.empty()) GTEST_SKIP() << "FluidSynth is not installed";
+  std::vector<double> differences;
+  for (size_t i = 0; i < notes.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "program " << notes[i].program << " key " << notes[i].key);
+    instrument.send(0xC9, notes[i].program);
+    instrument.play(0.1);
+    const std::vector<float> sound = instrument.note(9, notes[i].key, held, gap);
+    ASSERT_TRUE(allFinite(sound));
+    ASSERT_GT(reference[i].level, 0.0);
+    differences.push_back(20.0 * std::log10(rms(sound, 2205, size_t(held * rate)) / reference[i].level));
+  }
+  // Every kit as far from the reference as the others (the standard kit's own offset is checked
+  // beside the percussion keys).
+  std::vector<double> sorted = differences;
+  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+  const double offset = sorted[sorted.size() / 2];
+  for (size_t i = 0; i < notes.size(); ++i)
+    EXPECT_NEAR(differences[i], offset, 2.0) << "program " << notes[i].program << " key " << notes[i].key;
+}
+
 // A GS or General MIDI reset gives the drum channel the same kit, as loud, as a program change to
 // the standard kit does after it.
 TEST_F(GeneralMidiLibrary, AResetAndAProgramChangeGiveTheSameKit)
