@@ -346,6 +346,12 @@ protected:
         std::atomic<bool> done{false};
     };
     void runAtBlockStart(BlockStartJob &job);
+    template <typename Work>
+    void runWorkAtBlockStart(Work &work)
+    {
+        BlockStartJob job{[](Quorix &, void *context) { (*static_cast<Work *>(context))(); }, &work};
+        runAtBlockStart(job);
+    }
     bool renderRunsElsewhere();
     // At a block start: notes the render's thread and time, and runs a handed-over job.
     void takeBlockStartJob();

@@ -38,10 +38,11 @@ struct StoredName {
 
 int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combination)
 {
-    // Everything is allocated before and freed after two short holds: the channels are copied
-    // out, and named after the patch they are about to become, under instanceLock; the patch goes
-    // into the category under the shared lock held exclusively, which only moves pointers. Only
-    // when another store changed the category in between are the names set once more.
+    // Everything is allocated before and freed after two short steps: the channels are copied
+    // out, and named after the patch they are about to become, at the render's next block start
+    // (or under instanceLock without a render); the patch goes into the category under the shared
+    // lock held exclusively, which only moves pointers. Only when another store changed the
+    // category in between are the names set once more.
     std::unique_ptr<ChannelProgram[]> taken(new (std::nothrow) ChannelProgram[kChannelCount]());
     std::unique_ptr<float[]> globals(new (std::nothrow) float[banks::kPatchGlobalValues]());
     if (!taken || !globals) {
@@ -60,12 +61,12 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
     // The channel's name before a one-channel combination took the patch's: it comes back when
     // the store is refused after all.
     char previousName[sizeof(ChannelSlot::name) + 1] = {};
-    bool renamed = false;
-    {
-        podoSyncCriticalBlock lock(&instanceLock);
+    bool renamed = false, known = false;
+    auto takeChannels = [&] {
         EngineReadBlock shared(engineSharedLock());
         if (!patchCategories || categoryIndex < 0 || categoryIndex >= numPatchCategories)
-            return -1;
+            return;
+        known = true;
         const PatchCategory &category = patchCategories[categoryIndex];
         categoryNumber = category.number;
         std::memcpy(categoryName, category.name, banks::kNameSize);
@@ -125,7 +126,10 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
                 slot.sourcePatch = static_cast<int16_t>(index);
             }
         }
-    }
+    };
+    runWorkAtBlockStart(takeChannels);
+    if (!known)
+        return -1;
     if (full) {
         podo::logMessage(3, true, "[%03d %s] no room for another patch", categoryNumber, categoryName);
         return -1;
@@ -172,9 +176,8 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
     if (full)
         podo::logMessage(3, true, "[%03d %s] no room for another patch", categoryNumber, categoryName);
 
-    if (storedNumber != number || storedIndex != index) {
-        // The category changed before the store or refused it: the channels name what it did.
-        podoSyncCriticalBlock lock(&instanceLock);
+    // The category changed before the store or refused it: the channels name what it did.
+    auto nameWhatWasStored = [&] {
         for (int32_t c = first; c <= last && index >= 0; ++c) {
             ChannelSlot &slot = programBlock.channels[c];
             if (slot.sourceCategory != number || slot.sourcePatch != index)
@@ -184,7 +187,9 @@ int32_t Quorix::storePatch(int32_t categoryIndex, int32_t patchIndex, bool combi
             if (renamed && storedIndex < 0)
                 nameChannel(c, previousName);
         }
-    }
+    };
+    if (storedNumber != number || storedIndex != index)
+        runWorkAtBlockStart(nameWhatWasStored);
     return storedIndex >= 0 ? first : -1;
 }
 

@@ -40,8 +40,9 @@ int64_t steadyNanoseconds()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-// Values posted to the editor per hold of the instance lock.
-constexpr int32_t kPostBatch = 1024;
+// Values posted to the editor per hold of the instance lock: a few microseconds of posting, which
+// the render may wait for.
+constexpr int32_t kPostBatch = 64;
 
 bool sounding(const ChannelPlayState &play) { return play.heldKeyCount != 0 || play.voiceCount != 0; }
 
