@@ -127,7 +127,7 @@ void Quorix::freeSamples(bool freeTables)
         taken.reserve(size_t(banks::heldSampleData()));
     }
     {
-        podoSyncCriticalBlock lock(&instanceLock);
+        // The renders read the records under the shared lock alone: the instance lock is not needed.
         EngineWriteBlock shared(engineSharedLock());
         banks::takeSampleData(taken);
         samplesReleased.store(true);
