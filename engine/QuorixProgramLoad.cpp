@@ -318,20 +318,22 @@ void Quorix::publishProgram(PreparedProgram &prepared)
                 postEditorFloat(index, programBlock.values[index]);
         }
     }
-    podoSyncCriticalBlock lock(&instanceLock);
-    if (instrumentEditor) {
-        postEditorFloat(tag::BulkLoading, state.bulkLoading ? 1.0f : 0.0f);
-        for (int32_t channel = 0; channel < kChannelCount; ++channel)
-            instrumentEditor->postFloat(tag::ChannelStrip + channel, 1.0f);
-        instrumentEditor->recalledChannelCount = 0;
-        instrumentEditor->refreshTempoControls();
-        instrumentEditor->postFloat(tag::BulkLoading, -1.0f);
-        instrumentEditor->postFloat(tag::MidiLearn, -1.0f);
-    }
-    // The program is named after the patch its first channel came from.
-    const int32_t number = programBlock.channels[0].sourceCategory;
-    const int32_t category = number < 0 || number > kLastCategoryNumber ? -1 : patchCategoryIndex[number];
-    nameProgram(programBlock.name, category, programBlock.channels[0].sourcePatch);
+    auto finish = [this] {
+        if (instrumentEditor) {
+            postEditorFloat(tag::BulkLoading, state.bulkLoading ? 1.0f : 0.0f);
+            for (int32_t channel = 0; channel < kChannelCount; ++channel)
+                instrumentEditor->postFloat(tag::ChannelStrip + channel, 1.0f);
+            instrumentEditor->recalledChannelCount = 0;
+            instrumentEditor->refreshTempoControls();
+            instrumentEditor->postFloat(tag::BulkLoading, -1.0f);
+            instrumentEditor->postFloat(tag::MidiLearn, -1.0f);
+        }
+        // The program is named after the patch its first channel came from.
+        const int32_t number = programBlock.channels[0].sourceCategory;
+        const int32_t category = number < 0 || number > kLastCategoryNumber ? -1 : patchCategoryIndex[number];
+        nameProgram(programBlock.name, category, programBlock.channels[0].sourcePatch);
+    };
+    runWorkAtBlockStart(finish);
 }
 
 bool Quorix::loadProgram(const ProgramBlock &block)
