@@ -1,6 +1,7 @@
 // The instance's parameter road: what is stored, what reaches the running state, what the editor
 // and the host are told.
 #include "engine/tests/EngineTestSupport.h"
+#include "engine/tests/FailingAllocation.h"
 
 #include "engine/HostAutomationMap.h"
 #include "engine/ParameterIndex.h"
@@ -363,19 +364,13 @@ TEST_F(Instance, InsertEffectIsClearedWhenItsSwitchTurnsOn)
     EXPECT_EQ(target(2).insertEffects[0].type, 26);
 }
 
-namespace {
-
-// While set, the next allocation through operator new fails (and clears the flag).
-bool failNextAllocation = false;
-
-} // namespace
-
 TEST_F(Instance, FailedEffectCreationLeavesAnEmptySlotAndKeepsTheRequestedType)
 {
     const float requested = 31.0f / 33.0f;
-    failNextAllocation = true; // the effect object is the first thing the type change allocates
+    // The effect object is the first thing the type change allocates.
+    qtest::failAllocationOfSize = qtest::kAnyAllocationSize;
     q->setParameterValue(ch(7, local::InsertType + 1), requested);
-    ASSERT_FALSE(failNextAllocation);
+    ASSERT_EQ(qtest::failAllocationOfSize, 0u);
     const InsertEffectSlot &slot = target(7).insertEffects[1];
     EXPECT_EQ(slot.effect, nullptr);
     EXPECT_EQ(slot.type, 0);
@@ -451,36 +446,3 @@ TEST_F(Instance, StoreEngineStateWritesTheRunningMasterValuesBack)
 }
 
 } // namespace quorix_parameter_test
-
-// Replaces the global allocation functions so a test can make effect creation fail. All the
-// plain forms go to malloc and free, so every new meets its own delete; the aligned forms keep
-// the library's own pair.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void *operator new(std::size_t size)
-{
-    if (quorix_parameter_test::failNextAllocation) {
-        quorix_parameter_test::failNextAllocation = false;
-        throw std::bad_alloc();
-    }
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void *operator new[](std::size_t size) { return ::operator new(size); }
-void *operator new(std::size_t size, const std::nothrow_t &) noexcept
-{
-    try {
-        return ::operator new(size);
-    } catch (const std::bad_alloc &) {
-        return nullptr;
-    }
-}
-void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept { return ::operator new(size, tag); }
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
-void operator delete(void *p, const std::nothrow_t &) noexcept { std::free(p); }
-void operator delete[](void *p) noexcept { std::free(p); }
-void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void *p, const std::nothrow_t &) noexcept { std::free(p); }
-#pragma GCC diagnostic pop

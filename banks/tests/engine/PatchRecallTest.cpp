@@ -4,6 +4,7 @@
 #include "engine/DefaultProgram.h"
 #include "engine/ParameterIndex.h"
 #include "engine/tests/EngineTestSupport.h"
+#include "engine/tests/FailingAllocation.h"
 
 #include <gtest/gtest.h>
 
@@ -340,9 +341,6 @@ TEST_F(LibraryInstance, StoreAppendsUntilTheCategoryIsFull)
     EXPECT_EQ(q->storePatch(5, 0, false), -1) << "no such category";
 }
 
-// While non-zero, the next allocation of exactly this many bytes fails (and clears it).
-size_t failAllocationOfSize = 0;
-
 // A combination of one channel names the channel after the program it stores; a store refused
 // after that (no memory for the patch's copy or for a grown table) leaves the name and the
 // patch it names as they were.
@@ -367,10 +365,10 @@ TEST_F(LibraryInstance, RefusedCombinationStoreKeepsTheChannelsName)
     for (const auto &refusal : refusals) {
         SCOPED_TRACE(refusal.what);
         const int16_t sourceBefore = q->programBlock.channels[0].sourcePatch; // packed: copy first
-        failAllocationOfSize = refusal.failingSize;
+        qtest::failAllocationOfSize = refusal.failingSize;
         EXPECT_EQ(q->storePatch(leads, refusal.patchIndex, true), -1);
-        EXPECT_EQ(failAllocationOfSize, 0u) << "the store never asked for that memory";
-        failAllocationOfSize = 0;
+        EXPECT_EQ(qtest::failAllocationOfSize, 0u) << "the store never asked for that memory";
+        qtest::failAllocationOfSize = 0;
         EXPECT_STREQ(q->getChannelName(0).getNarrow(), "Mine");
         const int16_t sourceAfter = q->programBlock.channels[0].sourcePatch;
         EXPECT_EQ(sourceAfter, sourceBefore);
@@ -437,35 +435,3 @@ TEST_F(LibraryInstance, AccessorsReadAndWriteSingleFields)
 } // namespace
 
 } // namespace patch_recall_test
-
-// Replaces the global allocation functions so a test can make one allocation fail. All the plain
-// forms go to malloc and free, so every new meets its own delete.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void *operator new(std::size_t size)
-{
-    if (size != 0 && size == patch_recall_test::failAllocationOfSize) {
-        patch_recall_test::failAllocationOfSize = 0;
-        throw std::bad_alloc();
-    }
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void *operator new[](std::size_t size) { return ::operator new(size); }
-void *operator new(std::size_t size, const std::nothrow_t &) noexcept
-{
-    try {
-        return ::operator new(size);
-    } catch (const std::bad_alloc &) {
-        return nullptr;
-    }
-}
-void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept { return ::operator new(size, tag); }
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
-void operator delete(void *p, const std::nothrow_t &) noexcept { std::free(p); }
-void operator delete[](void *p) noexcept { std::free(p); }
-void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void *p, const std::nothrow_t &) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
