@@ -8,6 +8,7 @@
 #include "banks/tests/BankTestLibrary.h"
 #include "engine/ParameterIndex.h"
 #include "engine/Quorix.h"
+#include "engine/tests/threads/Eventually.h"
 #include "foundation/podoLog.h"
 #include "foundation/podoWnd.h"
 #include "tools/tests/TemporaryHome.h"
@@ -147,74 +148,11 @@ TEST(LifecycleThreads, TwoInstancesAtOnceLoadTheLibraryOnceAndTheLastOneSavesAnd
     podo::setDebugSink(previous);
 }
 
-TEST(LifecycleThreads, AReloadOfTheLibraryWaitsForTheRenderOfTheOnlyInstance)
-{
-    LibraryFolder lib;
-    TestLibrary content;
-    ASSERT_TRUE(content.write(lib.setup.folder, banks::kLittleEndianMark));
-    {
-        KestraneVST identity;
-        ASSERT_TRUE(identity.writeMachineRegistryString("Path", lib.setup.folder));
-    }
-    ThreadQuorix q;
-    q.dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
-    // Channel 0 plays the melody category's sines: its voices read the sample data.
-    const std::pair<int, float> melody[] = {
-        {engine::local::Mode, 0.0f},           {engine::local::On, 1.0f},
-        {engine::local::Volume, 0.7f},         {engine::local::VoiceLimit, 16 / 64.0f},
-        {engine::local::KeyRangeLow, 0.0f},    {engine::local::KeyRangeHigh, 1.0f},
-        {engine::local::VelocityRangeLow, 0.0f}, {engine::local::VelocityRangeHigh, 1.0f},
-        {engine::local::SeqOn, 0.0f},          {engine::local::ArpOn, 0.0f},
-        {engine::local::OscWave, (2 * 128 + 1) / 16384.0f}, // category 2's first wavetable
-    };
-    for (const auto &[localId, value] : melody)
-        q.setParameterValue(engine::parameterIndex(0, localId), value);
-    q.setParameterValue(engine::master::VoiceLimit, 1.0f);
-
-    std::atomic<bool> reloading{true};
-    std::thread audio([&] {
-        std::vector<float> buffers(4 * 64);
-        float *outputs[4] = {&buffers[0], &buffers[64], &buffers[128], &buffers[192]};
-        struct {
-            VstEvents head;
-            VstEvent *more[1];
-        } list{};
-        // Notes go on for a while after the last reload, so the channel ends up playing.
-        for (int k = 0, after = 0; after < 50; ++k) {
-            if (!reloading.load())
-                ++after;
-            VstMidiEvent event = note(k % 2 == 0, 48 + k % 24);
-            list.head.numEvents = 1;
-            list.head.events[0] = reinterpret_cast<VstEvent *>(&event);
-            q.dispatcher(effProcessEvents, 0, 0, &list.head, 0.0f);
-            q.processReplacing(nullptr, outputs, 64);
-        }
-    });
-    for (int i = 0; i < 3; ++i)
-        q.loadSharedBanks();
-    reloading = false;
-    audio.join();
-    EXPECT_GT(q.getChannelVoiceCount(0), 0) << "the channel plays";
-    EXPECT_EQ(numSampleBanks, 2);
-    EXPECT_EQ(numPatchCategories, 1 + banks::kMinUserBanks);
-}
-
 namespace {
 
 using namespace std::chrono_literals;
 
-// Up to ten seconds: a thread-sanitized program on a busy machine can be slow to start a thread.
-template <typename Condition>
-bool eventually(Condition &&condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return condition();
-}
+using qtest::eventually;
 
 // Blocks completed by the playing instance's render thread.
 std::atomic<int> renderedBlocks{0};
@@ -361,6 +299,21 @@ std::string userBankLetters()
 }
 
 } // namespace
+
+TEST(LifecycleThreads, AReloadOfTheLibraryWaitsForTheRenderOfTheOnlyInstance)
+{
+    removeUserBanks();
+    PlayingInstance playing([] {});
+    for (int i = 0; i < 3; ++i)
+        playing.instrument().loadSharedBanks();
+    // Notes go on for a while after the last reload, so the channel ends up playing.
+    const int from = renderedBlocks.load();
+    ASSERT_TRUE(eventually([from] { return renderedBlocks.load() >= from + 50; }));
+    EXPECT_GT(playing.instrument().getChannelVoiceCount(0), 0) << "the channel plays";
+    EngineReadBlock shared(engineSharedLock());
+    EXPECT_EQ(numSampleBanks, 2);
+    EXPECT_EQ(numPatchCategories, 1 + banks::kMinUserBanks);
+}
 
 TEST(LifecycleThreads, UserBanksLoadWhileTheInstancePlaysAndItSeesOneSetWhole)
 {

@@ -7,6 +7,7 @@
 #include "engine/ParameterIndex.h"
 #include "engine/ProgramBlock.h"
 #include "engine/Quorix.h"
+#include "engine/tests/threads/Eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +26,7 @@ intptr_t quietHost(AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-// Waits for a condition another thread makes true: up to ten seconds, since a thread-sanitized
-// program on a busy machine can take over a second to start a thread.
-template <typename Condition>
-bool eventually(Condition &&condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return condition();
-}
+using qtest::eventually;
 
 TEST(SharedLockThreads, ReadersHoldItTogetherAndAWriterAlone)
 {
