@@ -159,6 +159,13 @@ public:
   bool sysexPending = false;
 };
 
+// The middle value (the upper one of an even count).
+double median(std::vector<double> values)
+{
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
 double rms(const std::vector<float> &x, size_t from = 0, size_t to = SIZE_MAX)
 {
   to = std::min(to, x.size());
@@ -514,11 +521,10 @@ TEST_F(GeneralMidiLibrary, EveryProgramSoundsInTuneAtTheReferenceLevel)
   EXPECT_GT(pitched, 64);
   EXPECT_LE(detuned, 3);
   if (differences.empty()) return;
-  std::vector<double> sorted;
-  for (const auto &d : differences) sorted.push_back(d.second);
-  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+  std::vector<double> levels;
+  for (const auto &d : differences) levels.push_back(d.second);
   // The two instruments' overall levels may differ a little; the programs' spread must not.
-  const double offset = sorted[sorted.size() / 2];
+  const double offset = median(levels);
   EXPECT_NEAR(offset, 0.0, 3.0);
   // Both oscillators share one amplitude envelope, so a program whose two layers fade
   // differently cannot follow both; the level made up for a strong chorus stops at a limit, so
@@ -575,9 +581,7 @@ TEST_F(GeneralMidiLibrary, EveryPercussionKeyOfTheStandardKitSounds)
     if (!reference.empty() && reference[i].level > 0) differences.push_back(20.0 * std::log10(level / reference[i].level));
   }
   if (differences.empty()) return;
-  std::vector<double> sorted = differences;
-  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-  const double offset = sorted[sorted.size() / 2];
+  const double offset = median(differences);
   EXPECT_NEAR(offset, 0.0, 3.0);
   for (size_t i = 0; i < differences.size(); ++i) EXPECT_NEAR(differences[i], offset, 10.0) << "key " << keys[i].key;
 }
@@ -607,9 +611,7 @@ TEST_F(GeneralMidiLibrary, RhythmProgramsPlayTheirOwnKitsAtTheReferenceLevel)
   }
   // Every kit as far from the reference as the others (the standard kit's own offset is checked
   // beside the percussion keys).
-  std::vector<double> sorted = differences;
-  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-  const double offset = sorted[sorted.size() / 2];
+  const double offset = median(differences);
   for (size_t i = 0; i < notes.size(); ++i)
     EXPECT_NEAR(differences[i], offset, 2.0) << "program " << notes[i].program << " key " << notes[i].key;
 }
